@@ -1,0 +1,24 @@
+// Start-up, shutdown and the message pump of the media layer, the call lock,
+// the millisecond clock, waiting for a key and the fatal exit.
+#pragma once
+
+#include <cstdint>
+
+namespace media {
+
+int InitMediaLibrary();      // 0, or -1 on failure
+int EndMediaLibrary();       // 0
+int PumpWindowMessages();    // 0 while the program may go on, -1 once it must end
+int ProcessWindowMessages(); // the pump's work without the call lock
+void WaitWhileInactive();    // holds the caller while the window is inactive
+int WaitAnyKey();            // the input that ended the wait, or 0 when the pump reported the end
+int NowMilliseconds();       // the millisecond clock masked to 31 bits
+
+[[noreturn]] void AbortMediaLibrary(const char* text);
+[[noreturn]] void AbortMediaLibraryf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+void LockLibrary();
+void UnlockLibrary();
+uint64_t LibraryLockOwner();  // thread id of the holder, or ~0 when free
+
+}  // namespace media

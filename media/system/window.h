@@ -1,0 +1,19 @@
+// The main window: settings made before start-up, the window step of
+// start-up, its styles, its window procedure and its end.
+#pragma once
+
+#include <cstdint>
+
+namespace media {
+
+int ChangeWindowMode(int windowed);
+int SetWindowTitle(const char* title);
+int StartWindow();
+void EndWindow();
+int FitWindowToScreen();
+int ApplyWindowStyle();
+void ForceForeground(uintptr_t window, int topmost);
+int SetMouseCursorVisible(int flag);
+intptr_t MainWindowProc(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+}  // namespace media

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the test suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs it with CTest.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+build="$root/build-asan"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DKORVANTA_SANITIZE=ON -DKORVANTA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" "$@"
