@@ -1,0 +1,7 @@
+#include "media/system/system_state.h"
+
+namespace media {
+
+SystemState systemState;
+
+}  // namespace media
