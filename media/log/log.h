@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 
 namespace media {
 
@@ -22,6 +23,9 @@ int LogSystemInfo();                           // system report; always 0
 // UTF-8 (the counterpart of a debugger output on this platform).
 void SetLogEcho(bool on);
 bool LogEchoEnabled();
+// Mirrors the log to a second stream in the same way (null stops it); the
+// batch command prints the battle log on standard output with it.
+void SetLogMirror(FILE* stream);
 // Turns the echo on when the arguments hold "--log-echo" or the environment
 // has KORVANTA_LOG_ECHO=1. Removes "--log-echo" from argv; returns the new argc.
 int ConfigureLogEchoFromCommandLine(int argc, char** argv);

@@ -25,8 +25,10 @@ constexpr FileHandle InvalidFile = -1;
 
 // Creates a new empty file; fails when it exists already.
 FileHandle FileCreateNew(const char* path);
+// Opens an existing file for writing and empties it.
+FileHandle FileOpenTruncate(const char* path);
 // Opens for writing, creating the file when missing, positioned at its end.
-// The file is held exclusively while open: another opener fails.
+// Every write is appended at the end, even when another process appends too.
 FileHandle FileOpenAppend(const char* path);
 // Opens an existing file for reading.
 FileHandle FileOpenRead(const char* path);

@@ -1,0 +1,311 @@
+// The log file. Each call opens the file, appends one piece and closes it, so
+// a crash never loses what was written before it.
+#include "media/log/log.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iconv.h>
+#include <mutex>
+#include <string>
+
+#include "media/platform/file.h"
+#include "media/platform/platform.h"
+#include "media/system/memory.h"
+#include "media/system/system_state.h"
+
+namespace media {
+
+namespace {
+
+constexpr size_t FixedBufferSize = 256;
+constexpr size_t FormatBufferSize = 1024;
+
+FILE* echoStreams[2] = {nullptr, nullptr};
+
+std::string LogFilePath()
+{
+    const SystemState& s = systemState;
+    std::string path = s.logDirectory;
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    path += s.logFileName;
+    return path;
+}
+
+// Length of the text once its bare line feeds have become CR LF (without the terminator).
+size_t ConvertedLength(const char* text, size_t length)
+{
+    size_t added = 0;
+    for (size_t i = 0; i < length;) {
+        const uint8_t c = uint8_t(text[i]);
+        if (c == '\n') {
+            if (i > 0 && text[i - 1] == '\r')
+                break;
+            ++added;
+            ++i;
+        } else if (IsLeadByte(c, systemState.characterSet) && i + 1 < length) {
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return length + added;
+}
+
+// Turns bare line feeds into CR LF, stepping over double-byte characters. At
+// the first line feed that already has its carriage return the rest is copied
+// unchanged. Returns the converted length.
+size_t ConvertLineEnds(const char* text, size_t length, char* out)
+{
+    size_t o = 0;
+    size_t i = 0;
+    while (i < length) {
+        const uint8_t c = uint8_t(text[i]);
+        if (c == '\n') {
+            if (i > 0 && text[i - 1] == '\r')
+                break;
+            out[o++] = '\r';
+            out[o++] = '\n';
+            ++i;
+        } else if (IsLeadByte(c, systemState.characterSet) && i + 1 < length) {
+            out[o++] = text[i];
+            out[o++] = text[i + 1];
+            i += 2;
+        } else {
+            out[o++] = text[i++];
+        }
+    }
+    std::memcpy(out + o, text + i, length - i);
+    o += length - i;
+    out[o] = '\0';
+    return o;
+}
+
+// Sends a piece of log text to the echo streams as UTF-8 with plain line feeds.
+void EchoPiece(const char* text, size_t length)
+{
+    if (!echoStreams[0] && !echoStreams[1])
+        return;
+    static std::mutex echoMutex;
+    std::lock_guard<std::mutex> guard(echoMutex);
+    static iconv_t converter = iconv_open("UTF-8", "CP932");
+    std::string utf8;
+    if (converter == iconv_t(-1)) {
+        utf8.assign(text, length);
+    } else {
+        utf8.resize(length * 3 + 4);
+        char* in = const_cast<char*>(text);
+        size_t inLeft = length;
+        char* out = utf8.data();
+        size_t outLeft = utf8.size();
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        while (inLeft > 0) {
+            if (iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1))
+                break;
+            if (outLeft == 0)
+                break;
+            // An invalid or cut byte: show it as '?' and go on.
+            *out++ = '?';
+            --outLeft;
+            ++in;
+            --inLeft;
+        }
+        utf8.resize(utf8.size() - outLeft);
+    }
+    std::string plain;
+    plain.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
+            continue;
+        plain += utf8[i];
+    }
+    for (FILE* stream : echoStreams) {
+        if (stream) {
+            std::fwrite(plain.data(), 1, plain.size(), stream);
+            std::fflush(stream);
+        }
+    }
+}
+
+// Drops a lead byte left alone at the end of a cut text, so that the cut
+// cannot swallow the line feed that may follow it.
+size_t TrimPartialCharacter(const char* text, size_t length)
+{
+    size_t i = 0;
+    while (i < length) {
+        if (IsLeadByte(uint8_t(text[i]), systemState.characterSet)) {
+            if (i + 1 >= length)
+                return i;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return length;
+}
+
+// Formats into the 1024-byte buffer; a text that does not fit is cut at a
+// character boundary, leaving room for reserve more bytes.
+size_t FormatLogText(char (&buffer)[FormatBufferSize], size_t reserve, const char* format, va_list args)
+{
+    const size_t limit = FormatBufferSize - reserve;
+    int written = std::vsnprintf(buffer, limit, format, args);
+    if (written < 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    size_t length = size_t(written);
+    if (length >= limit) {
+        length = TrimPartialCharacter(buffer, limit - 1);
+        buffer[length] = '\0';
+    }
+    return length;
+}
+
+}  // namespace
+
+int LogStart()
+{
+    SystemState& s = systemState;
+    const std::string path = s.logDirectory[0] ? LogFilePath() : std::string(s.logFileName);
+    FileDelete(path.c_str());
+    FileHandle file = FileCreateNew(path.c_str());
+    if (file == InvalidFile) {
+        // The old file could not be removed (a directory we may not change):
+        // empty it instead, so that every run still begins a fresh log.
+        file = FileOpenTruncate(path.c_str());
+    }
+    FileClose(file);
+    s.logIndent = 0;
+    s.lineOpen = 0;
+    s.logStartTime = platform::TimeGetTime();
+    return 1;
+}
+
+int LogAdd(const char* text)
+{
+    if (!text)
+        return -1;
+    SystemState& s = systemState;
+    const size_t length = std::strlen(text);
+
+    char fixed[FixedBufferSize];
+    char* work = fixed;
+    char* allocated = nullptr;
+    if (length >= FixedBufferSize || ConvertedLength(text, length) + 1 > FixedBufferSize) {
+        allocated = static_cast<char*>(MemAlloc(int32_t(length * 2 + 1), nullptr, -1));
+        if (!allocated)
+            return -1;
+        work = allocated;
+    }
+    const size_t converted = ConvertLineEnds(text, length, work);
+
+    if (s.logDirectory[0] != '\0') {
+        const std::string path = LogFilePath();
+        FileHandle file = FileOpenAppend(path.c_str());
+        if (file != InvalidFile) {
+            // Timestamp, tabs and text go out in one write.
+            char prefix[16 + 64];
+            size_t prefixLength = 0;
+            if (!s.lineOpen) {
+                prefixLength = size_t(std::snprintf(prefix, 16, "%d:", int32_t(platform::TimeGetTime() - s.logStartTime)));
+            }
+            std::string out;
+            const size_t tabs = s.lineOpen ? 0 : size_t(s.logIndent > 0 ? s.logIndent : 0);
+            out.reserve(prefixLength + tabs + converted);
+            out.append(prefix, prefixLength);
+            out.append(tabs, '\t');
+            out.append(work, converted);
+            FileWrite(file, out.data(), out.size());
+            FileClose(file);
+            EchoPiece(out.data(), out.size());
+            s.lineOpen = (converted == 0 || work[converted - 1] != '\n') ? 1 : 0;
+        }
+    }
+
+    MemFree(allocated);
+    return -1;
+}
+
+int LogPrintf(const char* format, ...)
+{
+    char buffer[FormatBufferSize];
+    va_list args;
+    va_start(args, format);
+    FormatLogText(buffer, 0, format, args);
+    va_end(args);
+    return LogAdd(buffer);
+}
+
+int LogPrintfLine(const char* format, ...)
+{
+    char buffer[FormatBufferSize];
+    va_list args;
+    va_start(args, format);
+    const size_t length = FormatLogText(buffer, 1, format, args);
+    va_end(args);
+    buffer[length] = '\n';
+    buffer[length + 1] = '\0';
+    return LogAdd(buffer);
+}
+
+int LogIndent()
+{
+    ++systemState.logIndent;
+    return 0;
+}
+
+int LogUnindent()
+{
+    if (systemState.logIndent > 0)
+        --systemState.logIndent;
+    return 0;
+}
+
+void SetLogEcho(bool on)
+{
+    echoStreams[0] = on ? stderr : nullptr;
+}
+
+bool LogEchoEnabled()
+{
+    return echoStreams[0] != nullptr;
+}
+
+void SetLogMirror(FILE* stream)
+{
+    echoStreams[1] = stream;
+}
+
+int ConfigureLogEchoFromCommandLine(int argc, char** argv)
+{
+    const char* env = std::getenv("KORVANTA_LOG_ECHO");
+    bool on = env && std::strcmp(env, "1") == 0;
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--log-echo") == 0) {
+            on = true;
+            continue;
+        }
+        argv[out++] = argv[i];
+    }
+    if (out < argc)
+        argv[out] = nullptr;
+    if (on)
+        SetLogEcho(true);
+    return argc > 0 ? out : argc;
+}
+
+bool SetLogLocation(const char* directory, const char* fileName)
+{
+    SystemState& s = systemState;
+    if (!directory || !fileName || std::strlen(directory) >= sizeof s.logDirectory ||
+        std::strlen(fileName) >= sizeof s.logFileName || fileName[0] == '\0')
+        return false;
+    std::strcpy(s.logDirectory, directory);
+    std::strcpy(s.logFileName, fileName);
+    return true;
+}
+
+}  // namespace media

@@ -1,0 +1,122 @@
+// The file layer on POSIX. Program paths use backslashes; they become
+// slashes here, at the one place where a path meets the operating system.
+#include "media/platform/file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace media {
+
+std::string NativePath(const char* path)
+{
+    std::string native = path ? path : "";
+    for (char& c : native) {
+        if (c == '\\')
+            c = '/';
+    }
+    return native;
+}
+
+uint32_t FileGetCurrentDirectory(char* buffer, uint32_t bufferSize)
+{
+    // getcwd has no upper bound of its own that we could ask for cheaply, so
+    // read into a large scratch buffer and report the size the caller needs.
+    char scratch[4096];
+    if (!getcwd(scratch, sizeof scratch))
+        return 0;
+    size_t length = std::strlen(scratch);
+    if (length + 1 > bufferSize)
+        return uint32_t(length + 1);
+    std::memcpy(buffer, scratch, length + 1);
+    return uint32_t(length);
+}
+
+bool FileSetCurrentDirectory(const char* path)
+{
+    return chdir(NativePath(path).c_str()) == 0;
+}
+
+bool FileDelete(const char* path)
+{
+    return unlink(NativePath(path).c_str()) == 0;
+}
+
+FileHandle FileCreateNew(const char* path)
+{
+    return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+}
+
+FileHandle FileOpenTruncate(const char* path)
+{
+    return open(NativePath(path).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+}
+
+FileHandle FileOpenAppend(const char* path)
+{
+    // O_APPEND makes every write land at the end, even if another process
+    // appends to the same file between our writes.
+    return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+FileHandle FileOpenRead(const char* path)
+{
+    return open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+bool FileWrite(FileHandle file, const void* data, size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t written = write(file, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+long FileRead(FileHandle file, void* data, size_t size)
+{
+    size_t total = 0;
+    char* bytes = static_cast<char*>(data);
+    while (total < size) {
+        ssize_t got = read(file, bytes + total, size - total);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        total += size_t(got);
+    }
+    return long(total);
+}
+
+long long FileSize(FileHandle file)
+{
+    struct stat st {};
+    if (fstat(file, &st) != 0)
+        return -1;
+    return (long long)st.st_size;
+}
+
+bool FileSeek(FileHandle file, long long offset)
+{
+    return lseek(file, off_t(offset), SEEK_SET) == off_t(offset);
+}
+
+void FileClose(FileHandle file)
+{
+    if (file >= 0)
+        close(file);
+}
+
+}  // namespace media

@@ -1,0 +1,247 @@
+// The tracking memory manager.
+//
+// Layout on 64-bit: the record in front of every block keeps every field of
+// the classic 64-byte layout, with the two links widened to 8 bytes. The
+// header (name, id, line, size, links) is 40 bytes and its copy covers all of
+// it, so the record is 80 bytes and the data that follows stays 16-byte
+// aligned. Addresses are printed at full width (16 hex digits).
+#include "media/system/memory.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "media/log/log.h"
+
+namespace media {
+
+namespace {
+
+struct AllocRecord {
+    char sourceName[16];
+    uint16_t allocId;
+    uint16_t sourceLine;
+    int32_t size;
+    AllocRecord* prev;
+    AllocRecord* next;
+    unsigned char headerCopy[40];
+};
+
+constexpr size_t HeaderBytes = offsetof(AllocRecord, headerCopy);
+static_assert(HeaderBytes == 40, "the header copy must cover the whole header");
+static_assert(sizeof(AllocRecord) == 80, "record size");
+static_assert(sizeof(AllocRecord) % 16 == 0, "data must stay 16-byte aligned");
+
+AllocRecord allocSentinel{};
+AllocRecord* allocTail = nullptr;
+uint16_t nextAllocId = 0;
+int32_t totalAllocSize = 0;
+int32_t allocCount = 0;
+constexpr int32_t traceSize = 0;
+
+// Created on first use, never destroyed: the log may allocate while it is held.
+std::recursive_mutex& ManagerLock()
+{
+    static std::recursive_mutex* lock = new std::recursive_mutex;
+    return *lock;
+}
+
+AllocRecord* RecordOf(void* data)
+{
+    return reinterpret_cast<AllocRecord*>(static_cast<unsigned char*>(data) - sizeof(AllocRecord));
+}
+
+void* DataOf(AllocRecord* record)
+{
+    return reinterpret_cast<unsigned char*>(record) + sizeof(AllocRecord);
+}
+
+void RefreshCopy(AllocRecord* record)
+{
+    if (record)
+        std::memcpy(record->headerCopy, record, HeaderBytes);
+}
+
+bool RecordIntact(const AllocRecord* record)
+{
+    return std::memcmp(record, record->headerCopy, HeaderBytes) == 0;
+}
+
+void SetSource(AllocRecord* record, const char* name, int32_t line)
+{
+    std::memset(record->sourceName, 0, sizeof record->sourceName);
+    if (name) {
+        const size_t length = std::strlen(name);
+        const size_t keep = length < 15 ? length : 15;
+        std::memcpy(record->sourceName, name + (length - keep), keep);
+    }
+    record->sourceLine = uint16_t(line);
+    record->allocId = nextAllocId++;
+}
+
+void LogMemoryRecord(AllocRecord* record)
+{
+    char line[512];
+    const unsigned char* data = static_cast<const unsigned char*>(DataOf(record));
+    const int n = record->size < 16 ? (record->size > 0 ? record->size : 0) : 16;
+    int length = std::snprintf(line, sizeof line,
+                               "\tsize:%d(%.3fkb)  file:%s  line:%d  ID:%d  addr:%016" PRIxPTR "  data:<",
+                               record->size, double(uint32_t(record->size)) / 1024.0, record->sourceName,
+                               int(record->sourceLine), int(record->allocId), uintptr_t(data));
+    if (length < 0)
+        return;
+    for (int i = 0; i < n; ++i)
+        line[length++] = (data[i] < 0x20 || data[i] > 0x7F) ? '.' : char(data[i]);
+    line[length++] = '>';
+    line[length++] = ' ';
+    line[length++] = '[';
+    for (int i = 0; i < n; ++i)
+        length += std::snprintf(line + length, 4, i + 1 < n ? "%02x " : "%02x", data[i]);
+    if (n == 0)
+        line[length - 1] = ']';  // the closing bracket replaces the opening one
+    else
+        line[length++] = ']';
+    line[length++] = '\n';
+    line[length] = '\0';
+    LogAdd(line);
+}
+
+void LinkAsNewest(AllocRecord* record)
+{
+    if (!allocTail)
+        allocTail = &allocSentinel;
+    allocTail->next = record;
+    record->prev = allocTail;
+    record->next = nullptr;
+    allocTail = record;
+    RefreshCopy(record);
+    RefreshCopy(record->prev);
+}
+
+}  // namespace
+
+void* MemAlloc(int32_t size, const char* sourceName, int32_t line)
+{
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    void* memory = size >= 0 ? std::malloc(size_t(size) + sizeof(AllocRecord)) : nullptr;
+    if (!memory) {
+        LogMemoryDump();
+        CheckMemoryRecords();
+        return nullptr;
+    }
+    AllocRecord* record = static_cast<AllocRecord*>(memory);
+    SetSource(record, sourceName, line);
+    record->size = size;
+    LinkAsNewest(record);
+    totalAllocSize += size;
+    ++allocCount;
+    if (size == traceSize) {
+        LogAdd("mem alloc  ");
+        LogMemoryRecord(record);
+    }
+    return DataOf(record);
+}
+
+void* MemAllocZeroed(int32_t size, const char* sourceName, int32_t line)
+{
+    void* data = MemAlloc(size, sourceName, line);
+    if (data)
+        std::memset(data, 0, size_t(size));
+    return data;
+}
+
+void MemFree(void* data)
+{
+    if (!data)
+        return;
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    AllocRecord* record = RecordOf(data);
+    totalAllocSize -= record->size;
+    --allocCount;
+    if (record->prev)
+        record->prev->next = record->next;
+    if (record->next)
+        record->next->prev = record->prev;
+    if (record == allocTail)
+        allocTail = record->prev;
+    RefreshCopy(record->prev);
+    RefreshCopy(record->next);
+    if (record->size == traceSize) {
+        LogAdd("mem free  ");
+        LogMemoryRecord(record);
+    }
+    std::free(record);
+}
+
+void* MemRealloc(void* data, int32_t size, const char* sourceName, int32_t line)
+{
+    if (!data)
+        return MemAlloc(size, sourceName, line);
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    AllocRecord* old = RecordOf(data);
+    const int32_t oldSize = old->size;
+    const bool wasTail = (old == allocTail);
+    void* memory = size >= 0 ? std::realloc(old, size_t(size) + sizeof(AllocRecord)) : nullptr;
+    if (!memory) {
+        LogMemoryDump();
+        return nullptr;
+    }
+    AllocRecord* record = static_cast<AllocRecord*>(memory);
+    if (size > oldSize)
+        std::memset(static_cast<unsigned char*>(DataOf(record)) + oldSize, 0, size_t(size - oldSize));
+    SetSource(record, sourceName, line);
+    record->size = size;
+    if (record->prev)
+        record->prev->next = record;
+    if (record->next)
+        record->next->prev = record;
+    if (wasTail)
+        allocTail = record;
+    totalAllocSize += size - oldSize;
+    RefreshCopy(record);
+    RefreshCopy(record->prev);
+    RefreshCopy(record->next);
+    if (size == traceSize) {
+        LogAdd("mem realloc  ");
+        LogMemoryRecord(record);
+    }
+    return DataOf(record);
+}
+
+void LogMemoryDump()
+{
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    LogAdd("\n");
+    LogAdd("Alloc memory dump\n");
+    for (AllocRecord* record = allocTail; record && record != &allocSentinel; record = record->prev) {
+        // A record whose header was overwritten cannot be trusted to lead on.
+        if (!RecordIntact(record))
+            break;
+        LogMemoryRecord(record);
+    }
+    LogPrintfLine("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalAllocSize, double(totalAllocSize) / 1024.0, allocCount);
+    LogAdd("\n");
+}
+
+int CheckMemoryRecords()
+{
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    for (AllocRecord* record = allocTail; record && record != &allocSentinel; record = record->prev) {
+        if (!RecordIntact(record)) {
+            LogAdd("以下のメモリ確保情報が破損しました");
+            LogMemoryRecord(record);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+MemoryCounters GetMemoryCounters()
+{
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    return MemoryCounters{totalAllocSize, allocCount, nextAllocId};
+}
+
+}  // namespace media
