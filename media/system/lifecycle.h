@@ -20,5 +20,14 @@ int NowMilliseconds();       // the millisecond clock masked to 31 bits
 void LockLibrary();
 void UnlockLibrary();
 uint64_t LibraryLockOwner();  // thread id of the holder, or ~0 when free
+int LibraryLockWaitCount();   // threads queued for the call lock (tests, reports)
+
+// Clears the system state at the window step of start-up, keeping the
+// settings made before start-up and the log's place.
+void ResetSystemStateForStart();
+
+// True while the pump runs its per-pump services (keyboard refresh and the
+// rest), so that they do not start a second, nested pump.
+bool PumpServicesRunning();
 
 }  // namespace media
