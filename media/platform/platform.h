@@ -52,6 +52,7 @@ constexpr WindowHandle ThreadOnly = ~WindowHandle(0);  // PeekMessage filter: me
 
 enum : uint32_t {
     WM_NULL = 0x0000,
+    WM_CREATE = 0x0001,  // sent by CreateWindowEx; a result of -1 fails the creation
     WM_DESTROY = 0x0002,
     WM_MOVE = 0x0003,
     WM_SIZE = 0x0005,
@@ -91,6 +92,15 @@ enum : uintptr_t {
     SC_CLOSE = 0xF060,
     SC_SCREENSAVE = 0xF140,
     SC_MONITORPOWER = 0xF170,
+};
+
+// Key flags in the wParam of mouse messages.
+enum : uintptr_t {
+    MK_LBUTTON = 0x0001,
+    MK_RBUTTON = 0x0002,
+    MK_SHIFT = 0x0004,
+    MK_CONTROL = 0x0008,
+    MK_MBUTTON = 0x0010,
 };
 
 // Window styles.

@@ -1,0 +1,114 @@
+// Inside the platform layer: the table of functions each backend fills in,
+// and the calls a backend (or the headless script) makes back into the common
+// layer to turn its events into messages. Nothing outside media/platform
+// includes this.
+#pragma once
+
+#include "media/platform/keymap.h"
+#include "media/platform/platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace media::platform {
+
+// A window's client area as 32-bit X8R8G8B8 pixels, row by row.
+struct ClientPixels {
+    uint32_t* pixels = nullptr;
+    int32_t pitchPixels = 0;  // pixels per row in memory
+    int32_t width = 0, height = 0;
+};
+
+// How far the frame reaches beyond the client area on each side.
+struct FrameInsets {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct NativeWindowRequest {
+    std::string titleUtf8;
+    Rect clientOnScreen;
+    bool bordered = true;
+    bool topmost = false;
+};
+
+struct DesktopInfo {
+    int32_t width = 0, height = 0, bitsPerPixel = 0;
+};
+
+// One backend. A "native" is the backend's own window object.
+struct VideoBackend {
+    const char* name;
+    // Names the desktop for window-class claims shared with other processes.
+    std::string (*desktopName)();
+    void (*close)();
+    // Turns pending backend events into messages (through the calls below).
+    void (*pumpEvents)();
+
+    void* (*createWindow)(WindowHandle handle, const NativeWindowRequest& request, std::string* error);
+    void (*destroyWindow)(void* native);
+    void (*setVisible)(void* native, bool visible);
+    void (*minimize)(void* native);
+    void (*setClientRect)(void* native, const Rect& clientOnScreen);
+    void (*setTitle)(void* native, const std::string& utf8);
+    void (*setBordered)(void* native, bool bordered);
+    void (*setTopmost)(void* native, bool topmost);
+    void (*raise)(void* native);
+    // Gives the client area's pixels for writing; unlockClient shows the
+    // rectangle that was written (client coordinates). presented: a bitmap
+    // presentation (counted as a frame), not a fill.
+    bool (*lockClient)(void* native, ClientPixels* pixels);
+    void (*unlockClient)(void* native, const Rect& updated, bool presented);
+
+    FrameInsets (*frame)(uint32_t style, uint32_t exStyle);
+    void (*setCursorVisible)(bool visible);
+    void (*setScreenSaver)(bool active);
+    void (*setTextInput)(bool enabled);
+
+    DesktopInfo (*desktop)();
+    std::vector<DisplayMode> (*displayModes)();
+    // native: a window that may take the display over (full screen), or null.
+    bool (*changeDisplayMode)(const DisplayMode* mode, void* native);
+    double (*refreshRateHz)();
+    int32_t (*joystickCount)();
+};
+
+const VideoBackend& SdlVideoBackend();
+const VideoBackend& HeadlessVideoBackend();
+
+// Opens a backend's own resources; the common layer then installs its table.
+bool OpenSdlBackend(std::string* error);
+bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error);
+
+// ---------------------------------------------------------------- calls back into the common layer
+
+namespace events {
+
+// The window that receives keyboard input: the active window, else the most
+// recently shown visible window; 0 when there is none.
+WindowHandle InputWindow();
+
+void Key(WindowHandle window, const PhysicalKey& key, bool down);
+// x, y: client coordinates of window.
+void MouseMove(WindowHandle window, int32_t x, int32_t y);
+// button: 0 left, 1 right, 2 middle.
+void MouseButton(WindowHandle window, int button, bool down, int32_t x, int32_t y);
+// delta: 120 per notch away from the user.
+void MouseWheel(WindowHandle window, int32_t delta);
+// Last mouse position seen by the layer, in client coordinates of window.
+void LastMousePosition(WindowHandle window, int32_t* x, int32_t* y);
+void Focus(WindowHandle window, bool gained);
+void CloseButton(WindowHandle window);
+// The window system moved, resized, minimised, restored or exposed the window.
+void Moved(WindowHandle window, int32_t clientLeft, int32_t clientTop);
+void Resized(WindowHandle window, int32_t clientWidth, int32_t clientHeight);
+void Minimized(WindowHandle window);
+void Restored(WindowHandle window);
+void Exposed(WindowHandle window);
+
+}  // namespace events
+
+// Shift-JIS to UTF-8 (unconvertible bytes become '?').
+std::string ShiftJisToUtf8(const std::string& text);
+
+}  // namespace media::platform

@@ -1,0 +1,282 @@
+// The headless backend: a virtual 1024 x 768, 32-bit desktop at 60 Hz with
+// no display at all. Windows are pixel buffers in memory, input comes from a
+// script, and every presented frame is counted and kept (the latest one).
+#include "media/platform/backend.h"
+#include "media/platform/headless.h"
+#include "media/platform/png_writer.h"
+#include "media/platform/script.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace media::platform {
+
+namespace {
+
+struct HeadlessWindow {
+    WindowHandle handle = 0;
+    Rect client;
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+};
+
+struct HeadlessState {
+    bool open = false;
+    std::string desktopId;
+    ScriptPlayer script;
+    uint64_t frames = 0;
+    headless::Frame lastFrame;
+    bool hasFrame = false;
+};
+
+HeadlessState& Headless()
+{
+    static HeadlessState state;
+    return state;
+}
+
+// Keeps the buffer the size of the client area; a new size starts black.
+void FitBuffer(HeadlessWindow& window)
+{
+    const int32_t width = std::max(window.client.right - window.client.left, 0);
+    const int32_t height = std::max(window.client.bottom - window.client.top, 0);
+    if (width == window.width && height == window.height)
+        return;
+    window.width = width;
+    window.height = height;
+    window.pixels.assign(size_t(width) * size_t(height), 0);
+}
+
+std::string DesktopName()
+{
+    return "headless/" + Headless().desktopId;
+}
+
+void Close()
+{
+    Headless() = HeadlessState{};
+}
+
+bool WriteLastFrame(const std::string& path, std::string* error)
+{
+    const HeadlessState& s = Headless();
+    if (!s.hasFrame) {
+        *error = "no frame was presented yet";
+        return false;
+    }
+    return WritePngFile(path, s.lastFrame.pixels.data(), s.lastFrame.width, s.lastFrame.height, s.lastFrame.width,
+                        error);
+}
+
+void PumpEvents()
+{
+    HeadlessState& s = Headless();
+    s.script.Run(s.frames, WriteLastFrame);
+}
+
+void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std::string*)
+{
+    auto* window = new HeadlessWindow;
+    window->handle = handle;
+    window->client = request.clientOnScreen;
+    FitBuffer(*window);
+    return window;
+}
+
+void DestroyWindow(void* native)
+{
+    delete static_cast<HeadlessWindow*>(native);
+}
+
+void SetClientRect(void* native, const Rect& client)
+{
+    auto* window = static_cast<HeadlessWindow*>(native);
+    window->client = client;
+    FitBuffer(*window);
+}
+
+void Ignore(void*) {}
+void IgnoreFlag(void*, bool) {}
+void IgnoreTitle(void*, const std::string&) {}
+void IgnoreGlobalFlag(bool) {}
+
+bool LockClient(void* native, ClientPixels* pixels)
+{
+    auto* window = static_cast<HeadlessWindow*>(native);
+    pixels->pixels = window->pixels.data();
+    pixels->pitchPixels = window->width;
+    pixels->width = window->width;
+    pixels->height = window->height;
+    return true;
+}
+
+void UnlockClient(void* native, const Rect&, bool presented)
+{
+    if (!presented)
+        return;
+    HeadlessState& s = Headless();
+    const auto* window = static_cast<HeadlessWindow*>(native);
+    ++s.frames;
+    s.hasFrame = true;
+    s.lastFrame.width = window->width;
+    s.lastFrame.height = window->height;
+    s.lastFrame.pixels = window->pixels;
+}
+
+// A fixed frame: a 3-pixel border and a 19-pixel caption for captioned
+// windows, 2 more pixels on each side for a client edge.
+FrameInsets Frame(uint32_t style, uint32_t exStyle)
+{
+    FrameInsets insets;
+    if (style & WS_CAPTION) {
+        insets = {3, 3, 3, 3};
+        if ((style & WS_CAPTION) == WS_CAPTION)
+            insets.top += 19;
+    }
+    if (exStyle & WS_EX_CLIENTEDGE) {
+        insets.left += 2;
+        insets.top += 2;
+        insets.right += 2;
+        insets.bottom += 2;
+    }
+    return insets;
+}
+
+DesktopInfo Desktop()
+{
+    return {headless::DesktopWidth, headless::DesktopHeight, 32};
+}
+
+std::vector<DisplayMode> Modes()
+{
+    return {DisplayMode{headless::DesktopWidth, headless::DesktopHeight, 32, 60}};
+}
+
+bool ChangeMode(const DisplayMode* mode, void*)
+{
+    if (!mode)
+        return true;
+    return mode->width == headless::DesktopWidth && mode->height == headless::DesktopHeight &&
+           (mode->bitsPerPixel == 32 || mode->bitsPerPixel == 0) && (mode->refreshHz == 60 || mode->refreshHz == 0);
+}
+
+double RefreshRate()
+{
+    return 60.0;
+}
+
+int32_t NoJoysticks()
+{
+    return 0;
+}
+
+const VideoBackend table = {
+    .name = "headless",
+    .desktopName = DesktopName,
+    .close = Close,
+    .pumpEvents = PumpEvents,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .setVisible = IgnoreFlag,
+    .minimize = Ignore,
+    .setClientRect = SetClientRect,
+    .setTitle = IgnoreTitle,
+    .setBordered = IgnoreFlag,
+    .setTopmost = IgnoreFlag,
+    .raise = Ignore,
+    .lockClient = LockClient,
+    .unlockClient = UnlockClient,
+    .frame = Frame,
+    .setCursorVisible = IgnoreGlobalFlag,
+    .setScreenSaver = IgnoreGlobalFlag,
+    .setTextInput = IgnoreGlobalFlag,
+    .desktop = Desktop,
+    .displayModes = Modes,
+    .changeDisplayMode = ChangeMode,
+    .refreshRateHz = RefreshRate,
+    .joystickCount = NoJoysticks,
+};
+
+}  // namespace
+
+const VideoBackend& HeadlessVideoBackend()
+{
+    return table;
+}
+
+bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error)
+{
+    std::vector<ScriptCommand> commands;
+    if (!options.scriptPath.empty()) {
+        std::ifstream file(options.scriptPath, std::ios::binary);
+        if (!file) {
+            *error = "cannot read the script " + options.scriptPath;
+            return false;
+        }
+        std::ostringstream text;
+        text << file.rdbuf();
+        std::string problem;
+        if (!ParseScript(text.str(), &commands, &problem)) {
+            *error = "script " + options.scriptPath + " " + problem;
+            return false;
+        }
+    }
+    HeadlessState& s = Headless();
+    s = HeadlessState{};
+    s.open = true;
+    s.desktopId = options.desktopId;
+    if (s.desktopId.empty()) {
+        const char* fromEnvironment = std::getenv("KORVANTA_HEADLESS_DESKTOP");
+        s.desktopId = (fromEnvironment && *fromEnvironment) ? fromEnvironment : "0";
+    }
+    s.script.Load(std::move(commands));
+    return true;
+}
+
+namespace headless {
+
+uint64_t FrameCount()
+{
+    return Headless().frames;
+}
+
+bool LastFrame(Frame* frame)
+{
+    if (!Headless().hasFrame)
+        return false;
+    *frame = Headless().lastFrame;
+    return true;
+}
+
+bool LoadScript(const std::string& text, std::string* error)
+{
+    std::vector<ScriptCommand> commands;
+    std::string problem;
+    if (!ParseScript(text, &commands, &problem)) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    Headless().script.Load(std::move(commands));
+    return true;
+}
+
+bool ScriptFinished()
+{
+    return Headless().script.Finished();
+}
+
+bool WriteScreenshot(const std::string& path, std::string* error)
+{
+    std::string reason;
+    const bool written = WriteLastFrame(path, &reason);
+    if (!written && error)
+        *error = reason;
+    return written;
+}
+
+}  // namespace headless
+
+}  // namespace media::platform

@@ -1,0 +1,462 @@
+// The SDL backend: real windows on X11 or Wayland through SDL2.
+//
+// Keyboard and mouse-button states are kept by the common layer from the
+// events (SDL's own state tables miss pushed events, and its global mouse
+// state is stale under X11). Frames go through SDL's window surface without
+// SDL's OpenGL framebuffer path: 16-bit pixels are widened here by bit
+// replication, which SDL's converter does not do.
+#include "media/platform/backend.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace media::platform {
+
+namespace {
+
+const char* const windowDataName = "korvanta";
+
+struct SdlWindow {
+    WindowHandle handle = 0;
+    SDL_Window* window = nullptr;
+    // When the surface is not X8R8G8B8 the frame is built here and converted.
+    std::vector<uint32_t> staging;
+    int32_t stagingWidth = 0, stagingHeight = 0;
+    bool direct = false;
+    SDL_Surface* locked = nullptr;
+};
+
+struct SdlState {
+    bool open = false;
+    bool joysticks = false;
+    std::string desktop;
+};
+
+SdlState& Sdl()
+{
+    static SdlState state;
+    return state;
+}
+
+SdlWindow* FromId(uint32_t windowId)
+{
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    return window ? static_cast<SdlWindow*>(SDL_GetWindowData(window, windowDataName)) : nullptr;
+}
+
+WindowHandle HandleFromId(uint32_t windowId)
+{
+    const SdlWindow* window = FromId(windowId);
+    return window ? window->handle : 0;
+}
+
+std::string DesktopName()
+{
+    return Sdl().desktop;
+}
+
+void Close()
+{
+    if (Sdl().open)
+        SDL_Quit();
+    Sdl() = SdlState{};
+}
+
+void WindowEvent(const SDL_WindowEvent& event)
+{
+    const WindowHandle window = HandleFromId(event.windowID);
+    if (!window)
+        return;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        events::Focus(window, true);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        events::Focus(window, false);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        events::CloseButton(window);
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        events::Exposed(window);
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+        events::Moved(window, event.data1, event.data2);
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        events::Resized(window, event.data1, event.data2);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        events::Minimized(window);
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        events::Restored(window);
+        break;
+    default:
+        break;
+    }
+}
+
+int ButtonIndex(uint8_t sdlButton)
+{
+    switch (sdlButton) {
+    case SDL_BUTTON_LEFT:
+        return 0;
+    case SDL_BUTTON_RIGHT:
+        return 1;
+    case SDL_BUTTON_MIDDLE:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
+void PumpEvents()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (const PhysicalKey* key = KeyFromScancode(event.key.keysym.scancode)) {
+                WindowHandle window = HandleFromId(event.key.windowID);
+                events::Key(window ? window : events::InputWindow(), *key, event.type == SDL_KEYDOWN);
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            events::MouseMove(HandleFromId(event.motion.windowID), event.motion.x, event.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const int button = ButtonIndex(event.button.button);
+            if (button >= 0)
+                events::MouseButton(HandleFromId(event.button.windowID), button,
+                                    event.type == SDL_MOUSEBUTTONDOWN, event.button.x, event.button.y);
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            int32_t notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+                notches = -notches;
+            if (notches != 0) {
+                WindowHandle window = HandleFromId(event.wheel.windowID);
+                events::MouseWheel(window ? window : events::InputWindow(), notches * 120);
+            }
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            WindowEvent(event.window);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std::string* error)
+{
+    uint32_t flags = SDL_WINDOW_HIDDEN;
+    if (!request.bordered)
+        flags |= SDL_WINDOW_BORDERLESS;
+    if (request.topmost)
+        flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    const Rect& client = request.clientOnScreen;
+    SDL_Window* window = SDL_CreateWindow(request.titleUtf8.c_str(), client.left, client.top,
+                                          std::max(client.right - client.left, 1),
+                                          std::max(client.bottom - client.top, 1), flags);
+    if (!window) {
+        *error = SDL_GetError();
+        return nullptr;
+    }
+    auto* native = new SdlWindow;
+    native->handle = handle;
+    native->window = window;
+    SDL_SetWindowData(window, windowDataName, native);
+    return native;
+}
+
+void DestroyWindow(void* native)
+{
+    auto* window = static_cast<SdlWindow*>(native);
+    SDL_DestroyWindow(window->window);
+    delete window;
+}
+
+void SetVisible(void* native, bool visible)
+{
+    auto* window = static_cast<SdlWindow*>(native);
+    if (visible)
+        SDL_ShowWindow(window->window);
+    else
+        SDL_HideWindow(window->window);
+}
+
+void Minimize(void* native)
+{
+    SDL_MinimizeWindow(static_cast<SdlWindow*>(native)->window);
+}
+
+void SetClientRect(void* native, const Rect& client)
+{
+    SDL_Window* window = static_cast<SdlWindow*>(native)->window;
+    int x = 0, y = 0, width = 0, height = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    SDL_GetWindowSize(window, &width, &height);
+    if (x != client.left || y != client.top)
+        SDL_SetWindowPosition(window, client.left, client.top);
+    const int wantedWidth = std::max(client.right - client.left, 1);
+    const int wantedHeight = std::max(client.bottom - client.top, 1);
+    if (width != wantedWidth || height != wantedHeight)
+        SDL_SetWindowSize(window, wantedWidth, wantedHeight);
+}
+
+void SetTitle(void* native, const std::string& utf8)
+{
+    SDL_SetWindowTitle(static_cast<SdlWindow*>(native)->window, utf8.c_str());
+}
+
+void SetBordered(void* native, bool bordered)
+{
+    SDL_SetWindowBordered(static_cast<SdlWindow*>(native)->window, bordered ? SDL_TRUE : SDL_FALSE);
+}
+
+void SetTopmost(void* native, bool topmost)
+{
+    SDL_SetWindowAlwaysOnTop(static_cast<SdlWindow*>(native)->window, topmost ? SDL_TRUE : SDL_FALSE);
+}
+
+void Raise(void* native)
+{
+    SDL_RaiseWindow(static_cast<SdlWindow*>(native)->window);
+}
+
+bool IsXrgb(const SDL_PixelFormat* format)
+{
+    return format->BytesPerPixel == 4 && format->Rmask == 0xFF0000 && format->Gmask == 0xFF00 &&
+           format->Bmask == 0xFF;
+}
+
+bool LockClient(void* native, ClientPixels* pixels)
+{
+    auto* window = static_cast<SdlWindow*>(native);
+    // The surface is made again after a resize; SDL hands back the current one.
+    SDL_Surface* surface = SDL_GetWindowSurface(window->window);
+    if (!surface)
+        return false;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+        return false;
+    window->locked = surface;
+    window->direct = IsXrgb(surface->format);
+    if (window->direct) {
+        pixels->pixels = static_cast<uint32_t*>(surface->pixels);
+        pixels->pitchPixels = surface->pitch / 4;
+    } else {
+        if (window->stagingWidth != surface->w || window->stagingHeight != surface->h) {
+            window->stagingWidth = surface->w;
+            window->stagingHeight = surface->h;
+            window->staging.assign(size_t(surface->w) * size_t(surface->h), 0);
+        }
+        pixels->pixels = window->staging.data();
+        pixels->pitchPixels = surface->w;
+    }
+    pixels->width = surface->w;
+    pixels->height = surface->h;
+    return true;
+}
+
+void UnlockClient(void* native, const Rect& updated, bool)
+{
+    auto* window = static_cast<SdlWindow*>(native);
+    SDL_Surface* surface = window->locked;
+    if (!surface)
+        return;
+    window->locked = nullptr;
+    const int width = updated.right - updated.left, height = updated.bottom - updated.top;
+    if (width > 0 && height > 0 && !window->direct) {
+        const uint32_t* source = window->staging.data() + size_t(updated.top) * size_t(window->stagingWidth) + updated.left;
+        auto* destination = static_cast<uint8_t*>(surface->pixels) + size_t(updated.top) * size_t(surface->pitch) +
+                            size_t(updated.left) * surface->format->BytesPerPixel;
+        SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB888, source, window->stagingWidth * 4,
+                          surface->format->format, destination, surface->pitch);
+    }
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    if (width > 0 && height > 0) {
+        const SDL_Rect rect{updated.left, updated.top, width, height};
+        SDL_UpdateWindowSurfaceRects(window->window, &rect, 1);
+    }
+}
+
+// The window manager draws its frame outside the client area, and SDL places
+// windows by their client area: the window rectangle is the client rectangle.
+FrameInsets Frame(uint32_t, uint32_t)
+{
+    return {};
+}
+
+void SetCursorVisible(bool visible)
+{
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SetScreenSaver(bool active)
+{
+    if (active)
+        SDL_EnableScreenSaver();
+    else
+        SDL_DisableScreenSaver();
+}
+
+void SetTextInput(bool enabled)
+{
+    if (enabled)
+        SDL_StartTextInput();
+    else
+        SDL_StopTextInput();
+}
+
+DesktopInfo Desktop()
+{
+    SDL_DisplayMode mode{};
+    if (SDL_GetCurrentDisplayMode(0, &mode) != 0)
+        return {};
+    // Bytes per pixel, not depth: a depth-24 screen with 4-byte pixels is 32-bit.
+    return {mode.w, mode.h, int32_t(SDL_BYTESPERPIXEL(mode.format) * 8)};
+}
+
+std::vector<DisplayMode> Modes()
+{
+    std::vector<DisplayMode> modes;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode{};
+        if (SDL_GetDisplayMode(0, i, &mode) == 0)
+            modes.push_back({mode.w, mode.h, int32_t(SDL_BYTESPERPIXEL(mode.format) * 8), mode.refresh_rate});
+    }
+    return modes;
+}
+
+bool ChangeMode(const DisplayMode* mode, void* native)
+{
+    if (!native)
+        return false;
+    SDL_Window* window = static_cast<SdlWindow*>(native)->window;
+    if (!mode)
+        return SDL_SetWindowFullscreen(window, 0) == 0;
+    SDL_DisplayMode wanted{};
+    wanted.format = mode->bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565
+                                             : (mode->bitsPerPixel == 32 ? SDL_PIXELFORMAT_RGB888 : 0);
+    wanted.w = mode->width;
+    wanted.h = mode->height;
+    wanted.refresh_rate = mode->refreshHz;
+    SDL_DisplayMode closest{};
+    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest) || closest.w != mode->width || closest.h != mode->height)
+        return false;
+    return SDL_SetWindowDisplayMode(window, &closest) == 0 && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
+}
+
+double RefreshRate()
+{
+    SDL_DisplayMode mode{};
+    if (SDL_GetCurrentDisplayMode(0, &mode) != 0)
+        return 0.0;
+    return mode.refresh_rate;
+}
+
+int32_t JoystickCount()
+{
+    SdlState& s = Sdl();
+    if (!s.joysticks)
+        s.joysticks = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+    return s.joysticks ? SDL_NumJoysticks() : 0;
+}
+
+// ":0.0" and ":0" are one desktop.
+std::string XDisplayName(std::string display)
+{
+    const size_t colon = display.rfind(':');
+    if (colon != std::string::npos) {
+        const size_t dot = display.find('.', colon);
+        if (dot != std::string::npos)
+            display.erase(dot);
+    }
+    return display;
+}
+
+const VideoBackend table = {
+    .name = "sdl",
+    .desktopName = DesktopName,
+    .close = Close,
+    .pumpEvents = PumpEvents,
+    .createWindow = CreateWindow,
+    .destroyWindow = DestroyWindow,
+    .setVisible = SetVisible,
+    .minimize = Minimize,
+    .setClientRect = SetClientRect,
+    .setTitle = SetTitle,
+    .setBordered = SetBordered,
+    .setTopmost = SetTopmost,
+    .raise = Raise,
+    .lockClient = LockClient,
+    .unlockClient = UnlockClient,
+    .frame = Frame,
+    .setCursorVisible = SetCursorVisible,
+    .setScreenSaver = SetScreenSaver,
+    .setTextInput = SetTextInput,
+    .desktop = Desktop,
+    .displayModes = Modes,
+    .changeDisplayMode = ChangeMode,
+    .refreshRateHz = RefreshRate,
+    .joystickCount = JoystickCount,
+};
+
+}  // namespace
+
+const VideoBackend& SdlVideoBackend()
+{
+    return table;
+}
+
+bool OpenSdlBackend(std::string* error)
+{
+    // The plain X11 framebuffer: the OpenGL one costs several times more CPU per frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Ctrl+C ends the program as usual instead of becoming a quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The screen saver stays as the desktop has it until the program turns it off.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // A click that activates the window is also a click in it.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        *error = std::string("SDL cannot start its video: ") + SDL_GetError();
+        SDL_Quit();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string driverName = driver ? driver : "";
+    if (driverName.empty() || driverName == "offscreen" || driverName == "dummy") {
+        *error = "no display reachable (SDL chose its \"" + driverName +
+                 "\" video driver); set DISPLAY or WAYLAND_DISPLAY, or use the headless backend";
+        SDL_Quit();
+        return false;
+    }
+    SdlState& s = Sdl();
+    s = SdlState{};
+    s.open = true;
+    if (driverName == "x11") {
+        const char* display = std::getenv("DISPLAY");
+        s.desktop = "x11/" + XDisplayName(display ? display : "");
+    } else if (driverName == "wayland") {
+        const char* display = std::getenv("WAYLAND_DISPLAY");
+        s.desktop = "wayland/" + std::string(display && *display ? display : "wayland-0");
+    } else {
+        s.desktop = driverName;
+    }
+    return true;
+}
+
+}  // namespace media::platform

@@ -1,0 +1,119 @@
+// Window classes: registration in the process, and windows found by class
+// name from other processes on the same desktop.
+#include "media/platform/class_registry.h"
+#include "platform_fixture.h"
+
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+
+namespace platform_test {
+namespace {
+
+using Classes = HeadlessTest;
+
+TEST_F(Classes, NamesAreUniqueInTheProcessWithoutRegardToCase)
+{
+    EXPECT_FALSE(RegisterClass(WindowClass{"testclass", RecordingProcedure, 0}));
+    EXPECT_FALSE(RegisterClass(WindowClass{"", RecordingProcedure, 0}));
+    EXPECT_FALSE(RegisterClass(WindowClass{"NoProcedure", nullptr, 0}));
+
+    const WindowHandle window = MakeWindow();
+    EXPECT_TRUE(FindWindow("TESTCLASS"));
+    EXPECT_FALSE(UnregisterClass("TestClass")) << "a window of the class exists";
+    DestroyWindow(window);
+    EXPECT_FALSE(FindWindow("TestClass"));
+    EXPECT_TRUE(UnregisterClass("TestClass"));
+    EXPECT_FALSE(UnregisterClass("TestClass"));
+}
+
+TEST(ClassNameKeys, OnlyAsciiLettersFoldAndShiftJisTrailBytesStay)
+{
+    EXPECT_EQ(ClassNameKey("Korvanta"), ClassNameKey("KORVANTA"));
+    // 0x83 0x41 and 0x83 0x61 are two different katakana.
+    EXPECT_NE(ClassNameKey("\x83\x41"), ClassNameKey("\x83\x61"));
+    EXPECT_EQ(ClassNameKey("\x83\x41Z"), std::string("\x83\x41z"));
+}
+
+// A child process that makes a window of the class, says so on a pipe, and
+// waits to be killed.
+class ChildWithWindow {
+public:
+    ChildWithWindow(const std::string& desktop, const char* className)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            HeadlessOptions options;
+            options.desktopId = desktop;
+            std::string error;
+            char ok = 0;
+            if (SelectHeadlessBackend(options, &error) &&
+                RegisterClass(WindowClass{className, DefWindowProc, 0}) &&
+                CreateWindowEx(0, className, "child", WS_POPUP, 0, 0, 50, 50) != 0)
+                ok = 1;
+            (void)!write(fds[1], &ok, 1);
+            for (;;)
+                pause();
+        }
+        close(fds[1]);
+        pollfd wait{fds[0], POLLIN, 0};
+        char ok = 0;
+        ready_ = pid_ > 0 && poll(&wait, 1, 20000) == 1 && read(fds[0], &ok, 1) == 1 && ok == 1;
+        close(fds[0]);
+    }
+    ~ChildWithWindow() { Kill(); }
+
+    bool Ready() const { return ready_; }
+    void Kill()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+TEST_F(Classes, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
+{
+    ChildWithWindow child(DesktopId(), "Korvanta");
+    ASSERT_TRUE(child.Ready());
+    EXPECT_TRUE(FindWindow("Korvanta"));
+    EXPECT_TRUE(FindWindow("korvanta"));
+    EXPECT_FALSE(FindWindow("Korvanta2"));
+
+    // The same class on another desktop is another name.
+    HeadlessOptions elsewhere;
+    elsewhere.desktopId = DesktopId() + "-elsewhere";
+    std::string error;
+    ASSERT_TRUE(SelectHeadlessBackend(elsewhere, &error)) << error;
+    EXPECT_FALSE(FindWindow("Korvanta"));
+    HeadlessOptions home;
+    home.desktopId = DesktopId();
+    ASSERT_TRUE(SelectHeadlessBackend(home, &error)) << error;
+    EXPECT_TRUE(FindWindow("Korvanta"));
+
+    child.Kill();
+    EXPECT_FALSE(FindWindow("Korvanta")) << "SIGKILL frees the name";
+
+    // And this process may claim it now.
+    ASSERT_TRUE(RegisterClass(WindowClass{"Korvanta", RecordingProcedure, 0}));
+    const WindowHandle window = CreateWindowEx(0, "Korvanta", "x", WS_POPUP, 0, 0, 10, 10);
+    ASSERT_NE(window, 0u);
+    ChildWithWindow second(DesktopId(), "Other");
+    ASSERT_TRUE(second.Ready());
+    EXPECT_TRUE(ClassClaimed("headless/" + DesktopId(), "Korvanta"));
+    DestroyWindow(window);
+    EXPECT_FALSE(ClassClaimed("headless/" + DesktopId(), "Korvanta"));
+}
+
+}  // namespace
+}  // namespace platform_test
