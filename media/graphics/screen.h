@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "media/graphics/mem_image.h"
+
 namespace media {
 
 constexpr int ScreenBack = -2;
@@ -30,10 +32,43 @@ void OnFrontScreenTimer();
 void PaintFromBackScreen();
 
 // The requested screen size and depth (defaults substituted once started).
-int ScreenWidth();
+int ScreenWidth();  // 0 until set; the screen's width once started
 int ScreenHeight();
 int ScreenDepth();
 bool GraphicsStarted();
 int CurrentDrawTarget();
+
+// Clipping rectangle of the draw target; right and bottom exclusive.
+struct DrawArea {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The screen's settings and status, one per process.
+struct DisplaySettings {
+    int width = 0, height = 0;  // 0 = unset: 640 x 480 at start
+    int depth = 0;              // 8, 16 or 32; 0 = unset: 16 at start
+    int refresh = 0;            // Hz; 0 = any
+    bool emulate320x240 = false;  // a 320 x 240 full-screen request shown on 640 x 480
+    bool softwareOnly = false;
+    bool hardwarePath = false;  // never set on this platform
+    bool started = false;
+    int64_t refreshPeriod = -1;  // microseconds between vertical blanks; -1 = unknown
+    uint64_t lastBlankTime = 0;  // NowMicroseconds right after the last vertical-blank wait
+    bool waitVSync = true;
+    bool presentOnVSync = false;
+    int background[3] = {0, 0, 0};  // red, green, blue of ClearDrawTarget
+    int drawTarget = 0;
+    DrawArea drawArea;
+    bool drawAreaEmpty = false;
+    bool displayModeSwitched = false;  // full screen: the desktop mode is put back at EndGraphics
+};
+extern DisplaySettings displaySettings;
+
+// The software screen; null while the graphics are down.
+MEMIMG* ScreenImage();
+// The pixels of the current draw target and its draw area (kept inside the
+// target). False when nothing can be drawn: graphics down or the target image
+// gone. An empty draw area comes back with left == right or top == bottom.
+bool CurrentDrawSurface(PixelRegion* target, DrawArea* area);
 
 }  // namespace media

@@ -1,0 +1,262 @@
+#include "media/graphics/image_table.h"
+
+#include <cstring>
+#include <new>
+
+#include "media/graphics/draw.h"
+#include "media/graphics/screen.h"
+#include "media/system/lifecycle.h"
+#include "media/system/memory.h"
+
+namespace media {
+
+namespace {
+
+ImageEntry* slots[ImageSlotCount] = {};
+int32_t liveCount = 0;
+int32_t highWaterMark = 0;
+int32_t checkCounter = 0;
+
+ImageBody* NewBody(int32_t width, int32_t height, bool hasAlpha)
+{
+    void* memory = MemAllocZeroed(sizeof(ImageBody), __FILE__, __LINE__);
+    if (!memory)
+        return nullptr;
+    ImageBody* body = new (memory) ImageBody;
+    const ColorFormat& format = ImageColorFormat(hasAlpha);
+    if (!CreateMemImage(&body->image, width, height, format)) {
+        body->~ImageBody();
+        MemFree(memory);
+        return nullptr;
+    }
+    body->refCount = 1;
+    body->hasAlpha = hasAlpha;
+    body->drawable = true;
+    body->alphaTest = !hasAlpha;
+    body->bitDepth = format.bitDepth;
+    body->transColor = CurrentTransColor();
+    body->width = width;
+    body->height = height;
+    return body;
+}
+
+void ReleaseBody(ImageBody* body)
+{
+    if (!body || --body->refCount > 0)
+        return;
+    ReleaseMemImage(&body->image);
+    body->~ImageBody();
+    MemFree(body);
+}
+
+// Empties a slot and frees what its entry holds; the counters are the caller's.
+void FreeEntry(int32_t slot)
+{
+    ImageEntry* entry = slots[slot];
+    ReleaseBody(entry->body);
+    if (entry->fileName)
+        ReleaseImageFileRecord(entry->fileName);
+    if (entry->lostFlag)
+        *entry->lostFlag = 1;
+    entry->~ImageEntry();
+    MemFree(entry);
+    slots[slot] = nullptr;
+}
+
+}  // namespace
+
+ImageFileRecord* MakeImageFileRecord(const char* path)
+{
+    const size_t length = std::strlen(path);
+    if (length > 0x10000000)
+        return nullptr;
+    void* memory = MemAlloc(int32_t(sizeof(ImageFileRecord) + length + 1), __FILE__, __LINE__);
+    if (!memory)
+        return nullptr;
+    ImageFileRecord* record = new (memory) ImageFileRecord;
+    record->refCount = 1;
+    record->path = static_cast<char*>(memory) + sizeof(ImageFileRecord);
+    std::memcpy(record->path, path, length + 1);
+    return record;
+}
+
+void RetainImageFileRecord(ImageFileRecord* record)
+{
+    ++record->refCount;
+}
+
+void ReleaseImageFileRecord(ImageFileRecord* record)
+{
+    if (--record->refCount > 0)
+        return;
+    record->~ImageFileRecord();
+    MemFree(record);
+}
+
+ImageHandle NewImageHandle()
+{
+    if (liveCount >= ImageSlotCount)
+        AbortMediaLibrary("グラフィックの数が許容量を越えました終了します");
+    int32_t slot = highWaterMark;
+    if (slot >= ImageSlotCount) {
+        slot = 0;
+        while (slots[slot])
+            ++slot;
+    }
+    void* memory = MemAllocZeroed(sizeof(ImageEntry), __FILE__, __LINE__);
+    if (!memory)
+        AbortMediaLibrary("メモリの確保に失敗しました");
+    ImageEntry* entry = new (memory) ImageEntry;
+    entry->check = TakeCheckNumber(checkCounter);
+    entry->handle = MakeHandle(HandleKindImage, entry->check, slot);
+    entry->movieHandle = -1;
+    slots[slot] = entry;
+    ++liveCount;
+    if (slot == highWaterMark)
+        ++highWaterMark;
+    return entry->handle;
+}
+
+ImageEntry* FindImage(ImageHandle handle)
+{
+    if (!HandleShapeValid(handle, HandleKindImage, ImageSlotCount))
+        return nullptr;
+    ImageEntry* entry = slots[HandleSlot(handle)];
+    if (!entry || entry->check != HandleCheck(handle))
+        return nullptr;
+    return entry;
+}
+
+int DeleteImage(ImageHandle handle)
+{
+    if (!FindImage(handle))
+        return -1;
+    const int32_t slot = HandleSlot(handle);
+    FreeEntry(slot);
+    --liveCount;
+    if (slot == highWaterMark - 1) {
+        int32_t mark = 0;
+        if (liveCount > 0) {
+            for (int32_t s = slot - 1; s >= 0; --s) {
+                if (slots[s]) {
+                    mark = s + 1;
+                    break;
+                }
+            }
+        }
+        highWaterMark = mark;
+    }
+    return 0;
+}
+
+int DeleteAllImages()
+{
+    if (!GraphicsStarted())
+        return 0;
+    for (int32_t slot = 0; slot < highWaterMark; ++slot) {
+        if (slots[slot])
+            DeleteImage(slots[slot]->handle);
+    }
+    return 0;
+}
+
+void SetImageLostFlag(ImageHandle handle, int32_t* flag)
+{
+    if (ImageEntry* entry = FindImage(handle))
+        entry->lostFlag = flag;
+}
+
+int32_t ImageCount()
+{
+    return liveCount;
+}
+
+int32_t ImageHighWaterMark()
+{
+    return highWaterMark;
+}
+
+void ResetImageTable()
+{
+    // The table is empty after every EndGraphics; entries made while the
+    // graphics were down would otherwise be leaked with their slots held.
+    for (int32_t slot = 0; slot < ImageSlotCount; ++slot) {
+        if (slots[slot])
+            FreeEntry(slot);
+    }
+    liveCount = 0;
+    highWaterMark = 0;
+}
+
+int32_t NextImageCheckNumber()
+{
+    return checkCounter;
+}
+
+void SetNextImageCheckNumber(int32_t check)
+{
+    checkCounter = check & (HandleCheckLimit - 1);
+}
+
+const ColorFormat& ImageColorFormat(bool hasAlpha)
+{
+    if (ScreenDepth() == 16)
+        return GetStandardFormat(hasAlpha ? StandardFormat::R5G6B5A8 : StandardFormat::R5G6B5);
+    return GetStandardFormat(hasAlpha ? StandardFormat::A8R8G8B8 : StandardFormat::X8R8G8B8);
+}
+
+ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable)
+{
+    (void)drawable;  // every software image can be drawn into
+    if (!GraphicsStarted() || width <= 0 || height <= 0)
+        return -1;
+    ImageBody* body = NewBody(width, height, hasAlpha);
+    if (!body)
+        return -1;
+    const ImageHandle handle = NewImageHandle();
+    ImageEntry* entry = FindImage(handle);
+    entry->body = body;
+    entry->width = width;
+    entry->height = height;
+    return handle;
+}
+
+ImageHandle DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, ImageHandle source)
+{
+    ImageEntry* from = FindImage(source);
+    if (!from || !from->body)
+        return -1;
+    if (x < 0 || y < 0 || x >= from->width || y >= from->height || width <= 0 || height <= 0)
+        return -1;
+    if (width > from->width - x)
+        width = from->width - x;
+    if (height > from->height - y)
+        height = from->height - y;
+    ImageBody* body = from->body;
+    ImageFileRecord* fileName = from->fileName;
+    const int32_t offsetX = from->offsetX + x, offsetY = from->offsetY + y;
+    const ImageHandle handle = NewImageHandle();  // may not move `from`, but look it up again anyway
+    ImageEntry* entry = FindImage(handle);
+    entry->body = body;
+    ++body->refCount;
+    if (fileName) {
+        entry->fileName = fileName;
+        RetainImageFileRecord(fileName);
+    }
+    entry->offsetX = offsetX;
+    entry->offsetY = offsetY;
+    entry->width = width;
+    entry->height = height;
+    return handle;
+}
+
+bool GetImagePixels(ImageHandle handle, PixelRegion* region)
+{
+    ImageEntry* entry = FindImage(handle);
+    if (!entry || !entry->body || !MemImageValid(&entry->body->image))
+        return false;
+    *region = SubRegion(&entry->body->image, entry->offsetX, entry->offsetY, entry->width, entry->height);
+    return true;
+}
+
+}  // namespace media

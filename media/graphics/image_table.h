@@ -1,0 +1,88 @@
+// Image handles: the table of 32768 slots, the per-handle ImageEntry and the
+// shared, reference-counted ImageBody that holds the pixels.
+//
+// Several entries may show parts of one body (DeriveImage); the body goes
+// when its last entry goes. On this platform every body is a MEMIMG in the
+// screen-depth format (see ImageColorFormat).
+#pragma once
+
+#include <cstdint>
+
+#include "media/graphics/handle.h"
+#include "media/graphics/mem_image.h"
+
+namespace media {
+
+using ImageHandle = int32_t;
+
+constexpr int32_t ImageSlotCount = 32768;
+
+struct ImageBody {
+    int32_t refCount = 0;
+    bool textureBased = false;  // never on this platform (no hardware path)
+    bool hasAlpha = false;
+    bool drawable = false;      // always set on the software path
+    bool alphaTest = false;
+    int32_t bitDepth = 0;
+    uint32_t transColor = 0;    // 0x00RRGGBB, copied from the drawing state when the body is made
+    int32_t width = 0, height = 0;
+    MEMIMG image;
+};
+
+// Where a loaded image came from, shared by the entries cut from one file.
+// One memory block: the record followed by the path's bytes.
+struct ImageFileRecord {
+    int32_t refCount = 0;
+    char* path = nullptr;
+};
+ImageFileRecord* MakeImageFileRecord(const char* path);
+void RetainImageFileRecord(ImageFileRecord* record);
+void ReleaseImageFileRecord(ImageFileRecord* record);
+
+struct ImageEntry {
+    int32_t check = 0;
+    ImageHandle handle = 0;
+    int32_t* lostFlag = nullptr;  // caller-owned; set to 1 when the image is deleted
+    ImageBody* body = nullptr;
+    int32_t movieHandle = -1;     // no movie layer in this system: always -1
+    ImageFileRecord* fileName = nullptr;
+    int32_t offsetX = 0, offsetY = 0;  // position of this image inside its body
+    int32_t width = 0, height = 0;
+};
+
+// A new empty entry. The 32769th live image ends the program.
+ImageHandle NewImageHandle();
+// The entry of a valid image handle, else null.
+ImageEntry* FindImage(ImageHandle handle);
+int DeleteImage(ImageHandle handle);
+int DeleteAllImages();  // nothing when the graphics have not started
+void SetImageLostFlag(ImageHandle handle, int32_t* flag);
+
+// Live entries and one past the highest occupied slot.
+int32_t ImageCount();
+int32_t ImageHighWaterMark();
+// StartGraphics: release whatever is left in the table and start it empty.
+void ResetImageTable();
+// The next check number handed out (0..2047). Setting it is for tests that
+// must see the table's first handle, whatever ran before them.
+int32_t NextImageCheckNumber();
+void SetNextImageCheckNumber(int32_t check);
+
+// The MEMIMG format of software images for the current screen depth: a 16-bit
+// screen uses R5G6B5 (with alpha: R5G6B5 + 8-bit alpha in one 32-bit word),
+// any other X8R8G8B8 (with alpha: A8R8G8B8).
+const ColorFormat& ImageColorFormat(bool hasAlpha);
+
+// An image of the given size with zeroed pixels (black; fully transparent when
+// it has alpha). Needs the started graphics. Returns the handle or -1.
+// drawable asks for an image that can be a draw target; every software image
+// can be one.
+ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable);
+// A new handle showing the part (x, y, width, height) of the source image and
+// sharing its body; width and height are cut back to what lies inside it.
+ImageHandle DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, ImageHandle source);
+// The pixels of a valid image (its part of the body), for writers such as the
+// image loader and the glyph cache.
+bool GetImagePixels(ImageHandle handle, PixelRegion* region);
+
+}  // namespace media
