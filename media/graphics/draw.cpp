@@ -363,6 +363,22 @@ void BlitRows(const S& src, const D& dst, const Blit& b)
                     dst.Write(p, c);
                 }
             }
+        } else if (plain && b.transparency == Transparency::Alpha) {
+            for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
+                const Rgba c = src.Read(s);
+                if (c.a == 0)
+                    continue;
+                if (c.a == 255) {
+                    dst.Write(p, c);
+                    continue;
+                }
+                Rgba d = dst.Read(p);
+                d.r = Mix(c.r, d.r, c.a);
+                d.g = Mix(c.g, d.g, c.a);
+                d.b = Mix(c.b, d.b, c.a);
+                d.a = uint8_t(c.a + d.a * (255 - c.a) / 255);
+                dst.Write(p, d);
+            }
         } else {
             for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
                 int cover = 255;

@@ -61,21 +61,25 @@ PixelRegion SubRegion(MEMIMG* image, int32_t x, int32_t y, int32_t width, int32_
 
 void FillRegion(const PixelRegion& region, uint32_t word)
 {
+    if (region.width <= 0 || region.height <= 0)
+        return;
+    // Paint the first row pixel by pixel, then copy it into the others.
     const int bpp = region.format->bytesPerPixel;
-    for (int32_t y = 0; y < region.height; ++y) {
-        uint8_t* row = region.Row(y);
-        if (bpp == 2) {
-            const uint16_t w16 = uint16_t(word);
-            for (int32_t x = 0; x < region.width; ++x)
-                std::memcpy(row + 2 * x, &w16, 2);
-        } else if (bpp == 4) {
-            for (int32_t x = 0; x < region.width; ++x)
-                std::memcpy(row + 4 * x, &word, 4);
-        } else {
-            for (int32_t x = 0; x < region.width; ++x)
-                StorePixelWord(row + int64_t(x) * bpp, bpp, word);
-        }
+    uint8_t* first = region.Row(0);
+    if (bpp == 2) {
+        const uint16_t w16 = uint16_t(word);
+        for (int32_t x = 0; x < region.width; ++x)
+            std::memcpy(first + 2 * x, &w16, 2);
+    } else if (bpp == 4) {
+        for (int32_t x = 0; x < region.width; ++x)
+            std::memcpy(first + 4 * x, &word, 4);
+    } else {
+        for (int32_t x = 0; x < region.width; ++x)
+            StorePixelWord(first + int64_t(x) * bpp, bpp, word);
     }
+    const size_t rowBytes = size_t(region.width) * bpp;
+    for (int32_t y = 1; y < region.height; ++y)
+        std::memcpy(region.Row(y), first, rowBytes);
 }
 
 }  // namespace media

@@ -1,0 +1,204 @@
+// Presentation through the headless platform backend: what the window shows
+// after PresentScreen, stretching, the front-screen timer and the paint
+// message; and the full-screen start with its display-mode switch and log.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "graphics_fixture.h"
+#include "log_fixture.h"
+#include "media/graphics/device_setup.h"
+#include "media/log/log.h"
+#include "media/platform/headless.h"
+
+using namespace media;
+using namespace testing_support;
+
+namespace {
+
+intptr_t QuietWindowProc(platform::WindowHandle, uint32_t, uintptr_t, intptr_t)
+{
+    return 0;
+}
+
+class PresentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(platform::SelectHeadlessBackend(platform::HeadlessOptions{}, &error)) << error;
+        dir_ = MakeTempDir();
+        ASSERT_FALSE(dir_.empty());
+    }
+    void TearDown() override
+    {
+        StopSoftwareScreen();
+        if (window_)
+            platform::DestroyWindow(window_);
+        platform::UnregisterClass("GraphicsPresentTest");
+        platform::CloseBackend();
+        if (std::system(("rm -rf '" + dir_ + "'").c_str()) != 0) {
+        }
+    }
+
+    // A software screen with a window of the given client size to present into.
+    void StartWindowed(int width, int height, int depth, int clientWidth, int clientHeight)
+    {
+        StartSoftwareScreen(width, height, depth);
+        platform::WindowClass windowClass;
+        windowClass.name = "GraphicsPresentTest";
+        windowClass.procedure = QuietWindowProc;
+        ASSERT_TRUE(platform::RegisterClass(windowClass));
+        window_ = platform::CreateWindowEx(0, "GraphicsPresentTest", "test", platform::WS_POPUP, 0, 0, clientWidth,
+                                           clientHeight);
+        ASSERT_NE(window_, 0u);
+        platform::ShowWindow(window_, platform::SW_SHOW);
+        systemState.mainWindow = window_;
+        SetWaitVSync(0);
+    }
+
+    // Starts the graphics in full screen with a log in the test's folder.
+    int StartFullScreen(int width, int height, int depth)
+    {
+        EndGraphics();
+        systemState = SystemState{};
+        displaySettings = DisplaySettings{};
+        systemState.active = 1;
+        systemState.usePerformanceCounter = 1;
+        systemState.performanceFrequency = platform::QueryPerformanceFrequency();
+        SetLogLocation(dir_.c_str(), "Log.txt");
+        LogStart();
+        SetScreenMode(width, height, depth, 0);
+        return StartGraphics();
+    }
+
+    std::vector<std::string> LogLines() const { return LinesWithoutTimestamps(ReadFile(dir_ + "/Log.txt")); }
+
+    static uint32_t Rgb(int r, int g, int b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
+
+    platform::WindowHandle window_ = 0;
+    std::string dir_;
+};
+
+TEST_F(PresentTest, WindowShowsTheScreenAtEitherDepth)
+{
+    for (int depth : {16, 32}) {
+        SCOPED_TRACE(depth);
+        StartWindowed(40, 30, depth, 40, 30);
+        DrawRect(0, 0, 10, 10, PackColor(255, 255, 255), 1);
+        DrawRect(10, 0, 20, 10, PackColor(255, 0, 0), 1);
+        DrawRect(20, 0, 30, 10, PackColor(0, 0, 255), 1);
+        const uint64_t frames = platform::headless::FrameCount();
+        EXPECT_EQ(PresentScreen(), 0);
+        EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+        platform::headless::Frame frame;
+        ASSERT_TRUE(platform::headless::LastFrame(&frame));
+        ASSERT_EQ(frame.width, 40);
+        ASSERT_EQ(frame.height, 30);
+        EXPECT_EQ(frame.At(5, 5), Rgb(255, 255, 255));
+        EXPECT_EQ(frame.At(15, 9), Rgb(255, 0, 0));
+        EXPECT_EQ(frame.At(29, 0), Rgb(0, 0, 255));
+        EXPECT_EQ(frame.At(35, 20), 0u);
+        platform::DestroyWindow(window_);
+        window_ = 0;
+        platform::UnregisterClass("GraphicsPresentTest");
+        StopSoftwareScreen();
+    }
+}
+
+TEST_F(PresentTest, WindowSizeRateStretchesThePresentation)
+{
+    StartWindowed(20, 10, 32, 40, 20);
+    systemState.windowSizeRateX = 2.0;
+    systemState.windowSizeRateY = 2.0;
+    DrawRect(3, 4, 4, 5, PackColor(0, 255, 0), 1);
+    EXPECT_EQ(PresentScreen(), 0);
+    platform::headless::Frame frame;
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    ASSERT_EQ(frame.width, 40);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            EXPECT_EQ(frame.At(x, y), (x / 2 == 3 && y / 2 == 4) ? Rgb(0, 255, 0) : 0u) << x << "," << y;
+}
+
+TEST_F(PresentTest, FrontScreenTimerPresentsOnlyForTheFrontScreen)
+{
+    StartWindowed(16, 16, 16, 16, 16);
+    uint64_t frames = platform::headless::FrameCount();
+    OnFrontScreenTimer();  // target is the back screen: nothing
+    EXPECT_EQ(platform::headless::FrameCount(), frames);
+    ASSERT_EQ(SetDrawTarget(ScreenFront), 0);
+    DrawRect(0, 0, 16, 16, PackColor(255, 255, 255), 1);
+    OnFrontScreenTimer();
+    EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+    platform::headless::Frame frame;
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    EXPECT_EQ(frame.At(8, 8), Rgb(255, 255, 255));
+}
+
+TEST_F(PresentTest, PaintPresentsTheBackScreenWithoutWaitingAndKeepsTheSetting)
+{
+    StartWindowed(16, 16, 16, 16, 16);
+    SetWaitVSync(1);
+    const uint64_t frames = platform::headless::FrameCount();
+    PaintFromBackScreen();
+    EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+    EXPECT_TRUE(displaySettings.waitVSync);
+    SetDrawTarget(ScreenFront);
+    PaintFromBackScreen();
+    EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+}
+
+TEST_F(PresentTest, FullScreenSwitchesTheDisplayModeAndLogsEachStep)
+{
+    ASSERT_EQ(StartFullScreen(1024, 768, 32), 0);
+    EXPECT_TRUE(displaySettings.displayModeSwitched);
+    EXPECT_EQ(systemState.logIndent, 0);
+    const std::vector<std::string> lines = LogLines();
+    const std::vector<std::string> expected = {
+        "DirectDraw オブジェクトの取得を行います....  成功",
+        "引き続き初期化処理... 初期化に成功しました",
+        "IDirect3D9 オブジェクトを取得します.... IDirect3D9 オブジェクトの取得に失敗しました",
+        "画面モードの変更処理を開始します 1024 x 768  32 bit ",
+        "\t画面解像度を変更します... 成功しました",
+    };
+    ASSERT_GE(lines.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[i], expected[i]) << i;
+    EndGraphics();
+    EXPECT_FALSE(displaySettings.displayModeSwitched);
+}
+
+TEST_F(PresentTest, FullScreenFailsWithoutAMatchingDisplayMode)
+{
+    const int cases[][3] = {{640, 480, 16}, {1024, 768, 8}};
+    for (const auto& mode : cases) {
+        SCOPED_TRACE(mode[2]);
+        EXPECT_EQ(StartFullScreen(mode[0], mode[1], mode[2]), -1);
+        EXPECT_FALSE(GraphicsStarted());
+        EXPECT_EQ(systemState.logIndent, 0);
+        const std::string log = ReadFile(dir_ + "/Log.txt");
+        if (mode[2] == 16) {
+            EXPECT_NE(log.find("画面解像度を変更します... 画面モードの変更に失敗しました"), std::string::npos);
+        }
+        EXPECT_EQ(log.find("変更します... 成功しました"), std::string::npos);
+    }
+}
+
+TEST_F(PresentTest, FailedModeChangeFallsBackToThePreviousMode)
+{
+    ASSERT_EQ(StartFullScreen(1024, 768, 32), 0);
+    systemState.initialised = 1;
+    SetDrawTarget(ScreenBack);
+    EXPECT_EQ(SetScreenMode(640, 480, 16, 0), -1);
+    EXPECT_TRUE(GraphicsStarted());
+    EXPECT_EQ(ScreenWidth(), 1024);
+    EXPECT_EQ(ScreenDepth(), 32);
+    EXPECT_EQ(CurrentDrawTarget(), ScreenBack);
+    const std::string log = ReadFile(dir_ + "/Log.txt");
+    EXPECT_NE(log.find("画面モード変更処理を開始します"), std::string::npos);
+    EXPECT_NE(log.find("画面モード変更処理は正常に終了しました"), std::string::npos);
+    EXPECT_EQ(systemState.logIndent, 0);
+}
+
+}  // namespace
