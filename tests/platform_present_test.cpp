@@ -28,6 +28,20 @@ TEST(BitReplication, FullIntensityStaysFullAndHalfStepsSpreadTheirBits)
         EXPECT_EQ(ReplicateBits(c.value, c.bits), c.expected) << c.value << "/" << c.bits;
 }
 
+TEST(BitReplication, TheFastR5G6B5PathAgreesForEveryValue)
+{
+    std::vector<uint16_t> all(65536 + 7);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = uint16_t(i);
+    std::vector<uint32_t> widened(all.size());
+    ExpandRgb565(all.data(), widened.data(), all.size());
+    for (uint32_t p = 0; p < 65536; ++p) {
+        const uint32_t expected = (uint32_t(ReplicateBits(p >> 11, 5)) << 16) |
+                                  (uint32_t(ReplicateBits((p >> 5) & 0x3F, 6)) << 8) | ReplicateBits(p & 0x1F, 5);
+        ASSERT_EQ(widened[p], expected) << p;
+    }
+}
+
 TEST_F(Present, SixteenBitFramesShowExactColours)
 {
     const WindowHandle window = MakeWindow();
