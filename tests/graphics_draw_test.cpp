@@ -237,38 +237,6 @@ TEST_P(DrawTest, BrightnessTintsWhiteExactly)
     EXPECT_EQ(CurrentDrawState().brightGreen, 0);
 }
 
-TEST_P(DrawTest, BlendModesCombineWithTheTarget)
-{
-    if (GetParam() != 32)
-        GTEST_SKIP() << "exact channel arithmetic is checked at 8 bits per channel";
-    struct Case {
-        int mode, parameter;
-        Rgba expected;
-    };
-    // Target (100, 200, 50), rectangle colour (200, 100, 250).
-    const Case cases[] = {
-        {0, 0, {200, 100, 250, 255}},
-        {1, 255, {200, 100, 250, 255}},
-        {1, 51, {(200 * 51 + 100 * 204) / 255, (100 * 51 + 200 * 204) / 255, (250 * 51 + 50 * 204) / 255, 255}},
-        {2, 255, {255, 255, 255, 255}},
-        {2, 51, {100 + 200 * 51 / 255, 200 + 100 * 51 / 255, 50 + 250 * 51 / 255, 255}},
-        {3, 255, {0, 100, 0, 255}},
-        {4, 0, {100 * 200 / 255, 200 * 100 / 255, 50 * 250 / 255, 255}},
-        {9, 255, {200, 100, 250, 255}},  // unknown modes draw as mode 0
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
-        SetBlendState(0, 255);
-        DrawRect(0, 0, 1, 1, PackColor(100, 200, 50), 1);
-        SetBlendState(c.mode, c.parameter);
-        DrawRect(0, 0, 1, 1, PackColor(200, 100, 250), 1);
-        const Rgba got = ScreenRgba(0, 0);
-        EXPECT_EQ(got.r, c.expected.r);
-        EXPECT_EQ(got.g, c.expected.g);
-        EXPECT_EQ(got.b, c.expected.b);
-    }
-}
-
 TEST_P(DrawTest, ImagePartShowsItsRectangleMirroredOrNot)
 {
     const ImageHandle image = PatternImage(4, 2, false, 4);
@@ -375,6 +343,43 @@ TEST_P(DrawTest, ImageDrawingNeedsTheLibraryAndAValidHandle)
     systemState.initialised = 0;
     EXPECT_EQ(DrawImage(0, 0, image, 0), -1);
     systemState.initialised = 1;
+}
+
+// Exact channel arithmetic, at 8 bits per channel.
+class Draw32Test : public ::testing::Test {
+protected:
+    void SetUp() override { StartSoftwareScreen(8, 8, 32); }
+    void TearDown() override { StopSoftwareScreen(); }
+};
+
+TEST_F(Draw32Test, BlendModesCombineWithTheTarget)
+{
+    struct Case {
+        int mode, parameter;
+        Rgba expected;
+    };
+    // Target (100, 200, 50), rectangle colour (200, 100, 250).
+    const Case cases[] = {
+        {0, 0, {200, 100, 250, 255}},
+        {1, 255, {200, 100, 250, 255}},
+        {1, 51, {(200 * 51 + 100 * 204) / 255, (100 * 51 + 200 * 204) / 255, (250 * 51 + 50 * 204) / 255, 255}},
+        {2, 255, {255, 255, 255, 255}},
+        {2, 51, {100 + 200 * 51 / 255, 200 + 100 * 51 / 255, 50 + 250 * 51 / 255, 255}},
+        {3, 255, {0, 100, 0, 255}},
+        {4, 0, {100 * 200 / 255, 200 * 100 / 255, 50 * 250 / 255, 255}},
+        {9, 255, {200, 100, 250, 255}},  // unknown modes draw as mode 0
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        SetBlendState(0, 255);
+        DrawRect(0, 0, 1, 1, PackColor(100, 200, 50), 1);
+        SetBlendState(c.mode, c.parameter);
+        DrawRect(0, 0, 1, 1, PackColor(200, 100, 250), 1);
+        const Rgba got = ReadPixel(*ScreenPixels().format, ScreenPixels().At(0, 0));
+        EXPECT_EQ(got.r, c.expected.r);
+        EXPECT_EQ(got.g, c.expected.g);
+        EXPECT_EQ(got.b, c.expected.b);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, DrawTest, ::testing::Values(16, 32), DepthName);

@@ -61,7 +61,6 @@ inline uint32_t To565(Rgba c)
 }
 
 struct Codec565 {
-    static constexpr bool hasAlpha = false;
     int Bytes() const { return 2; }
     Rgba Read(const uint8_t* p) const { return From565(Load16(p)); }
     void Write(uint8_t* p, Rgba c) const { Store16(p, uint16_t(To565(c))); }
@@ -69,7 +68,6 @@ struct Codec565 {
 };
 
 struct Codec565A8 {
-    static constexpr bool hasAlpha = true;
     int Bytes() const { return 4; }
     Rgba Read(const uint8_t* p) const
     {
@@ -83,7 +81,6 @@ struct Codec565A8 {
 };
 
 struct CodecX888 {
-    static constexpr bool hasAlpha = false;
     int Bytes() const { return 4; }
     Rgba Read(const uint8_t* p) const { return Rgba{p[2], p[1], p[0], 255}; }
     void Write(uint8_t* p, Rgba c) const
@@ -94,7 +91,6 @@ struct CodecX888 {
 };
 
 struct CodecA888 {
-    static constexpr bool hasAlpha = true;
     int Bytes() const { return 4; }
     Rgba Read(const uint8_t* p) const { return Rgba{p[2], p[1], p[0], p[3]}; }
     void Write(uint8_t* p, Rgba c) const
@@ -105,7 +101,6 @@ struct CodecA888 {
 };
 
 struct CodecAny {
-    static constexpr bool hasAlpha = true;  // decided per format at run time
     const ColorFormat* format;
     int Bytes() const { return format->bytesPerPixel; }
     Rgba Read(const uint8_t* p) const { return ReadPixel(*format, p); }
