@@ -213,6 +213,11 @@ WeaponSlot Slot(int32_t kind, int32_t attacks)
     return slot;
 }
 
+void PrintTo(const DeriveCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class DeriveBattleValuesCases : public BattleFixture, public testing::WithParamInterface<DeriveCase> {};
 
 TEST_P(DeriveBattleValuesCases, DerivesBonusesAndExtraAttacks)

@@ -138,6 +138,11 @@ struct OneTypeCase {
     int lastFiredAttack;  // attack number of the last shots fired
 };
 
+void PrintTo(const OneTypeCase& c, std::ostream* out)
+{
+    *out << "type " << c.type;
+}
+
 class OneTypeBattles : public BattleDriver, public testing::WithParamInterface<OneTypeCase> {};
 
 TEST_P(OneTypeBattles, RunAllFortyOneTurnsWithoutAForcedEnd)

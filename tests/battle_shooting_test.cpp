@@ -94,6 +94,11 @@ struct ShotCase {
     int32_t durabilityAfter;
 };
 
+void PrintTo(const ShotCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class ResolveShotCases : public BattleFixture, public testing::WithParamInterface<ShotCase> {};
 
 TEST_P(ResolveShotCases, WritesTheOutcomeAndDrawsOnlyWhatItNeeds)
