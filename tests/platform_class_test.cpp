@@ -117,3 +117,29 @@ TEST_F(Classes, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
 
 }  // namespace
 }  // namespace platform_test
+
+namespace platform_test {
+namespace {
+
+TEST(ProcessEnd, WindowsLeftOpenAreFreedWhenTheProcessEnds)
+{
+    // Under LeakSanitizer a leak would turn the exit status into its own.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        HeadlessOptions options;
+        options.desktopId = "process-end-" + std::to_string(getpid());
+        std::string error;
+        const bool made = SelectHeadlessBackend(options, &error) &&
+                          RegisterClass(WindowClass{"Left", DefWindowProc, 0}) &&
+                          CreateWindowEx(0, "Left", "left open", WS_POPUP, 0, 0, 64, 64) != 0;
+        std::exit(made ? 7 : 8);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+}
+
+}  // namespace
+}  // namespace platform_test

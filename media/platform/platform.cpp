@@ -85,6 +85,20 @@ struct PlatformState {
     int cursorCount = 0;
     bool cursorArrow = true;
     int cursorApplied = -1;  // visibility last given to the backend
+
+    PlatformState() = default;
+    PlatformState(const PlatformState&) = delete;
+    PlatformState& operator=(const PlatformState&) = delete;
+    // A process may end without closing the backend (the fatal exit): its
+    // windows are let go here so that nothing of ours is left unreachable.
+    ~PlatformState()
+    {
+        if (!backend)
+            return;
+        for (auto& [handle, record] : windows)
+            if (record->native)
+                backend->destroyWindow(record->native);
+    }
 };
 
 PlatformState& State()
@@ -447,9 +461,11 @@ void CloseBackend()
 {
     PlatformState& s = State();
     if (s.backend) {
-        for (auto& [handle, record] : s.windows)
+        for (auto& [handle, record] : s.windows) {
             if (record->native)
                 s.backend->destroyWindow(record->native);
+            record->native = nullptr;
+        }
         s.backend->close();
     }
     ResetState();
