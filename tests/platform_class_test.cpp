@@ -10,9 +10,9 @@
 namespace platform_test {
 namespace {
 
-using Classes = HeadlessTest;
+using PlatformClasses = HeadlessTest;
 
-TEST_F(Classes, NamesAreUniqueInTheProcessWithoutRegardToCase)
+TEST_F(PlatformClasses, NamesAreUniqueInTheProcessWithoutRegardToCase)
 {
     EXPECT_FALSE(RegisterClass(WindowClass{"testclass", RecordingProcedure, 0}));
     EXPECT_FALSE(RegisterClass(WindowClass{"", RecordingProcedure, 0}));
@@ -27,7 +27,7 @@ TEST_F(Classes, NamesAreUniqueInTheProcessWithoutRegardToCase)
     EXPECT_FALSE(UnregisterClass("TestClass"));
 }
 
-TEST(ClassNameKeys, OnlyAsciiLettersFoldAndShiftJisTrailBytesStay)
+TEST(PlatformClassNameKeys, OnlyAsciiLettersFoldAndShiftJisTrailBytesStay)
 {
     EXPECT_EQ(ClassNameKey("Korvanta"), ClassNameKey("KORVANTA"));
     // 0x83 0x41 and 0x83 0x61 are two different katakana.
@@ -82,7 +82,7 @@ private:
     bool ready_ = false;
 };
 
-TEST_F(Classes, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
+TEST_F(PlatformClasses, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
 {
     ChildWithWindow child(DesktopId(), "Korvanta");
     ASSERT_TRUE(child.Ready());
@@ -121,7 +121,7 @@ TEST_F(Classes, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
 namespace platform_test {
 namespace {
 
-TEST(ProcessEnd, WindowsLeftOpenAreFreedWhenTheProcessEnds)
+TEST(PlatformProcessEnd, WindowsLeftOpenAreFreedWhenTheProcessEnds)
 {
     // Under LeakSanitizer a leak would turn the exit status into its own.
     const pid_t pid = fork();

@@ -4,9 +4,9 @@
 namespace platform_test {
 namespace {
 
-using Messages = HeadlessTest;
+using PlatformMessages = HeadlessTest;
 
-TEST_F(Messages, CreateShowUpdateDestroySendInTheOrderTheMediaLayerExpects)
+TEST_F(PlatformMessages, CreateShowUpdateDestroySendInTheOrderTheMediaLayerExpects)
 {
     const WindowHandle window = MakeWindow(100, 80, false);
     ASSERT_NE(window, 0u);
@@ -43,7 +43,7 @@ TEST_F(Messages, CreateShowUpdateDestroySendInTheOrderTheMediaLayerExpects)
     EXPECT_FALSE(DestroyWindow(window));
 }
 
-TEST_F(Messages, WindowRectanglesFollowTheFrameOfTheStyle)
+TEST_F(PlatformMessages, WindowRectanglesFollowTheFrameOfTheStyle)
 {
     const WindowHandle window = MakeWindow(100, 80);
     Rect client, outer;
@@ -71,7 +71,7 @@ TEST_F(Messages, WindowRectanglesFollowTheFrameOfTheStyle)
     EXPECT_TRUE(ReceivedMessages().empty());
 }
 
-TEST_F(Messages, PeekFiltersByWindowAndKeepsMessagesWithoutRemove)
+TEST_F(PlatformMessages, PeekFiltersByWindowAndKeepsMessagesWithoutRemove)
 {
     const WindowHandle first = MakeWindow();
     const WindowHandle second = MakeWindow(200, 100);
@@ -94,7 +94,7 @@ TEST_F(Messages, PeekFiltersByWindowAndKeepsMessagesWithoutRemove)
     EXPECT_FALSE(PeekMessage(&message, ThreadOnly, true));
 }
 
-TEST_F(Messages, QuitComesNextAsAThreadMessage)
+TEST_F(PlatformMessages, QuitComesNextAsAThreadMessage)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -110,7 +110,7 @@ TEST_F(Messages, QuitComesNextAsAThreadMessage)
     EXPECT_FALSE(PeekMessage(&message, 0, true)) << "one quit per PostQuitMessage";
 }
 
-TEST_F(Messages, DispatchCallsTheProcedureOfTheMessagesWindowOnly)
+TEST_F(PlatformMessages, DispatchCallsTheProcedureOfTheMessagesWindowOnly)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -122,7 +122,7 @@ TEST_F(Messages, DispatchCallsTheProcedureOfTheMessagesWindowOnly)
     EXPECT_EQ(ReceivedMessages()[0].message, uint32_t(WM_TIMER));
 }
 
-TEST_F(Messages, DefaultProcedureClosesWindows)
+TEST_F(PlatformMessages, DefaultProcedureClosesWindows)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -136,7 +136,7 @@ TEST_F(Messages, DefaultProcedureClosesWindows)
     EXPECT_EQ(MessageIds(ReceivedMessages()), (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY}));
 }
 
-TEST_F(Messages, PaintIsOfferedUntilTheWindowIsValidated)
+TEST_F(PlatformMessages, PaintIsOfferedUntilTheWindowIsValidated)
 {
     const WindowHandle window = MakeWindow();
     Message message;
@@ -154,7 +154,7 @@ TEST_F(Messages, PaintIsOfferedUntilTheWindowIsValidated)
     EXPECT_EQ(message.message, uint32_t(WM_PAINT));
 }
 
-TEST_F(Messages, TimersPostTimerMessagesEveryPeriodUntilKilled)
+TEST_F(PlatformMessages, TimersPostTimerMessagesEveryPeriodUntilKilled)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -180,7 +180,7 @@ TEST_F(Messages, TimersPostTimerMessagesEveryPeriodUntilKilled)
     EXPECT_FALSE(SetTimer(0x7777, 1, 10)) << "no such window";
 }
 
-TEST_F(Messages, ActivationFollowsFocusAndTheCloseButton)
+TEST_F(PlatformMessages, ActivationFollowsFocusAndTheCloseButton)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -197,7 +197,7 @@ TEST_F(Messages, ActivationFollowsFocusAndTheCloseButton)
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(Messages, CreationFailsForUnknownClassesAndRefusingProcedures)
+TEST_F(PlatformMessages, CreationFailsForUnknownClassesAndRefusingProcedures)
 {
     EXPECT_EQ(CreateWindowEx(0, "NoSuchClass", "x", WS_POPUP, 0, 0, 10, 10), 0u);
     ASSERT_TRUE(RegisterClass(WindowClass{"Refusing",

@@ -6,7 +6,7 @@
 namespace platform_test {
 namespace {
 
-using Present = HeadlessTest;
+using PlatformPresent = HeadlessTest;
 
 BitmapDescription Describe16(int32_t width, int32_t height, uint32_t r = 0xF800, uint32_t g = 0x07E0,
                              uint32_t b = 0x001F)
@@ -14,7 +14,7 @@ BitmapDescription Describe16(int32_t width, int32_t height, uint32_t r = 0xF800,
     return BitmapDescription{width, height, 16, width * 2, r, g, b};
 }
 
-TEST(BitReplication, FullIntensityStaysFullAndHalfStepsSpreadTheirBits)
+TEST(PlatformBitReplication, FullIntensityStaysFullAndHalfStepsSpreadTheirBits)
 {
     const struct {
         uint32_t value;
@@ -28,7 +28,7 @@ TEST(BitReplication, FullIntensityStaysFullAndHalfStepsSpreadTheirBits)
         EXPECT_EQ(ReplicateBits(c.value, c.bits), c.expected) << c.value << "/" << c.bits;
 }
 
-TEST(BitReplication, TheFastR5G6B5PathAgreesForEveryValue)
+TEST(PlatformBitReplication, TheFastR5G6B5PathAgreesForEveryValue)
 {
     std::vector<uint16_t> all(65536 + 7);
     for (size_t i = 0; i < all.size(); ++i)
@@ -42,7 +42,7 @@ TEST(BitReplication, TheFastR5G6B5PathAgreesForEveryValue)
     }
 }
 
-TEST_F(Present, SixteenBitFramesShowExactColours)
+TEST_F(PlatformPresent, SixteenBitFramesShowExactColours)
 {
     const WindowHandle window = MakeWindow();
     const uint16_t pixels[] = {0x07E0, 0xF800, 0x001F, 0xFFFF, 0x8410, 0x0000, 0x0841, 0xFFE0};
@@ -56,7 +56,7 @@ TEST_F(Present, SixteenBitFramesShowExactColours)
         EXPECT_EQ(frame.At(x, 0), expected[x]) << x;
 }
 
-TEST_F(Present, OtherMaskLayoutsAreWidenedToo)
+TEST_F(PlatformPresent, OtherMaskLayoutsAreWidenedToo)
 {
     const WindowHandle window = MakeWindow();
     const uint16_t x1r5g5b5[] = {0x7C00, 0x03E0, 0x001F, 0x4210};
@@ -79,7 +79,7 @@ TEST_F(Present, OtherMaskLayoutsAreWidenedToo)
     EXPECT_EQ(frame.At(20, 0), 0x123456u);
 }
 
-TEST_F(Present, StretchingRepeatsTheNearestPixel)
+TEST_F(PlatformPresent, StretchingRepeatsTheNearestPixel)
 {
     const WindowHandle window = MakeWindow();
     const uint16_t pixels[] = {0xF800, 0x07E0, 0x001F, 0xFFFF};  // 2 x 2
@@ -93,7 +93,7 @@ TEST_F(Present, StretchingRepeatsTheNearestPixel)
     EXPECT_EQ(frame.At(4, 0), 0u);
 }
 
-TEST_F(Present, PartsOutsideTheWindowOrTheBitmapAreLeftAlone)
+TEST_F(PlatformPresent, PartsOutsideTheWindowOrTheBitmapAreLeftAlone)
 {
     const WindowHandle window = MakeWindow();
     std::vector<uint16_t> pixels(16 * 16, 0xFFFF);
@@ -113,7 +113,7 @@ TEST_F(Present, PartsOutsideTheWindowOrTheBitmapAreLeftAlone)
     EXPECT_EQ(frame.At(699, 399), 0xFFFFFFu);
 }
 
-TEST_F(Present, UnusableBitmapsAndWindowsFail)
+TEST_F(PlatformPresent, UnusableBitmapsAndWindowsFail)
 {
     const WindowHandle window = MakeWindow();
     const uint32_t pixels[4] = {};
@@ -132,7 +132,7 @@ TEST_F(Present, UnusableBitmapsAndWindowsFail)
     EXPECT_EQ(headless::FrameCount(), 0u);
 }
 
-TEST_F(Present, FramesAreCountedButBlackFillsAreNot)
+TEST_F(PlatformPresent, FramesAreCountedButBlackFillsAreNot)
 {
     const WindowHandle window = MakeWindow();
     const uint16_t white[4] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
@@ -149,7 +149,7 @@ TEST_F(Present, FramesAreCountedButBlackFillsAreNot)
     EXPECT_EQ(frame.At(1, 1), 0xFFFFFFu) << "kept from before";
 }
 
-TEST_F(Present, HeadlessDesktopIsOneFixedMode)
+TEST_F(PlatformPresent, HeadlessDesktopIsOneFixedMode)
 {
     EXPECT_EQ(CurrentBackend(), Backend::Headless);
     EXPECT_EQ(DesktopWidth(), 1024);
@@ -179,7 +179,7 @@ TEST_F(Present, HeadlessDesktopIsOneFixedMode)
     EXPECT_GT(QueryPerformanceCounter(), before);
 }
 
-TEST(NoBackend, WindowsCannotBeMadeButTheQueueWorks)
+TEST(PlatformNoBackend, WindowsCannotBeMadeButTheQueueWorks)
 {
     CloseBackend();
     EXPECT_EQ(CurrentBackend(), Backend::None);

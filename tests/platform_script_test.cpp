@@ -11,9 +11,9 @@
 namespace platform_test {
 namespace {
 
-using Script = HeadlessTest;
+using PlatformScript = HeadlessTest;
 
-TEST(ScriptParsing, BadLinesAreReportedWithTheirNumber)
+TEST(PlatformScriptParsing, BadLinesAreReportedWithTheirNumber)
 {
     const struct {
         const char* text;
@@ -42,7 +42,7 @@ TEST(ScriptParsing, BadLinesAreReportedWithTheirNumber)
     }
 }
 
-TEST(ScriptParsing, AcceptsEveryCommandInAnyCase)
+TEST(PlatformScriptParsing, AcceptsEveryCommandInAnyCase)
 {
     const char* text =
         "# a whole session\r\n"
@@ -78,7 +78,7 @@ TEST(ScriptParsing, AcceptsEveryCommandInAnyCase)
     EXPECT_EQ(commands[12].kind, Kind::Close);
 }
 
-TEST(ScriptFile, SelectingFailsOnABadScriptOrAMissingFile)
+TEST(PlatformScriptFile, SelectingFailsOnABadScriptOrAMissingFile)
 {
     const std::string path = "platform_script_bad.txt";
     std::ofstream(path) << "wait 1 frames\nfly away\n";
@@ -109,7 +109,7 @@ void PresentOne(WindowHandle window, uint16_t colour)
                   Rect{0, 0, 1, 1});
 }
 
-TEST_F(Script, WaitsCountPresentedFrames)
+TEST_F(PlatformScript, WaitsCountPresentedFrames)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -126,7 +126,7 @@ TEST_F(Script, WaitsCountPresentedFrames)
     EXPECT_TRUE(headless::ScriptFinished());
 }
 
-TEST_F(Script, WaitsCountMilliseconds)
+TEST_F(PlatformScript, WaitsCountMilliseconds)
 {
     MakeWindow();
     TakeAll();
@@ -147,7 +147,7 @@ TEST_F(Script, WaitsCountMilliseconds)
     EXPECT_GE(ElapsedMilliseconds(start), 40);
 }
 
-TEST_F(Script, InputWaitsForAWindowToTakeIt)
+TEST_F(PlatformScript, InputWaitsForAWindowToTakeIt)
 {
     std::string error;
     ASSERT_TRUE(headless::LoadScript("key down A\n", &error));
@@ -176,7 +176,7 @@ std::vector<uint32_t> ReadPng(const std::string& path, int* width, int* height)
     return pixels;
 }
 
-TEST_F(Script, ScreenshotsHoldTheFrameAsPresented)
+TEST_F(PlatformScript, ScreenshotsHoldTheFrameAsPresented)
 {
     const WindowHandle window = MakeWindow();
     TakeAll();
@@ -201,7 +201,7 @@ TEST_F(Script, ScreenshotsHoldTheFrameAsPresented)
     std::remove(path.c_str());
 }
 
-TEST_F(Script, ScreenshotBeforeAnyFrameIsRefused)
+TEST_F(PlatformScript, ScreenshotBeforeAnyFrameIsRefused)
 {
     std::string error;
     EXPECT_FALSE(headless::WriteScreenshot("platform_never.png", &error));

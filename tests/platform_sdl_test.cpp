@@ -32,7 +32,7 @@ private:
     std::optional<std::string> saved_;
 };
 
-TEST(SdlBackend, RefusesWhenNoDisplayIsReachable)
+TEST(PlatformSdlBackend, RefusesWhenNoDisplayIsReachable)
 {
     WithoutVariable display("DISPLAY");
     WithoutVariable wayland("WAYLAND_DISPLAY");

@@ -1173,6 +1173,10 @@ void Key(WindowHandle window, const PhysicalKey& key, bool down)
     const uint32_t message =
         down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : ((system || messageKey == VK_MENU) ? WM_SYSKEYUP : WM_KEYUP);
     Post(window, message, messageKey, intptr_t(uint32_t(lParam)));
+    // F10 opens the system menu on the other system, where the media layer
+    // learns of it through its private message instead; it comes here too.
+    if (messageKey == VK_F10 && down != wasDown)
+        Post(window, WM_F10_PRIVATE, down ? 1 : 0, 0);
 }
 
 void MouseMove(WindowHandle window, int32_t x, int32_t y)
