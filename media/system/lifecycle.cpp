@@ -436,8 +436,10 @@ int ProcessWindowMessages()
                 systemState.quitRequested = 1;
             platform::TranslateMessage(message);
             platform::DispatchMessage(message);
-            if (++taken >= BatchSize)
+            if (++taken >= BatchSize) {
+                endedBatch = true;
                 break;
+            }
             endedBatch = false;
         }
         if (leave)
@@ -476,7 +478,8 @@ int PumpWindowMessages()
 
 void WaitWhileInactive()
 {
-    if (systemState.active || systemState.paintInProgress)
+    // Without a window there is no activation to wait for.
+    if (systemState.active || systemState.paintInProgress || systemState.mainWindow == 0)
         return;
     while (!systemState.active && ProcessWindowMessages() == 0) {
     }

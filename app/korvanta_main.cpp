@@ -1,0 +1,109 @@
+// The program korvanta: the battle simulator in its window, or on the
+// headless desktop driven by an input script.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/shell.h"
+#include "media/log/log.h"
+#include "media/platform/platform.h"
+
+namespace {
+
+constexpr int UsageError = 2;
+constexpr int NoDisplay = 1;
+
+void PrintHelp()
+{
+    std::printf(
+        "Usage: korvanta [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
+        "\n"
+        "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
+        "directory receives the whole report (Shift-JIS, CR LF line ends).\n"
+        "\n"
+        "Options:\n"
+        "  --headless       run on the virtual headless desktop instead of a display;\n"
+        "                   needs --script\n"
+        "  --script FILE    input script for the headless desktop (see docs/HEADLESS.md)\n"
+        "  --desktop ID     headless desktop id; copies on the same id see each other's\n"
+        "                   windows (default: $KORVANTA_HEADLESS_DESKTOP, else \"0\")\n"
+        "  --log-echo       also print every log text to standard error in UTF-8\n"
+        "                   (as does KORVANTA_LOG_ECHO=1)\n"
+        "  --help           show this text\n"
+        "\n"
+        "Keys: Escape and then any key ends the program; so does closing the window.\n"
+        "\n"
+        "Exit status: 0 after a normal end, 255 when the start fails (for instance a\n"
+        "second copy on the same display), 1 when there is no display, 2 for bad\n"
+        "arguments.\n");
+}
+
+int Refuse(const char* message)
+{
+    std::fprintf(stderr, "korvanta: %s (see --help)\n", message);
+    return UsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    argc = media::ConfigureLogEchoFromCommandLine(argc, argv);
+
+    bool headless = false;
+    std::string scriptPath;
+    std::string desktopId;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            PrintHelp();
+            return 0;
+        } else if (argument == "--headless") {
+            headless = true;
+        } else if (argument == "--script" || argument == "--desktop") {
+            if (i + 1 >= argc) {
+                std::string message = argument + " needs a value";
+                return Refuse(message.c_str());
+            }
+            (argument == "--script" ? scriptPath : desktopId) = argv[++i];
+        } else {
+            std::string message = "unknown argument '" + argument + "'";
+            return Refuse(message.c_str());
+        }
+    }
+
+    std::string error;
+    if (headless) {
+        if (scriptPath.empty())
+            return Refuse("--headless needs --script FILE");
+        if (desktopId.empty()) {
+            const char* fromEnvironment = std::getenv("KORVANTA_HEADLESS_DESKTOP");
+            desktopId = fromEnvironment && *fromEnvironment ? fromEnvironment : "0";
+        }
+        media::platform::HeadlessOptions options;
+        options.scriptPath = scriptPath;
+        options.desktopId = desktopId;
+        if (!media::platform::SelectHeadlessBackend(options, &error)) {
+            std::fprintf(stderr, "korvanta: %s\n", error.c_str());
+            return UsageError;
+        }
+    } else {
+        if (!scriptPath.empty() || !desktopId.empty())
+            return Refuse("--script and --desktop need --headless");
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        if ((!display || !*display) && (!wayland || !*wayland)) {
+            std::fprintf(stderr, "korvanta: no display (DISPLAY/WAYLAND_DISPLAY unset); use --headless --script FILE\n");
+            return NoDisplay;
+        }
+        if (!media::platform::SelectSdlBackend(&error)) {
+            std::fprintf(stderr, "korvanta: cannot open the display: %s\n", error.c_str());
+            return NoDisplay;
+        }
+    }
+
+    const int result = WinMain();
+    media::platform::CloseBackend();
+    return result;
+}

@@ -1,0 +1,144 @@
+// The program's start, frame loop and end.
+#include "app/shell.h"
+
+#include <ctime>
+
+#include "app/battle_data.h"
+#include "app/random.h"
+#include "app/shell_state.h"
+#include "media/graphics/draw.h"
+#include "media/graphics/screen.h"
+#include "media/input/input.h"
+#include "media/platform/platform.h"
+#include "media/system/lifecycle.h"
+#include "media/system/window.h"
+
+ShellHooks shellHooks;
+FrameRateState frameRate;
+
+namespace {
+
+constexpr int FramePeriodMilliseconds = 30;
+
+// Counts, per key, the consecutive frames it has been down.
+void CountHeldKeys()
+{
+    // Left as read when the read only restarts input and fills nothing.
+    uint8_t states[256] = {};
+    media::ReadKeyStates(states);
+    for (int key = 0; key < 256; ++key)
+        KeyPressCounter[key] = states[key] == 1 ? KeyPressCounter[key] + 1 : 0;
+}
+
+void RunCurrentScreen()
+{
+    if (ScreenState == BattleScreen) {
+        const int over = shellHooks.runBattleFrame ? shellHooks.runBattleFrame() : 1;
+        if (over != 0 && KeyPressCounter[KeyN] >= 1)
+            ScreenState = PreparationScreen;
+    } else if (ScreenState == PreparationScreen) {
+        if (shellHooks.runPreparationScreen)
+            shellHooks.runPreparationScreen();
+        // Without a battle screen there is nothing to switch to.
+        if (KeyPressCounter[KeyB] >= 1 && shellHooks.runBattleFrame) {
+            ScreenState = BattleScreen;
+            battleTurn = 0;
+        }
+    }
+}
+
+// Sleeps out the rest of a 30 ms frame, measured from the end of the last
+// frame's wait; a long frame is not made up for.
+void PaceFrame()
+{
+    const int32_t elapsed = (media::NowMilliseconds() - lastFrameTime) & 0x7FFFFFFF;
+    const int32_t wait = FramePeriodMilliseconds - elapsed;
+    if (wait > 0)
+        media::platform::Sleep(uint32_t(wait));
+    lastFrameTime = media::NowMilliseconds();
+}
+
+// Start steps 1 to 10; false when the program cannot run.
+bool StartProgram()
+{
+    media::SetScreenMode(700, 400, 16, 60);
+    // No class name is set: the title names the class, which keeps a second
+    // copy from starting.
+    media::SetWindowTitle("Korvanta");
+    // Full screen is asked for; with no 700 x 400 display mode the start
+    // switches to a window.
+    if (media::ChangeWindowMode(0) != 0)
+        return false;
+    if (media::InitMediaLibrary() == -1)
+        return false;
+    media::SetDrawTarget(media::ScreenBack);
+    whiteColor = media::PackColor(255, 255, 255);
+    SeedRandom(uint32_t(std::time(nullptr)));
+    if (shellHooks.loadButtonImages)
+        shellHooks.loadButtonImages();
+    LoadPilotData();
+    LoadWeaponData();
+    LoadSquadData();
+    ScreenState = PreparationScreen;
+    return true;
+}
+
+void RunFrames()
+{
+    if (media::PumpWindowMessages() != 0)
+        return;
+    for (;;) {
+        if (media::ClearDrawTarget(nullptr) != 0)
+            return;
+        CountHeldKeys();
+        if (UpdateMouse() != 0)
+            return;
+        if (KeyPressCounter[KeyEscape] != 0)
+            return;
+        RunCurrentScreen();
+        PaceFrame();
+        DrawFrameRate();
+        media::PresentScreen();
+        if (media::PumpWindowMessages() != 0)
+            return;
+    }
+}
+
+}  // namespace
+
+int UpdateMouse()
+{
+    if (media::ReadMousePosition(&mouseX, &mouseY) == -1)
+        return -1;
+    const int buttons = media::ReadMouseButtons();
+    for (int bit = 0; bit < 8; ++bit)
+        MouseButtonCounter[bit] = (buttons >> bit) & 1 ? MouseButtonCounter[bit] + 1 : 0;
+    return 0;
+}
+
+void DrawFrameRate()
+{
+    const int32_t now = media::NowMilliseconds();
+    frameRate.frameTimes[frameRate.frameSlot] = now - frameRate.lastOverlayTime;
+    frameRate.lastOverlayTime = media::NowMilliseconds();
+    if (frameRate.frameSlot == 59) {
+        // The first lap's first entry counts from clock 0: sum in 64 bits.
+        int64_t sum = 0;
+        for (int32_t time : frameRate.frameTimes)
+            sum += time;
+        frameRate.averageFrameTime = int32_t(sum / 60);
+    }
+    if (frameRate.averageFrameTime != 0 && shellHooks.drawFrameRateText)
+        shellHooks.drawFrameRateText(1000.0 / frameRate.averageFrameTime, frameRate.averageFrameTime);
+    frameRate.frameSlot = (frameRate.frameSlot + 1) % 60;
+}
+
+int WinMain()
+{
+    if (!StartProgram())
+        return -1;
+    RunFrames();
+    media::WaitAnyKey();
+    media::EndMediaLibrary();
+    return 0;
+}

@@ -1,0 +1,267 @@
+// Keyboard and mouse on the headless desktop: virtual keys into key codes,
+// the any-input test, the mouse position with the window's size rates, the
+// wheel, and reads made before start-up.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "media_fixture.h"
+#include "media/input/input.h"
+#include "media/input/virtual_key_map.h"
+
+namespace {
+
+using testing_support::MediaLayerTest;
+namespace platform = media::platform;
+
+class InputTest : public MediaLayerTest {
+protected:
+    // Presses a virtual key, pumps, and gives the key codes that read as down.
+    std::set<int> CodesDownFor(uint8_t virtualKey)
+    {
+        Post(platform::WM_KEYDOWN, virtualKey);
+        PumpOnNextMillisecond();
+        std::set<int> down = CodesDown();
+        Post(platform::WM_KEYUP, virtualKey);
+        PumpOnNextMillisecond();
+        return down;
+    }
+
+    std::set<int> CodesDown()
+    {
+        uint8_t states[256];
+        std::memset(states, 0xEE, sizeof states);
+        EXPECT_EQ(media::ReadKeyStates(states), 0);
+        std::set<int> down;
+        for (int code = 0; code < 256; ++code) {
+            EXPECT_TRUE(states[code] == 0 || states[code] == 1) << "code " << code;
+            if (states[code] == 1)
+                down.insert(code);
+        }
+        return down;
+    }
+};
+
+TEST(VirtualKeyMapTable, HasEveryRowOnceWithDistinctKeyCodes)
+{
+    std::set<int> codes;
+    for (const media::VirtualKeyRow& row : media::VirtualKeyMap) {
+        EXPECT_TRUE(codes.insert(row.keyCode).second) << "code " << int(row.keyCode) << " twice";
+        EXPECT_NE(row.keyCode, 0);
+    }
+    EXPECT_EQ(codes.size(), 99u);
+    // Every letter and digit key is there.
+    for (int virtualKey = 'A'; virtualKey <= 'Z'; ++virtualKey) {
+        bool found = false;
+        for (const media::VirtualKeyRow& row : media::VirtualKeyMap)
+            found = found || row.virtualKey == virtualKey;
+        EXPECT_TRUE(found) << char(virtualKey);
+    }
+}
+
+TEST_F(InputTest, VirtualKeysFillTheirKeyCodes)
+{
+    Start();
+    DrainMessages();
+    struct Case {
+        uint8_t virtualKey;
+        std::set<int> codes;
+    };
+    const std::vector<Case> cases = {
+        {0x1B, {1}},         // Escape
+        {0x42, {48}},        // B
+        {0x4E, {49}},        // N
+        {0x52, {19}},        // R
+        {0x41, {30}},        // A
+        {0x30, {11}},        // 0 of the main block
+        {0x0D, {28, 156}},   // Enter fills both Enter codes
+        {0x79, {68}},        // F10
+        {0x7B, {88}},        // F12
+        {0x6F, {181}},       // numeric-pad divide
+        {0x60, {82}},        // numeric-pad 0
+        {0x26, {200}},       // cursor up
+        {0xDC, {125}},       // yen key
+        {0x13, {197}},       // Pause
+        {0x5D, {}},          // the menu key has no row
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CodesDownFor(c.virtualKey), c.codes) << "virtual key 0x" << std::hex << int(c.virtualKey);
+    EXPECT_TRUE(CodesDown().empty());
+}
+
+TEST_F(InputTest, ReadsOutsideThePumpGiveThePumpsSample)
+{
+    Start();
+    DrainMessages();
+    Post(platform::WM_KEYDOWN, 0x42);
+    // Taken from the queue, but not yet sampled by a pump's refresh.
+    platform::Message message;
+    ASSERT_TRUE(platform::PeekMessage(&message, 0, true));
+    platform::DispatchMessage(message);
+    EXPECT_EQ(media::ReadKeyState(48), 0);
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::ReadKeyState(48), 1);
+    EXPECT_EQ(media::ReadKeyState(0), 0);
+    EXPECT_EQ(media::ReadKeyState(-3), 0);
+    EXPECT_EQ(media::ReadKeyState(300), 0);
+}
+
+TEST_F(InputTest, AnyInputFindsKeysFunctionTenAndButtonsInsideTheWindow)
+{
+    Start();
+    DrainMessages();
+    EXPECT_EQ(media::CheckAnyInput(7), 0);
+
+    // Caps Lock alone is no press; a letter is its key code.
+    Post(platform::WM_KEYDOWN, 0x14);
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(7), 0);
+    Post(platform::WM_KEYDOWN, 0x41);
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(7), 30);
+    EXPECT_EQ(media::CheckAnyInput(4), 0);  // keys are not asked for
+    Post(platform::WM_KEYUP, 0x41);
+    Post(platform::WM_KEYUP, 0x14);
+    PumpOnNextMillisecond();
+
+    Post(platform::WM_F10_PRIVATE, 1);
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(7), 68);
+    Post(platform::WM_F10_PRIVATE, 0);
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(7), 0);
+
+    struct Case {
+        int x, y;
+        int expected;
+    };
+    const std::vector<Case> clicks = {
+        {10, 10, -1},    // inside
+        {700, 400, -1},  // the far corner counts as inside
+        {701, 10, 0},    // right of the client area
+        {10, -5, 0},     // above it
+    };
+    for (const Case& click : clicks) {
+        Post(platform::WM_MOUSEMOVE, 0, ClientPoint(click.x, click.y));
+        Post(platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, ClientPoint(click.x, click.y));
+        PumpOnNextMillisecond();
+        EXPECT_EQ(media::CheckAnyInput(7), click.expected) << click.x << ", " << click.y;
+        EXPECT_EQ(media::CheckAnyInput(1), 0);  // the mouse is not asked for
+        EXPECT_EQ(media::ReadMouseButtons(), 1);
+        Post(platform::WM_LBUTTONUP, 0, ClientPoint(click.x, click.y));
+        PumpOnNextMillisecond();
+        EXPECT_EQ(media::ReadMouseButtons(), 0);
+    }
+}
+
+TEST_F(InputTest, MouseButtonsAreBitsLeftRightMiddle)
+{
+    Start();
+    DrainMessages();
+    Post(platform::WM_RBUTTONDOWN, platform::MK_RBUTTON, ClientPoint(5, 5));
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::ReadMouseButtons(), 2);
+    Post(platform::WM_MBUTTONDOWN, platform::MK_RBUTTON | platform::MK_MBUTTON, ClientPoint(5, 5));
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::ReadMouseButtons(), 6);
+    Post(platform::WM_LBUTTONDOWN, platform::MK_LBUTTON | platform::MK_RBUTTON | platform::MK_MBUTTON,
+         ClientPoint(5, 5));
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::ReadMouseButtons(), 7);
+}
+
+TEST_F(InputTest, MousePositionIsRelativeToTheClientAreaAndNotClamped)
+{
+    Start();
+    DrainMessages();
+    struct Case {
+        int x, y;
+    };
+    for (const Case& c : std::vector<Case>{{0, 0}, {123, 45}, {699, 399}, {-20, 10}, {800, 500}}) {
+        Post(platform::WM_MOUSEMOVE, 0, ClientPoint(c.x, c.y));
+        media::PumpWindowMessages();
+        int x = 9999, y = 9999;
+        EXPECT_EQ(media::ReadMousePosition(&x, &y), 0);
+        EXPECT_EQ(x, c.x);
+        EXPECT_EQ(y, c.y);
+    }
+    // Either pointer may be left out.
+    int y = 0;
+    EXPECT_EQ(media::ReadMousePosition(nullptr, &y), 0);
+    EXPECT_EQ(y, 500);
+    EXPECT_EQ(media::ReadMousePosition(nullptr, nullptr), 0);
+}
+
+TEST_F(InputTest, MousePositionFollowsTheWindowsSizeRates)
+{
+    media::systemState.windowSizeRateX = 0.5;
+    media::systemState.windowSizeRateY = 0.5;
+    Start();
+    DrainMessages();
+    platform::Rect client;
+    ASSERT_TRUE(platform::GetClientRect(media::systemState.mainWindow, &client));
+    EXPECT_EQ(client.right, 350);
+    EXPECT_EQ(client.bottom, 200);
+    Post(platform::WM_MOUSEMOVE, 0, ClientPoint(100, 30));
+    media::PumpWindowMessages();
+    int x = 0, y = 0;
+    media::ReadMousePosition(&x, &y);
+    EXPECT_EQ(x, 200);
+    EXPECT_EQ(y, 60);
+    Post(platform::WM_MOUSEMOVE, 0, ClientPoint(-3, 0));
+    media::PumpWindowMessages();
+    media::ReadMousePosition(&x, &y);
+    EXPECT_EQ(x, -6);
+}
+
+TEST_F(InputTest, WheelCountsOneNotchPerMessage)
+{
+    Start();
+    DrainMessages();
+    media::TakeWheelRotation(1);
+    for (int16_t delta : {120, 240, 120, -120})
+        Post(platform::WM_MOUSEWHEEL, uintptr_t(uint16_t(delta)) << 16);
+    media::PumpWindowMessages();
+    EXPECT_EQ(media::TakeWheelRotation(0), 2);
+    EXPECT_EQ(media::TakeWheelRotation(1), 2);
+    EXPECT_EQ(media::TakeWheelRotation(1), 0);
+    // A zero rotation counts as a notch back.
+    Post(platform::WM_MOUSEWHEEL, 0);
+    media::PumpWindowMessages();
+    EXPECT_EQ(media::TakeWheelRotation(1), -1);
+}
+
+TEST_F(InputTest, ReadBeforeStartBringsInputUpAndLeavesTheBufferAlone)
+{
+    uint8_t states[256];
+    std::memset(states, 0xAB, sizeof states);
+    EXPECT_EQ(media::ReadKeyStates(states), 0);
+    for (uint8_t state : states)
+        ASSERT_EQ(state, 0xAB);
+    // Input is up now: the next read does its work.
+    EXPECT_EQ(media::ReadKeyStates(states), 0);
+    EXPECT_EQ(states[1], 0);
+    media::EndInput();
+}
+
+TEST_F(InputTest, EndedInputComesBackWithItsLinesOnTheNextRead)
+{
+    Start();
+    DrainMessages();
+    const size_t before = Lines().size();
+    media::EndInput();
+    uint8_t states[256] = {};
+    EXPECT_EQ(media::ReadKeyStates(states), 0);
+    auto lines = Lines();
+    ASSERT_GT(lines.size(), before);
+    EXPECT_EQ(testing_support::FirstMissingInOrder(
+                  std::vector<std::string>(lines.begin() + long(before) - 1, lines.end()),
+                  {"入力関連の終了処理... 完了", "\tパッドの数は 0 個です", "入力関連の初期化をしました"}),
+              -1)
+        << Log();
+}
+
+}  // namespace

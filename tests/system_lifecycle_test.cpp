@@ -1,0 +1,305 @@
+// The media layer's start and end on the headless desktop: the log lines in
+// their order, the switch to a window, the double start, the pump's batches,
+// holding the caller while inactive, the close button, waiting for a key and
+// the fatal exit.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "media_fixture.h"
+#include "media/input/input.h"
+#include "media/log/log.h"
+
+namespace {
+
+using testing_support::FirstMissingInOrder;
+using testing_support::MediaLayerTest;
+namespace platform = media::platform;
+
+class SystemLifecycleTest : public MediaLayerTest {};
+
+int IndexOfLine(const std::vector<std::string>& lines, const std::string& line)
+{
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == line)
+            return int(i);
+    return -1;
+}
+
+TEST_F(SystemLifecycleTest, StartWritesItsStepsInOrder)
+{
+    Start();
+    const auto lines = Lines();
+    const std::vector<std::string> steps = {
+        "システムの情報を出力します",
+        "\tＶｅｘｉｌ Ver3.03",
+        "\tＯＳ  ",
+        "ＣＯＭの初期化... 成功しました",
+        "メモリ総量:",
+        "タイマーの精度を検査します",
+        "精度結果 更新回数 マルチメディアタイマー：",
+        "を使用します タイマー分解能 : ",
+        " ソフトの二重起動検査... 二重起動はされていませんでした",
+        "ウインドウクラスを登録します... 登録に成功しました",
+        "ウインドウモード起動用のウインドウを作成します",
+        "ウインドウの作成に成功しました",
+        "ＩＭＥを無効にしました",
+        // The DirectInput attempt is logged by the first start of a process
+        // only (korvanta_headless_test checks it).
+        "\tパッドの数は 0 個です",
+        "入力関連の初期化をしました",
+        "文字コードバッファの初期化を行います... 完了しました",
+    };
+    const int missing = FirstMissingInOrder(lines, steps);
+    EXPECT_EQ(missing, -1) << "missing: " << steps[size_t(missing < 0 ? 0 : missing)] << "\n" << Log();
+
+    // The first fit of the window applies the windowed style once.
+    const int created = IndexOfLine(lines, "ウインドウの作成に成功しました");
+    const int styled = IndexOfLine(lines, "ウインドウスタイルをウインドウモード用に変更します... 完了");
+    ASSERT_GE(created, 0);
+    EXPECT_GT(styled, created);
+
+    // LogPrintfLine adds a line end to texts that have one: an empty line follows.
+    const int pads = IndexOfLine(lines, "\tパッドの数は 0 個です");
+    ASSERT_GE(pads, 0);
+    EXPECT_EQ(lines[size_t(pads) + 1], "");
+    // The window-mode switch happened before the log began: its lines are lost.
+    EXPECT_EQ(Log().find("ChangeWindowMode"), std::string::npos);
+    EXPECT_EQ(media::systemState.logIndent, 0);
+    EXPECT_EQ(media::systemState.initialised, 1);
+    EXPECT_EQ(media::systemState.initialising, 0);
+    EXPECT_EQ(media::systemState.characterSet, media::CharsetShiftJis);
+    EXPECT_EQ(media::systemState.codePage, 932);
+    EXPECT_EQ(media::CurrentDrawTarget(), media::ScreenFront);
+}
+
+TEST_F(SystemLifecycleTest, EndWritesItsStepsInOrderAndClearsTheWindow)
+{
+    Start();
+    const size_t startLines = Lines().size();
+    EXPECT_EQ(media::EndMediaLibrary(), 0);
+    auto lines = Lines();
+    lines.erase(lines.begin(), lines.begin() + long(startLines) - 1);
+    const std::vector<std::string> steps = {
+        "入力関連の終了処理... 完了",
+        "ウインドウを閉じようとしています",
+        "ウインドウが破棄されようとしています",
+        "ソフトを終了する準備が整いました",
+        "ＣＯＭを終了... 完了",
+    };
+    const int missing = FirstMissingInOrder(lines, steps);
+    EXPECT_EQ(missing, -1) << "missing: " << steps[size_t(missing < 0 ? 0 : missing)] << "\n" << Log();
+    EXPECT_EQ(media::systemState.initialised, 0);
+    EXPECT_EQ(media::systemState.mainWindow, 0u);
+    EXPECT_EQ(media::systemState.comInitialised, 0);
+    EXPECT_FALSE(platform::FindWindow("SystemTest"));
+}
+
+TEST_F(SystemLifecycleTest, FullScreenSizeWithoutADisplayModeRunsInACentredWindow)
+{
+    Start();
+    EXPECT_EQ(media::systemState.windowed, 1);
+    EXPECT_EQ(media::systemState.windowModeChanged, 1);
+    platform::Rect client, window;
+    ASSERT_TRUE(platform::GetClientRect(media::systemState.mainWindow, &client));
+    ASSERT_TRUE(platform::GetWindowRect(media::systemState.mainWindow, &window));
+    EXPECT_EQ(client.right - client.left, 700);
+    EXPECT_EQ(client.bottom - client.top, 400);
+    // Centred the window step's way: the adjusted corner plus half the room left.
+    platform::Rect adjusted{0, 0, 700, 400};
+    platform::AdjustWindowRectEx(&adjusted, 0x80CA0000u | platform::WS_VISIBLE, 0x300u);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    EXPECT_EQ(width, adjusted.right - adjusted.left);
+    EXPECT_EQ(height, adjusted.bottom - adjusted.top);
+    EXPECT_EQ(window.left, adjusted.left + (platform::headless::DesktopWidth - width) / 2);
+    EXPECT_EQ(window.top, adjusted.top + (platform::headless::DesktopHeight - height) / 2);
+    const media::ScreenRect& onScreen = media::systemState.clientRectOnScreen;
+    EXPECT_EQ(onScreen.right - onScreen.left, 700);
+    EXPECT_EQ(onScreen.bottom - onScreen.top, 400);
+    int32_t x = 0, y = 0;
+    platform::ClientToScreen(media::systemState.mainWindow, &x, &y);
+    EXPECT_EQ(onScreen.left, x);
+    EXPECT_EQ(onScreen.top, y);
+}
+
+TEST_F(SystemLifecycleTest, StartTwiceAndEndWithoutStartDoNothing)
+{
+    EXPECT_EQ(media::EndMediaLibrary(), 0);
+    EXPECT_TRUE(testing_support::ReadFile(LogPath()).empty());
+    Start();
+    const std::string before = Log();
+    const platform::WindowHandle window = media::systemState.mainWindow;
+    EXPECT_EQ(media::InitMediaLibrary(), 0);
+    EXPECT_EQ(Log(), before);
+    EXPECT_EQ(media::systemState.mainWindow, window);
+}
+
+TEST_F(SystemLifecycleTest, StartAgainAfterEndBeginsAFreshLog)
+{
+    Start();
+    media::EndMediaLibrary();
+    ASSERT_EQ(media::InitMediaLibrary(), 0);
+    const auto lines = Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "システムの情報を出力します");
+    EXPECT_EQ(IndexOfLine(lines, "ＣＯＭを終了... 完了"), -1);
+    EXPECT_NE(media::systemState.mainWindow, 0u);
+}
+
+TEST_F(SystemLifecycleTest, SecondCopyOnTheSameDesktopEndsWithMinusOne)
+{
+    Start("", "Korvanta");
+    const std::string program = std::string(KORVANTA_BINARY_DIR) + "/app/korvanta";
+    const std::string secondDir = dir_ + "/second";
+    const std::string script = dir_ + "/second.txt";
+    std::ofstream(script) << "wait 10 frames\nkey down ESC\nwait 3 frames\nkey up ESC\nkey down B\n";
+    const std::string command = "mkdir -p '" + secondDir + "' && cd '" + secondDir + "' && '" + program +
+                                "' --headless --script '" + script + "' --desktop '" + desktopId_ +
+                                "' >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 255);
+
+    const auto lines = testing_support::LinesWithoutTimestamps(testing_support::ReadFile(secondDir + "/Log.txt"));
+    EXPECT_NE(IndexOfLine(lines, " ソフトの二重起動検査... 二重起動されています、ソフトを終了します"), -1);
+    EXPECT_EQ(IndexOfLine(lines, "ウインドウクラスを登録します... 登録に成功しました"), -1);
+    // The first copy runs on.
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+}
+
+TEST_F(SystemLifecycleTest, PumpTakesAtMostFiveMessagesPerCall)
+{
+    Start();
+    DrainMessages();
+    media::systemState.wheelRotation = 0;
+    for (int i = 0; i < 12; ++i)
+        Post(platform::WM_MOUSEWHEEL, uintptr_t(120) << 16);
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_EQ(media::systemState.wheelRotation, 5);
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_EQ(media::systemState.wheelRotation, 10);
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_EQ(media::systemState.wheelRotation, 12);
+}
+
+TEST_F(SystemLifecycleTest, CloseButtonEndsThePumpOnThatCallAndEveryLaterOne)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("close\n", &error)) << error;
+    EXPECT_EQ(media::PumpWindowMessages(), -1);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(media::PumpWindowMessages(), -1);
+    EXPECT_EQ(media::systemState.quitRequested, 1);
+    EXPECT_EQ(media::systemState.windowDestroyed, 1);
+    const int missing = FirstMissingInOrder(Lines(), {"ウインドウを閉じようとしています",
+                                                      "ウインドウが破棄されようとしています",
+                                                      "ソフトを終了する準備が整いました"});
+    EXPECT_EQ(missing, -1) << Log();
+    // Waiting for a key gives up at once, and the end still runs cleanly.
+    EXPECT_EQ(media::WaitAnyKey(), 0);
+    EXPECT_EQ(media::EndMediaLibrary(), 0);
+    EXPECT_EQ(media::systemState.mainWindow, 0u);
+}
+
+TEST_F(SystemLifecycleTest, InactiveWindowHoldsThePumpUntilFocusComesBack)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("focus lost\nwait 150 ms\nfocus gained\n", &error)) << error;
+    const uint32_t start = platform::TimeGetTime();
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_GE(platform::TimeGetTime() - start, 150u);
+    EXPECT_TRUE(platform::headless::ScriptFinished());
+    EXPECT_EQ(media::systemState.active, 1);
+}
+
+TEST_F(SystemLifecycleTest, InactiveWindowHoldsTheCallerUntilTheProgramMustEnd)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("focus lost\nwait 100 ms\nclose\n", &error)) << error;
+    EXPECT_EQ(media::PumpWindowMessages(), -1);
+    EXPECT_TRUE(platform::headless::ScriptFinished());
+    EXPECT_EQ(media::systemState.active, 0);
+}
+
+TEST_F(SystemLifecycleTest, KeyReadsWaitWhileTheWindowIsInactive)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    // The focus loss is taken by hand, so that no pump holds on to it.
+    ASSERT_TRUE(platform::headless::LoadScript("focus lost\n", &error)) << error;
+    platform::Message message;
+    while (platform::PeekMessage(&message, 0, true)) {
+        if (message.message == platform::WM_ACTIVATEAPP)
+            media::systemState.active = int32_t(message.wParam & 0xFFFF);
+        platform::DispatchMessage(message);
+    }
+    ASSERT_EQ(media::systemState.active, 0);
+    ASSERT_TRUE(platform::headless::LoadScript("wait 100 ms\nkey down A\nfocus gained\n", &error)) << error;
+    uint8_t keys[256] = {};
+    // Holding the call lock, as the pump does, lets the read sample the keyboard.
+    media::LockLibrary();
+    const uint32_t start = platform::TimeGetTime();
+    EXPECT_EQ(media::ReadKeyStates(keys), 0);
+    const uint32_t elapsed = platform::TimeGetTime() - start;
+    media::UnlockLibrary();
+    EXPECT_GE(elapsed, 100u);
+    EXPECT_EQ(media::systemState.active, 1);
+    EXPECT_TRUE(platform::headless::ScriptFinished());
+    EXPECT_EQ(keys[30], 1);
+}
+
+TEST_F(SystemLifecycleTest, WaitAnyKeyWaitsForReleaseThenForANewPress)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("key down ESC\n", &error)) << error;
+    PumpOnNextMillisecond();
+    PumpOnNextMillisecond();
+    ASSERT_EQ(media::ReadKeyState(1), 1);
+
+    ASSERT_TRUE(platform::headless::LoadScript("wait 60 ms\nkey up ESC\nwait 60 ms\nkey down B\n", &error))
+        << error;
+    EXPECT_EQ(media::WaitAnyKey(), 48);
+    EXPECT_TRUE(platform::headless::ScriptFinished());
+}
+
+TEST_F(SystemLifecycleTest, AbortWritesItsTextShutsDownAndExitsWithMinusOne)
+{
+    Start();
+    EXPECT_EXIT(media::AbortMediaLibraryf("テスト中止 %d", 7), ::testing::ExitedWithCode(255), "");
+    const auto lines = Lines();
+    const int missing = FirstMissingInOrder(lines, {"テスト中止 7", "入力関連の終了処理... 完了",
+                                                    "ウインドウを閉じようとしています", "ＣＯＭを終了... 完了"});
+    EXPECT_EQ(missing, -1) << Log();
+}
+
+TEST_F(SystemLifecycleTest, WindowModeChangeBeforeStartOnlyStoresTheFlag)
+{
+    EXPECT_EQ(media::ChangeWindowMode(0), 0);
+    EXPECT_EQ(media::systemState.windowed, 0);
+    EXPECT_EQ(media::systemState.windowModeChanged, 0);
+    EXPECT_EQ(media::ChangeWindowMode(1), 0);
+    EXPECT_EQ(media::systemState.windowed, 1);
+    EXPECT_EQ(media::systemState.windowModeChanged, 1);
+    // The window step starts the flag again from zero.
+    media::SetScreenMode(700, 400, 16, 60);
+    media::SetWindowTitle("SystemTest");
+    ASSERT_EQ(media::InitMediaLibrary(), 0);
+    EXPECT_EQ(media::systemState.windowed, 1);
+    EXPECT_NE(IndexOfLine(Lines(), "ウインドウモード起動用のウインドウを作成します"), -1) << Log();
+}
+
+}  // namespace
