@@ -300,6 +300,28 @@ TEST_P(DrawTest, QuadScalesByWholeTexels)
     EXPECT_EQ(DrawImageQuad(0, 0, 0, 0, 0, 0, 0, 0, image, 0), 0);  // nothing to cover
 }
 
+TEST_P(DrawTest, FlatHugeAndTwistedQuadsStayInTheDrawArea)
+{
+    const ImageHandle image = PatternImage(5, 5, true, 11);
+    const float cases[][8] = {
+        {10, 10, 10, 10, 10, 10, 10, 10},                      // one point
+        {0, 0, 30, 15, 60, 30, 90, 45},                        // a line
+        {0, 10, 60, 10.0001f, 60, 10.0002f, 0, 10.0001f},      // almost flat
+        {-1e30f, -1e30f, 1e30f, -1e30f, 1e30f, 1e30f, -1e30f, 1e30f},
+        {0, 0, 60, 40, 60, 0, 0, 40},                          // bow tie
+        {5, 5, 1e-30f, 5, 5, 1e-30f, 1e-30f, 1e-30f},
+    };
+    SetDrawRegion(8, 6, 40, 30);
+    for (int filter = 0; filter < 2; ++filter) {
+        SetDrawFilter(filter);
+        for (const auto& q : cases) {
+            EXPECT_EQ(DrawImageQuad(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], image, filter), 0);
+        }
+    }
+    for (auto [x, y] : Painted())
+        EXPECT_TRUE(x >= 8 && x < 40 && y >= 6 && y < 30) << x << "," << y;
+}
+
 TEST_P(DrawTest, ImagesCanBeDrawTargets)
 {
     const ImageHandle canvas = MakeEmptyImage(8, 6, false, true);

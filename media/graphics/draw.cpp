@@ -448,6 +448,10 @@ template <class S>
 Rgba Sample(const S& src, const Sampler& t, double u, double v, int* cover)
 {
     const int64_t w = t.source.width, h = t.source.height;
+    // Nearly flat triangles can throw coordinates far out; keep them where
+    // turning them into integers is defined (the texel lookup clamps anyway).
+    u = std::isnan(u) ? 0.0 : std::clamp(u, -2.0, double(w) + 2.0);
+    v = std::isnan(v) ? 0.0 : std::clamp(v, -2.0, double(h) + 2.0);
     auto texel = [&](int64_t ix, int64_t iy, int* a) {
         ix = std::clamp<int64_t>(ix, 0, w - 1);
         iy = std::clamp<int64_t>(iy, 0, h - 1);
