@@ -25,6 +25,11 @@ struct LineEndCase {
     std::string expected;  // file contents without timestamps
 };
 
+void PrintTo(const LineEndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class LogLineEnds : public LogFixture, public ::testing::WithParamInterface<LineEndCase> {};
 
 TEST_P(LogLineEnds, WritesExpectedBytes)
