@@ -285,8 +285,10 @@ void HandleMove(intptr_t lParam)
     const int32_t width = rect.right - rect.left;
     const int32_t height = rect.bottom - rect.top;
     rect = ScreenRect{x, y, x + width, y + height};
-    // The draw area is kept by the screen; on the software path it does not
-    // depend on where the window is, so nothing needs applying again.
+    if (GraphicsStarted()) {
+        const DrawArea& area = displaySettings.drawArea;
+        SetDrawRegion(area.left, area.top, area.right, area.bottom);
+    }
 }
 
 void HandleDisplayChange(uintptr_t wParam, intptr_t lParam)
