@@ -6,6 +6,7 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -300,6 +301,110 @@ TEST_F(SystemLifecycleTest, WindowModeChangeBeforeStartOnlyStoresTheFlag)
     ASSERT_EQ(media::InitMediaLibrary(), 0);
     EXPECT_EQ(media::systemState.windowed, 1);
     EXPECT_NE(IndexOfLine(Lines(), "ウインドウモード起動用のウインドウを作成します"), -1) << Log();
+}
+
+TEST_F(SystemLifecycleTest, FullScreenRequestOfAnExistingModeStaysFullScreen)
+{
+    const auto& desktop = platform::DisplayModes();
+    ASSERT_FALSE(desktop.empty());
+    media::SetScreenMode(desktop[0].width, desktop[0].height, desktop[0].bitsPerPixel, 60);
+    media::SetWindowTitle("SystemTest");
+    ASSERT_EQ(media::InitMediaLibrary(), 0) << Log();
+    EXPECT_EQ(media::systemState.windowed, 0);
+    EXPECT_EQ(media::systemState.cursorSetting, 0);
+    EXPECT_EQ(media::systemState.cursorShown, 0);
+    const int missing = FirstMissingInOrder(
+        Lines(), {"フルスクリーンモード用のウインドウを作成します", "ウインドウの作成に成功しました",
+                  "カーソルを不可視にしました", "ＩＭＥを無効にしました"});
+    EXPECT_EQ(missing, -1) << Log();
+    EXPECT_EQ(Log().find("ウインドウモード起動用"), std::string::npos);
+}
+
+TEST_F(SystemLifecycleTest, FailingGraphicsShutDownWhatWasStartedAndAllowANewStart)
+{
+    // Full screen at a size the desktop has, in a depth it has no mode for.
+    media::SetScreenMode(platform::headless::DesktopWidth, platform::headless::DesktopHeight, 16, 60);
+    media::SetWindowTitle("SystemTest");
+    ASSERT_EQ(media::InitMediaLibrary(), -1);
+    const int missing = FirstMissingInOrder(
+        Lines(), {"画面モードの変更に失敗しました", "入力関連の終了処理... 完了", "ウインドウを閉じようとしています",
+                  "ＣＯＭを終了... 完了"});
+    EXPECT_EQ(missing, -1) << Log();
+    EXPECT_EQ(media::systemState.initialised, 0);
+    EXPECT_EQ(media::systemState.initialising, 0);
+    EXPECT_EQ(media::systemState.mainWindow, 0u);
+    EXPECT_FALSE(platform::FindWindow("SystemTest"));
+    EXPECT_EQ(media::LibraryLockOwner(), ~uint64_t(0));
+
+    media::ChangeWindowMode(1);
+    media::SetScreenMode(700, 400, 16, 60);
+    EXPECT_EQ(media::InitMediaLibrary(), 0) << Log();
+}
+
+TEST(SystemStateReset, KeepsTheSettingsAndTheLogPlaceOnly)
+{
+    const media::SystemState saved = media::systemState;
+    media::SystemState& s = media::systemState;
+    // Every field set to something other than its start value.
+    s.initialised = s.initialising = s.quitRequested = s.closePosted = s.windowDestroyed = 1;
+    s.active = s.creatingWindow = s.windowed = s.windowModeChanged = s.changingMode = s.modeChangeDone = 1;
+    s.mainWindow = 77;
+    s.moduleHandle = 78;
+    s.mainThreadId = 79;
+    std::snprintf(s.windowTitle, sizeof s.windowTitle, "title");
+    std::snprintf(s.windowClassName, sizeof s.windowClassName, "class");
+    s.clientRectOnScreen = media::ScreenRect{1, 2, 3, 4};
+    s.windowSizeRateX = 0.5;
+    s.windowSizeRateY = 2.0;
+    s.wheelRotation = 5;
+    s.cursorSetting = s.cursorShown = s.comInitialised = s.usePerformanceCounter = 1;
+    s.performanceFrequency = 1000;
+    s.timerPeriodMin = 1;
+    s.characterSet = 2;
+    s.codePage = 949;
+    s.desktopWidth = s.desktopHeight = s.desktopColorBits = 8;
+    s.paintInProgress = 1;
+    std::snprintf(s.logDirectory, sizeof s.logDirectory, "/some/where");
+    std::snprintf(s.logFileName, sizeof s.logFileName, "Other.txt");
+    s.logStartTime = 123;
+    s.logIndent = 3;
+    s.lineOpen = 1;
+    s.OsVersionCode = 0x107;
+    s.hasTimeStampCounter = 1;
+    s.cpuCyclesPerSecond = 999;
+    s.hasMmx = 1;
+
+    media::ResetSystemStateForStart();
+
+    // Kept.
+    EXPECT_EQ(s.windowed, 1);
+    EXPECT_STREQ(s.windowTitle, "title");
+    EXPECT_STREQ(s.windowClassName, "class");
+    EXPECT_EQ(s.mainWindow, 77u);
+    EXPECT_STREQ(s.logDirectory, "/some/where");
+    EXPECT_STREQ(s.logFileName, "Other.txt");
+    EXPECT_EQ(s.logStartTime, 123u);
+    EXPECT_EQ(s.OsVersionCode, 0x107);
+    EXPECT_EQ(s.hasTimeStampCounter, 1);
+    EXPECT_EQ(s.cpuCyclesPerSecond, 999u);
+    EXPECT_EQ(s.hasMmx, 1);
+    EXPECT_EQ(s.characterSet, 2);
+    EXPECT_EQ(s.codePage, 949);
+    EXPECT_EQ(s.windowSizeRateX, 0.5);
+    EXPECT_EQ(s.windowSizeRateY, 2.0);
+    EXPECT_EQ(s.initialising, 1);
+    EXPECT_EQ(s.comInitialised, 1);
+    // Everything else starts again from zero.
+    for (int32_t field : {s.initialised, s.quitRequested, s.closePosted, s.windowDestroyed, s.active,
+                          s.creatingWindow, s.windowModeChanged, s.changingMode, s.modeChangeDone, s.wheelRotation,
+                          s.cursorSetting, s.cursorShown, s.usePerformanceCounter, s.timerPeriodMin, s.desktopWidth,
+                          s.desktopHeight, s.desktopColorBits, s.paintInProgress, s.logIndent, s.lineOpen})
+        EXPECT_EQ(field, 0);
+    EXPECT_EQ(s.moduleHandle, 0u);
+    EXPECT_EQ(s.mainThreadId, 0u);
+    EXPECT_EQ(s.performanceFrequency, 0);
+    EXPECT_EQ(s.clientRectOnScreen.right, 0);
+    media::systemState = saved;
 }
 
 }  // namespace
