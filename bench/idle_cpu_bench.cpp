@@ -6,6 +6,7 @@
 // from /proc/PID/stat.
 //
 // Usage: idle_cpu_bench [SECONDS]   (default 10)
+#include "xvfb_server.h"
 #include <SDL.h>
 
 #include <csignal>
@@ -68,43 +69,6 @@ std::string ProgramDirectory()
         return ".";
     std::string text(path, size_t(length));
     return text.substr(0, text.rfind('/'));
-}
-
-// Starts Xvfb when there is no display; returns its pid (0 when not needed).
-pid_t StartXvfbWhenNeeded()
-{
-    const char* display = std::getenv("DISPLAY");
-    if (display && *display)
-        return 0;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        if (fds[1] != 3) {
-            dup2(fds[1], 3);
-            close(fds[1]);
-        }
-        const int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char number[32] = {};
-    const ssize_t length = read(fds[0], number, sizeof number - 1);
-    // The read end stays open: the server may write its number again, and
-    // a closed pipe would end it.
-    if (length <= 0)
-        return -1;
-    number[std::strcspn(number, "\n")] = '\0';
-    const std::string name = std::string(":") + number;
-    setenv("DISPLAY", name.c_str(), 1);
-    unsetenv("WAYLAND_DISPLAY");
-    return pid;
 }
 
 // Lets a process run for the warm-up, then measures its processor share over
@@ -187,7 +151,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "idle_cpu_bench: %s not found\n", program.c_str());
         return 1;
     }
-    const pid_t xvfb = StartXvfbWhenNeeded();
+    const pid_t xvfb = bench::StartXvfbWhenNeeded();
     if (xvfb < 0) {
         std::fprintf(stderr, "idle_cpu_bench: no DISPLAY and Xvfb could not be started\n");
         return 1;
@@ -217,10 +181,7 @@ int main(int argc, char** argv)
         RunPlainSdlLoop();
     const double plainShare = MeasureShare(plain, warmUp, seconds);
 
-    if (xvfb > 0) {
-        kill(xvfb, SIGTERM);
-        waitpid(xvfb, nullptr, 0);
-    }
+    bench::StopXvfb(xvfb);
     if (korvantaShare >= 0) {
         const std::string cleanup = std::string("rm -rf '") + folder + "'";
         if (std::system(cleanup.c_str()) != 0) {

@@ -4,6 +4,7 @@
 //  2. one present of that frame: PresentBitmap against a bare SDL present of
 //     the same buffer (blit to the window surface, update).
 // Starts its own Xvfb when DISPLAY is not set. Prints medians and ratios.
+#include "xvfb_server.h"
 #include "media/platform/bitmap_blit.h"
 #include "media/platform/platform.h"
 
@@ -36,43 +37,6 @@ double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-// Runs Xvfb on a free display and points DISPLAY at it; returns its pid.
-pid_t StartXvfb()
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1024x768x24", (char*)nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes the display number and a line feed once it is ready.
-    char buffer[32] = {};
-    size_t got = 0;
-    while (pid > 0 && got < sizeof buffer - 1 && !std::memchr(buffer, '\n', got)) {
-        const ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    close(fds[0]);
-    if (pid < 0 || got == 0) {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        return -1;
-    }
-    setenv("DISPLAY", (":" + std::string(buffer, strcspn(buffer, "\n"))).c_str(), 1);
-    return pid;
 }
 
 void MeasureExpansion(const std::vector<uint16_t>& frame)
@@ -168,12 +132,9 @@ bool MeasurePresent(const std::vector<uint16_t>& frame)
 
 int main()
 {
-    pid_t xvfb = -1;
-    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY")) {
-        xvfb = StartXvfb();
-        if (xvfb < 0)
-            std::fprintf(stderr, "present_bench: no DISPLAY and Xvfb did not start; measuring the widening only\n");
-    }
+    const pid_t xvfb = bench::StartXvfbWhenNeeded();
+    if (xvfb < 0)
+        std::fprintf(stderr, "present_bench: no DISPLAY and Xvfb did not start; measuring the widening only\n");
     // A frame that uses every 16-bit value, repeated.
     std::vector<uint16_t> frame(size_t(width) * height);
     for (size_t i = 0; i < frame.size(); ++i)
@@ -182,9 +143,6 @@ int main()
     MeasureExpansion(frame);
     const bool presented = MeasurePresent(frame);
     SDL_Quit();
-    if (xvfb > 0) {
-        kill(xvfb, SIGTERM);
-        waitpid(xvfb, nullptr, 0);
-    }
+    bench::StopXvfb(xvfb);
     return presented ? 0 : 1;
 }
