@@ -362,8 +362,20 @@ TEST_P(DrawTest, ImageDrawingNeedsTheLibraryAndAValidHandle)
     const ImageHandle image = PatternImage(2, 2, false, 10);
     EXPECT_EQ(DrawImage(0, 0, image + (1 << 16), 0), -1);
     EXPECT_EQ(DrawImageQuad(0, 0, 1, 0, 1, 1, 0, 1, -1, 0), -1);
+    EXPECT_EQ(DrawImagePart(0, 0, 0, 0, 1, 1, -1, 0, 0), -1);
+
+    // A part outside the draw area leaves it empty: nothing to draw, no error,
+    // whatever the handle (as DrawImage with an empty area).
+    EXPECT_EQ(DrawImagePart(100, 0, 0, 0, 2, 2, -1, 0, 0), 0);
+    EXPECT_EQ(DrawImagePart(0, 0, 0, 0, 0, 2, image + (1 << 16), 0, 1), 0);
+    SetDrawRegion(5, 5, 5, 9);
+    EXPECT_EQ(DrawImage(0, 0, -1, 0), 0);
+    EXPECT_EQ(DrawImagePart(0, 0, 0, 0, 2, 2, -1, 0, 0), 0);
+    SetDrawRegion(0, 0, 64, 48);
+
     systemState.initialised = 0;
     EXPECT_EQ(DrawImage(0, 0, image, 0), -1);
+    EXPECT_EQ(DrawImagePart(100, 0, 0, 0, 2, 2, image, 0, 0), -1);
     systemState.initialised = 1;
 }
 

@@ -668,10 +668,19 @@ int DrawImage(int x, int y, ImageHandle image, int trans)
 
 int DrawImagePart(int x, int y, int srcX, int srcY, int width, int height, ImageHandle image, int trans, int mirror)
 {
+    // The part narrows the draw area, and an area left empty draws nothing and
+    // is no error, whatever the handle: the checks keep DrawImage's order.
+    if (!systemState.initialised)
+        return -1;
+    Surface surface;
+    if (TakeSurface(&surface) < 0)
+        return -1;
+    const Box part{x, y, int64_t(x) + width, int64_t(y) + height};
+    if (displaySettings.drawAreaEmpty || Intersect(surface.area, part).Empty())
+        return 0;
     const ImageEntry* entry = FindImage(image);
     if (!entry)
         return -1;
-    const Box part{x, y, int64_t(x) + width, int64_t(y) + height};
     if (mirror)
         return DrawImageClipped(int64_t(x) + srcX + width - entry->width, int64_t(y) - srcY, image, trans, true,
                                 &part);
