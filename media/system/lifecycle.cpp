@@ -103,7 +103,6 @@ void DestroyCallLock()
 // ---------------------------------------------------------------- pump state
 
 bool textInputServiceRunning = false;
-int pumpServicesDepth = 0;
 
 // Services that have no counterpart here (sound streaming, network, movies,
 // text input) keep their places in the pump as empty steps.
@@ -398,11 +397,6 @@ int EndMediaLibrary()
 
 // ---------------------------------------------------------------- message pump
 
-bool PumpServicesRunning()
-{
-    return pumpServicesDepth > 0;
-}
-
 int ProcessWindowMessages()
 {
     if (textInputServiceRunning)
@@ -454,12 +448,10 @@ int ProcessWindowMessages()
             break;
     }
 
-    ++pumpServicesDepth;
     RunSoundStreamingService();
     RefreshKeyTable();
     ServiceJoypadEffects();
     RunNetworkService();
-    --pumpServicesDepth;
 
     textInputServiceRunning = true;
     RunTextInputService();
