@@ -121,6 +121,23 @@ TEST_F(PresentTest, WindowSizeRateStretchesThePresentation)
             EXPECT_EQ(frame.At(x, y), (x / 2 == 3 && y / 2 == 4) ? Rgb(0, 255, 0) : 0u) << x << "," << y;
 }
 
+TEST_F(PresentTest, EmulatedQuarterScreenIsShownWithEachPixelDoubled)
+{
+    StartWindowed(640, 480, 16, 640, 480);
+    displaySettings.emulate320x240 = true;
+    DrawRect(3, 4, 4, 5, PackColor(255, 255, 255), 1);
+    DrawRect(400, 300, 401, 301, PackColor(255, 0, 0), 1);  // outside the 320 x 240 shown
+    EXPECT_EQ(PresentScreen(), 0);
+    platform::headless::Frame frame;
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    ASSERT_EQ(frame.width, 640);
+    ASSERT_EQ(frame.height, 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            if (frame.At(x, y) != ((x / 2 == 3 && y / 2 == 4) ? Rgb(255, 255, 255) : 0u))
+                FAIL() << x << "," << y;
+}
+
 TEST_F(PresentTest, FrontScreenTimerPresentsOnlyForTheFrontScreen)
 {
     StartWindowed(16, 16, 16, 16, 16);
