@@ -16,6 +16,7 @@
 #include "app/shell_state.h"
 #include "media/log/log.h"
 #include "media/system/memory.h"
+#include "media/system/system_state.h"
 
 namespace {
 
@@ -176,18 +177,27 @@ std::string CurrentDirectory()
     return buffer.data();
 }
 
+// The working directory as the log's folder. One too deep for the log's field
+// is named relatively: the command never changes directory, and valid
+// arguments must not fail because of where the command was started.
+std::string WorkingDirectoryForLog()
+{
+    const std::string directory = CurrentDirectory();
+    return directory.size() < sizeof media::systemState.logDirectory ? directory : ".";
+}
+
 // Points the log at the chosen file; false when the folder does not fit the log's field.
 bool SetUpLog(const std::string& logPath)
 {
     std::string directory;
     std::string fileName;
     if (logPath.empty()) {
-        directory = CurrentDirectory();
+        directory = WorkingDirectoryForLog();
         fileName = "Log.txt";
     } else {
         const size_t slash = logPath.rfind('/');
         if (slash == std::string::npos) {
-            directory = CurrentDirectory();
+            directory = WorkingDirectoryForLog();
             fileName = logPath;
         } else {
             directory = slash == 0 ? "/" : logPath.substr(0, slash);

@@ -54,6 +54,13 @@ long="$work/$(printf 'd%.0s' $(seq 1 300))"
 "$battle" --army1 1,1,1 --army2 1,1,1 --log "$long/Log.txt" >/dev/null 2>"$work/err"
 [ $? -eq 2 ] || fail "an over-long log folder was accepted"
 
+# Started in a folder too deep for that field, the default log still lands there.
+deep="$work/$(printf 'd%.0s' $(seq 1 200))/$(printf 'e%.0s' $(seq 1 100))"
+mkdir -p "$deep" || fail "cannot make $deep"
+(cd "$deep" && "$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 >/dev/null 2>"$work/err") \
+  || fail "a deep working directory failed the run: $(cat "$work/err")"
+readable "$deep/Log.txt" 2>/dev/null | grep -qx "42ターン目(接近戦)" || fail "no log in a deep working directory"
+
 # Help documents every option and succeeds.
 "$battle" --help >"$work/help" 2>&1 || fail "--help exited $?"
 for option in --seed --army1 --army2 --log --restart-at --utf8 --log-echo --help; do
