@@ -326,6 +326,26 @@ TEST_F(SystemLifecycleTest, FullScreenRequestOfAnExistingModeStaysFullScreen)
     EXPECT_EQ(Log().find("ウインドウモード起動用"), std::string::npos);
 }
 
+// 320 x 240 full screen needs no display mode of its own while the hardware
+// path may show it doubled; with the hardware path refused it runs in a window.
+TEST_F(SystemLifecycleTest, FullScreen320x240RunsInAWindowOnlyWhenTheHardwarePathIsRefused)
+{
+    for (const bool softwareOnly : {false, true}) {
+        SCOPED_TRACE(softwareOnly ? "software only" : "hardware path allowed");
+        media::EndMediaLibrary();
+        media::systemState = media::SystemState{};
+        media::displaySettings.softwareOnly = softwareOnly;
+        media::SetScreenMode(320, 240, 16, 60);
+        media::SetWindowTitle("SystemTest");
+        const int result = media::InitMediaLibrary();
+        media::displaySettings.softwareOnly = false;
+        EXPECT_EQ(media::systemState.windowed, softwareOnly ? 1 : 0) << Log();
+        if (softwareOnly) {
+            EXPECT_EQ(result, 0) << Log();
+        }
+    }
+}
+
 TEST_F(SystemLifecycleTest, FailingGraphicsShutDownWhatWasStartedAndAllowANewStart)
 {
     // Full screen at a size the desktop has, in a depth it has no mode for.

@@ -159,8 +159,9 @@ void FallBackToWindowWhenNoModeFits()
         return;
     int width = ScreenWidth() > 0 ? ScreenWidth() : 640;
     int height = ScreenHeight() > 0 ? ScreenHeight() : 480;
-    // 320 x 240 is shown doubled on a 640 x 480 mode.
-    if (width == 320 && height == 240)
+    // 320 x 240 is shown doubled on a 640 x 480 mode, unless the hardware
+    // path was refused.
+    if (width == 320 && height == 240 && !displaySettings.softwareOnly)
         return;
     for (const platform::DisplayMode& mode : platform::DisplayModes()) {
         if (mode.width == width && mode.height == height)
