@@ -7,7 +7,6 @@
 
 #include "log_fixture.h"
 #include "media/log/log.h"
-#include "media/log/system_info.h"
 #include "media/system/system_state.h"
 
 #if defined(__x86_64__)
@@ -36,10 +35,8 @@ TEST_F(SystemInfoTest, ReportLinesComeInOrderWithOneIndent)
 
     utsname names{};
     ASSERT_EQ(uname(&names), 0);
-    // This system is no Windows version the names know: "Windows" alone, and
-    // the system's own name and release as the service-pack text.
-    const std::string os =
-        std::string("\tＯＳ  Windows ( Build 0 ") + names.sysname + " " + names.release + " )";
+    const std::string os = std::string("\tＯＳ  ") + names.sysname + " " + names.release + " ( Build 0 " +
+                           names.version + " )";
     EXPECT_EQ(lines[2], os);
     EXPECT_EQ(media::systemState.OsVersionCode, 0);
 
@@ -47,45 +44,6 @@ TEST_F(SystemInfoTest, ReportLinesComeInOrderWithOneIndent)
     for (size_t i = 1; i < lines.size(); ++i)
         EXPECT_TRUE(StartsWith(lines[i], "\t")) << "line " << i;
     EXPECT_EQ(media::systemState.logIndent, 0);
-}
-
-TEST(OsVersionName, IsWindowsWithTheSuffixOfAKnownVersion)
-{
-    struct Case {
-        uint32_t platformId, major, minor;
-        const char* servicePack;
-        const char* name;
-        int32_t code;  // -1: left as it was
-    };
-    const Case cases[] = {
-        {0, 3, 11, "", "Windows3.1", 0},
-        {1, 4, 0, "", "Windows95", 1},
-        {1, 4, 0, "C", "Windows95OSR2", 1},
-        {1, 4, 10, "A", "Windows98SE", 2},
-        {1, 4, 10, " A", "Windows98", 2},
-        {1, 4, 90, "", "WindowsMe", 3},
-        {1, 4, 20, "", "Windows", -1},
-        {2, 3, 51, "", "WindowsNT 3.51", 0x104},
-        {2, 4, 0, "Service Pack 6", "Windows4.0", 0x105},
-        {2, 5, 0, "", "Windows2000", 0x106},
-        {2, 5, 1, "Service Pack 3", "WindowsXP", 0x107},
-        {2, 5, 2, "", "Windows", -1},
-        {2, 6, 0, "", "WindowsVista", 0x108},
-        {2, 6, 1, "", "Windows7", 0x109},
-        {2, 6, 2, "", "Windows", -1},
-        {2, 10, 0, "", "Windows", -1},
-        {0xFFFFFFFFu, 6, 1, "", "Windows", -1},
-    };
-    for (const Case& c : cases) {
-        media::OsVersionQuery query;
-        query.platformId = c.platformId;
-        query.major = c.major;
-        query.minor = c.minor;
-        query.servicePack = c.servicePack;
-        int32_t code = -1;
-        EXPECT_EQ(media::OsVersionName(query, &code), c.name) << c.platformId << " " << c.major << "." << c.minor;
-        EXPECT_EQ(code, c.code) << c.name;
-    }
 }
 
 #if defined(__x86_64__)

@@ -14,7 +14,6 @@
 #endif
 
 #include "media/log/log.h"
-#include "media/log/system_info.h"
 #include "media/platform/platform.h"
 #include "media/system/system_state.h"
 
@@ -28,25 +27,6 @@ struct ProcessorInfo {
     char vendor[13] = {};
     char brand[49] = {};
 };
-
-// This system is none of those the version names know: the name stays
-// "Windows" alone and the version code as it is. The service-pack text
-// carries the system's own name and release.
-OsVersionQuery QueryOsVersion()
-{
-    constexpr uint32_t NoWindowsPlatform = 0xFFFFFFFFu;
-    OsVersionQuery query;
-    query.platformId = NoWindowsPlatform;
-    utsname names{};
-    if (uname(&names) == 0)
-        query.servicePack = std::string(names.sysname) + " " + names.release;
-    return query;
-}
-
-bool StartsWith(const std::string& text, const char* prefix)
-{
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
-}
 
 ProcessorInfo ProbeProcessor()
 {
@@ -133,42 +113,6 @@ void LogFeatureLines(int level)
 
 }  // namespace
 
-std::string OsVersionName(const OsVersionQuery& query, int32_t* versionCode)
-{
-    struct Known {
-        const char* suffix;
-        int32_t code;
-    };
-    Known known{nullptr, 0};
-    if (query.platformId == 0) {
-        known = {"3.1", 0};
-    } else if (query.platformId == 1) {
-        if (query.minor == 0)
-            known = {StartsWith(query.servicePack, "C") ? "95OSR2" : "95", 1};
-        else if (query.minor == 10)
-            known = {StartsWith(query.servicePack, "A") ? "98SE" : "98", 2};
-        else if (query.minor == 90)
-            known = {"Me", 3};
-    } else if (query.platformId == 2) {
-        if (query.major == 3)
-            known = {"NT 3.51", 0x104};
-        else if (query.major == 4)
-            known = {"4.0", 0x105};
-        else if (query.major == 5 && query.minor == 0)
-            known = {"2000", 0x106};
-        else if (query.major == 5 && query.minor == 1)
-            known = {"XP", 0x107};
-        else if (query.major == 6 && query.minor == 0)
-            known = {"Vista", 0x108};
-        else if (query.major == 6 && query.minor == 1)
-            known = {"7", 0x109};
-    }
-    if (!known.suffix)
-        return "Windows";
-    *versionCode = known.code;
-    return std::string("Windows") + known.suffix;
-}
-
 int LogSystemInfo()
 {
     LogAdd("システムの情報を出力します\n");
@@ -178,11 +122,17 @@ int LogSystemInfo()
     std::snprintf(versionLine, sizeof versionLine, "Ｖｅｘｉｌ Ver%s\n", "3.03");
     LogAdd(versionLine);
 
-    const OsVersionQuery version = QueryOsVersion();
-    const std::string name = OsVersionName(version, &systemState.OsVersionCode);
-    char description[512];
-    std::snprintf(description, sizeof description, "%s ( Build %d %s )", name.c_str(), int(version.build),
-                  version.servicePack.c_str());
+    // The system's name and release ("Linux 6.1.0"), no build number, and the
+    // kernel's version text; the version code stays as it is.
+    utsname names{};
+    char description[sizeof names.sysname + sizeof names.release + sizeof names.version + 32] = {};
+    if (uname(&names) == 0) {
+        char name[sizeof names.sysname + sizeof names.release + 2];
+        std::snprintf(name, sizeof name, "%s %s", names.sysname, names.release);
+        std::snprintf(description, sizeof description, "%s ( Build %d %s )", name, 0, names.version);
+    } else {
+        std::snprintf(description, sizeof description, "%s ( Build %d %s )", "", 0, "");
+    }
     LogAdd("ＯＳ  ");
     LogPrintfLine("%s", description);
 
