@@ -173,25 +173,19 @@ TEST_F(SystemLifecycleTest, SecondCopyOnTheSameDesktopEndsWithMinusOne)
     EXPECT_EQ(media::PumpWindowMessages(), 0);
 }
 
-// A pump takes five messages, then its keyboard refresh (due once the clock
-// has moved on) pumps again and takes five more before reading the keys.
-TEST_F(SystemLifecycleTest, PumpTakesFiveMessagesAndItsKeyboardRefreshFiveMore)
+TEST_F(SystemLifecycleTest, PumpTakesAtMostFiveMessagesPerCall)
 {
     Start();
     DrainMessages();
     media::systemState.wheelRotation = 0;
-    for (int i = 0; i < 11; ++i)
+    for (int i = 0; i < 12; ++i)
         Post(platform::WM_MOUSEWHEEL, uintptr_t(120) << 16);
-    Post(platform::WM_KEYDOWN, 0x42);  // B, the twelfth message
-    const uint32_t drained = platform::TimeGetTime();
-    while (platform::TimeGetTime() == drained)
-        platform::Sleep(1);
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_EQ(media::systemState.wheelRotation, 5);
     EXPECT_EQ(media::PumpWindowMessages(), 0);
     EXPECT_EQ(media::systemState.wheelRotation, 10);
-    EXPECT_EQ(media::ReadKeyState(48), 0);
-    PumpOnNextMillisecond();
-    EXPECT_EQ(media::systemState.wheelRotation, 11);
-    EXPECT_EQ(media::ReadKeyState(48), 1);
+    EXPECT_EQ(media::PumpWindowMessages(), 0);
+    EXPECT_EQ(media::systemState.wheelRotation, 12);
 }
 
 TEST_F(SystemLifecycleTest, CloseButtonEndsThePumpOnThatCallAndEveryLaterOne)

@@ -167,11 +167,14 @@ int RefreshKeyTable()
         if (now == input.lastRefreshTime)
             break;
         input.lastRefreshTime = now;
-        // The refresh pumps too, also when the pump itself called it: the
-        // nested pump takes up to five more messages before the keyboard
-        // state is read, and its own refresh stops at the busy flag.
-        if (ProcessWindowMessages() != 0)
+        // Inside the pump the messages have just been handled; elsewhere
+        // handle them first.
+        if (PumpServicesRunning()) {
+            if (systemState.quitRequested)
+                break;
+        } else if (ProcessWindowMessages() != 0) {
             break;
+        }
         uint8_t states[256] = {};
         platform::GetKeyboardState(states);
         std::memset(keyTable, 0, sizeof keyTable);

@@ -103,6 +103,7 @@ void DestroyCallLock()
 // ---------------------------------------------------------------- pump state
 
 bool textInputServiceRunning = false;
+int pumpServicesDepth = 0;
 
 // Services that have no counterpart here (sound streaming, network, movies,
 // text input) keep their places in the pump as empty steps.
@@ -398,6 +399,11 @@ int EndMediaLibrary()
 
 // ---------------------------------------------------------------- message pump
 
+bool PumpServicesRunning()
+{
+    return pumpServicesDepth > 0;
+}
+
 int ProcessWindowMessages()
 {
     if (textInputServiceRunning)
@@ -449,10 +455,12 @@ int ProcessWindowMessages()
             break;
     }
 
+    ++pumpServicesDepth;
     RunSoundStreamingService();
     RefreshKeyTable();
     ServiceJoypadEffects();
     RunNetworkService();
+    --pumpServicesDepth;
 
     textInputServiceRunning = true;
     RunTextInputService();

@@ -26,4 +26,8 @@ int LibraryLockWaitCount();   // threads queued for the call lock (tests, report
 // settings made before start-up and the log's place.
 void ResetSystemStateForStart();
 
+// True while the pump runs its per-pump services (keyboard refresh and the
+// rest), so that they do not start a second, nested pump.
+bool PumpServicesRunning();
+
 }  // namespace media
