@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iconv.h>
 #include <mutex>
 #include <string>
 
@@ -89,30 +88,7 @@ void EchoPiece(const char* text, size_t length)
         return;
     static std::mutex echoMutex;
     std::lock_guard<std::mutex> guard(echoMutex);
-    static iconv_t converter = iconv_open("UTF-8", "CP932");
-    std::string utf8;
-    if (converter == iconv_t(-1)) {
-        utf8.assign(text, length);
-    } else {
-        utf8.resize(length * 3 + 4);
-        char* in = const_cast<char*>(text);
-        size_t inLeft = length;
-        char* out = utf8.data();
-        size_t outLeft = utf8.size();
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        while (inLeft > 0) {
-            if (iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1))
-                break;
-            if (outLeft == 0)
-                break;
-            // An invalid or cut byte: show it as '?' and go on.
-            *out++ = '?';
-            --outLeft;
-            ++in;
-            --inLeft;
-        }
-        utf8.resize(utf8.size() - outLeft);
-    }
+    const std::string utf8 = platform::ShiftJisToUtf8(std::string(text, length));
     std::string plain;
     plain.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size(); ++i) {

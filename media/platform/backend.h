@@ -109,6 +109,5 @@ void Exposed(WindowHandle window);
 }  // namespace events
 
 // Shift-JIS to UTF-8 (unconvertible bytes become '?').
-std::string ShiftJisToUtf8(const std::string& text);
 
 }  // namespace media::platform

@@ -28,6 +28,12 @@ void Sleep(uint32_t milliseconds);      // 0 yields the processor
 uint64_t CurrentThreadId();
 uint32_t TimerPeriodMin();              // smallest timer period, milliseconds (1)
 
+// ---------------------------------------------------------------- text
+
+// Converts Shift-JIS text to UTF-8 for the world outside (window titles,
+// terminals); a byte that is no Shift-JIS character becomes '?'.
+std::string ShiftJisToUtf8(const std::string& text);
+
 // ---------------------------------------------------------------- backends
 
 enum class Backend { None, Sdl, Headless };
