@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "media/graphics/blend_rows.h"
 #include "media/graphics/screen.h"
 #include "media/system/lifecycle.h"
+#include "media/system/memory.h"
 #include "media/system/system_state.h"
 
 namespace media {
@@ -315,6 +317,103 @@ struct Blit {
     Modulation modulation;
 };
 
+// Opaque rows with nothing to blend: a straight copy when the layouts agree
+// (alpha set to full in a target that has it), else pixel by pixel.
+template <class S, class D>
+void CopyRow(const S& src, const D& dst, const Blit& b, const uint8_t* s, int64_t sstep, uint8_t* p, int64_t count)
+{
+    const ColorFormat& target = *b.surface->pixels.format;
+    if (!b.mirror && SameLayout(*b.source.format, target)) {
+        // An opaque draw gives full alpha, whatever alpha the source held.
+        const uint32_t opaqueBits = target.alphaMask ? target.alphaMask | target.noneMask : 0;
+        if (!opaqueBits) {
+            std::memmove(p, s, size_t(count * dst.Bytes()));
+        } else if (dst.Bytes() == 4) {
+            for (int64_t i = 0; i < count; ++i)
+                Store32(p + 4 * i, Load32(s + 4 * i) | opaqueBits);
+        } else {
+            for (int64_t i = 0; i < count; ++i, p += dst.Bytes(), s += sstep)
+                StorePixelWord(p, dst.Bytes(), LoadPixelWord(s, dst.Bytes()) | opaqueBits);
+        }
+        return;
+    }
+    for (int64_t i = 0; i < count; ++i, p += dst.Bytes(), s += sstep) {
+        Rgba c = src.Read(s);
+        c.a = 255;
+        dst.Write(p, c);
+    }
+}
+
+// Colour-keyed rows with nothing to blend.
+template <class S, class D>
+void KeyedRow(const S& src, const D& dst, const Blit& b, const uint8_t* s, int64_t sstep, uint8_t* p, int64_t count)
+{
+    const bool copyWords = SameLayout(*b.source.format, *b.surface->pixels.format);
+    for (int64_t i = 0; i < count; ++i, p += dst.Bytes(), s += sstep) {
+        if (src.ColourBits(s) == b.keyBits)
+            continue;
+        if (copyWords) {
+            std::memcpy(p, s, size_t(dst.Bytes()));
+        } else {
+            Rgba c = src.Read(s);
+            c.a = 255;
+            dst.Write(p, c);
+        }
+    }
+}
+
+// The reference for every blending row: alpha, colour key or opaque source
+// under brightness and blend mode, one pixel at a time. The vector rows of
+// blend_rows.cpp must give exactly its results.
+template <class S, class D>
+void BlendRowReference(const S& src, const D& dst, const Blit& b, const uint8_t* s, int64_t sstep, uint8_t* p,
+                       int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i, p += dst.Bytes(), s += sstep) {
+        int cover = 255;
+        if (b.transparency == Transparency::ColourKey && src.ColourBits(s) == b.keyBits)
+            continue;
+        Rgba c = src.Read(s);
+        if (b.transparency == Transparency::Alpha)
+            cover = c.a;
+        Compose(dst, p, Brighten(c, b.modulation), cover, b.modulation);
+    }
+}
+
+BlendRowParams RowParamsOf(const Blit& b)
+{
+    BlendRowParams params;
+    params.cover = b.transparency == Transparency::Alpha       ? CoverSource::Alpha
+                   : b.transparency == Transparency::ColourKey ? CoverSource::ColourKey
+                                                               : CoverSource::Opaque;
+    params.keyBits = b.keyBits;
+    params.bright = b.modulation.bright;
+    params.red = b.modulation.red;
+    params.green = b.modulation.green;
+    params.blue = b.modulation.blue;
+    params.mode = b.modulation.mode;
+    params.parameter = b.modulation.parameter;
+    return params;
+}
+
+// Runs a vector row over a mirrored source: pieces of the row are turned
+// round into a local buffer first.
+void MirroredVectorRow(BlendRowFn row, const BlendRowParams& params, const uint8_t* s, int sourceBytes, uint8_t* p,
+                       int targetBytes, int64_t count)
+{
+    constexpr int64_t Piece = 256;
+    alignas(64) uint8_t turned[Piece * 4];
+    while (count > 0) {
+        const int64_t n = std::min(count, Piece);
+        for (int64_t i = 0; i < n; ++i)
+            std::memcpy(turned + i * sourceBytes, s - i * sourceBytes, size_t(sourceBytes));
+        row(turned, p, int32_t(n), params);
+        s -= n * sourceBytes;
+        p += n * targetBytes;
+        count -= n;
+    }
+}
+
 template <class S, class D>
 void BlitRows(const S& src, const D& dst, const Blit& b)
 {
@@ -322,8 +421,13 @@ void BlitRows(const S& src, const D& dst, const Blit& b)
     const int64_t width = b.source.width;
     const bool plain = b.modulation.mode == 0 && !b.modulation.bright;
     const int sb = src.Bytes();
-    const int db = dst.Bytes();
     const int64_t count = b.clip.right - b.clip.left;
+    BlendRowFn vectorRow = nullptr;
+    BlendRowParams params;
+    if (!plain || b.transparency == Transparency::Alpha) {
+        params = RowParamsOf(b);
+        vectorRow = FindBlendRow(LayoutOf(*b.source.format), LayoutOf(*target.format), params);
+    }
     for (int64_t ty = b.clip.top; ty < b.clip.bottom; ++ty) {
         const uint8_t* srow = b.source.Row(int32_t(ty - b.y));
         uint8_t* p = target.At(int32_t(b.clip.left), int32_t(ty));
@@ -335,57 +439,34 @@ void BlitRows(const S& src, const D& dst, const Blit& b)
         }
         const uint8_t* s = srow + sx * sb;
         const int64_t sstep = int64_t(step) * sb;
-        if (plain && b.transparency == Transparency::Opaque) {
-            if (!b.mirror && SameLayout(*b.source.format, *target.format)) {
-                std::memmove(p, s, size_t(count * db));
-                continue;
-            }
-            for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
-                Rgba c = src.Read(s);
-                c.a = 255;
-                dst.Write(p, c);
-            }
+        if (vectorRow) {
+            if (b.mirror)
+                MirroredVectorRow(vectorRow, params, s, sb, p, dst.Bytes(), count);
+            else
+                vectorRow(s, p, int32_t(count), params);
+        } else if (plain && b.transparency == Transparency::Opaque) {
+            CopyRow(src, dst, b, s, sstep, p, count);
         } else if (plain && b.transparency == Transparency::ColourKey) {
-            const bool copyWords = SameLayout(*b.source.format, *target.format);
-            for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
-                if (src.ColourBits(s) == b.keyBits)
-                    continue;
-                if (copyWords) {
-                    std::memcpy(p, s, size_t(db));
-                } else {
-                    Rgba c = src.Read(s);
-                    c.a = 255;
-                    dst.Write(p, c);
-                }
-            }
-        } else if (plain && b.transparency == Transparency::Alpha) {
-            for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
-                const Rgba c = src.Read(s);
-                if (c.a == 0)
-                    continue;
-                if (c.a == 255) {
-                    dst.Write(p, c);
-                    continue;
-                }
-                Rgba d = dst.Read(p);
-                d.r = Mix(c.r, d.r, c.a);
-                d.g = Mix(c.g, d.g, c.a);
-                d.b = Mix(c.b, d.b, c.a);
-                d.a = uint8_t(c.a + d.a * (255 - c.a) / 255);
-                dst.Write(p, d);
-            }
+            KeyedRow(src, dst, b, s, sstep, p, count);
         } else {
-            for (int64_t i = 0; i < count; ++i, p += db, s += sstep) {
-                int cover = 255;
-                if (b.transparency == Transparency::ColourKey && src.ColourBits(s) == b.keyBits)
-                    continue;
-                Rgba c = src.Read(s);
-                if (b.transparency == Transparency::Alpha)
-                    cover = c.a;
-                Compose(dst, p, Brighten(c, b.modulation), cover, b.modulation);
-            }
+            BlendRowReference(src, dst, b, s, sstep, p, count);
         }
     }
+}
+
+// When the source and the target share their pixels (an image drawn into the
+// image it was derived from), rows and pixels could be overwritten before
+// they are read: such a draw reads from a copy of the source taken first.
+bool SourceOverlapsTarget(const Blit& b)
+{
+    const PixelRegion& s = b.source;
+    const PixelRegion& t = b.surface->pixels;
+    const uintptr_t sourceBegin = uintptr_t(s.Row(0));
+    const uintptr_t sourceEnd = uintptr_t(s.Row(s.height - 1)) + uintptr_t(s.width) * s.format->bytesPerPixel;
+    const uintptr_t targetBegin = uintptr_t(t.At(int32_t(b.clip.left), int32_t(b.clip.top)));
+    const uintptr_t targetEnd = uintptr_t(t.At(int32_t(b.clip.right - 1), int32_t(b.clip.bottom - 1))) +
+                                uintptr_t(t.format->bytesPerPixel);
+    return sourceBegin < targetEnd && targetBegin < sourceEnd;
 }
 
 // Shared start of the image primitives: the checks in their documented order.
@@ -424,8 +505,20 @@ int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mi
     b.transparency = TransparencyOf(*entry, trans);
     b.keyBits = KeyBitsFor(*b.source.format, entry->body->transColor);
     b.modulation = CurrentModulation();
+    void* sourceCopy = nullptr;
+    if (SourceOverlapsTarget(b)) {
+        const int64_t rowBytes = int64_t(b.source.width) * b.source.format->bytesPerPixel;
+        sourceCopy = MemAlloc(int32_t(rowBytes * b.source.height), "", 0);
+        if (!sourceCopy)
+            return -1;
+        for (int32_t row = 0; row < b.source.height; ++row)
+            std::memcpy(static_cast<uint8_t*>(sourceCopy) + row * rowBytes, b.source.Row(row), size_t(rowBytes));
+        b.source.pixels = static_cast<uint8_t*>(sourceCopy);
+        b.source.pitch = int32_t(rowBytes);
+    }
     WithCodec(*b.source.format,
               [&](auto src) { WithCodec(*surface.pixels.format, [&](auto dst) { BlitRows(src, dst, b); }); });
+    MemFree(sourceCopy);
     return 0;
 }
 

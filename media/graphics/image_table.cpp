@@ -19,7 +19,7 @@ int32_t checkCounter = 0;
 
 ImageBody* NewBody(int32_t width, int32_t height, bool hasAlpha)
 {
-    void* memory = MemAllocZeroed(sizeof(ImageBody), __FILE__, __LINE__);
+    void* memory = MemAllocZeroed(sizeof(ImageBody), "", 0);
     if (!memory)
         return nullptr;
     ImageBody* body = new (memory) ImageBody;
@@ -70,7 +70,7 @@ ImageFileRecord* MakeImageFileRecord(const char* path)
     const size_t length = std::strlen(path);
     if (length > 0x10000000)
         return nullptr;
-    void* memory = MemAlloc(int32_t(sizeof(ImageFileRecord) + length + 1), __FILE__, __LINE__);
+    void* memory = MemAlloc(int32_t(sizeof(ImageFileRecord) + length + 1), "", 0);
     if (!memory)
         return nullptr;
     ImageFileRecord* record = new (memory) ImageFileRecord;
@@ -103,7 +103,7 @@ ImageHandle NewImageHandle()
         while (slots[slot])
             ++slot;
     }
-    void* memory = MemAllocZeroed(sizeof(ImageEntry), __FILE__, __LINE__);
+    void* memory = MemAllocZeroed(sizeof(ImageEntry), "", 0);
     if (!memory)
         AbortMediaLibrary("メモリの確保に失敗しました");
     ImageEntry* entry = new (memory) ImageEntry;

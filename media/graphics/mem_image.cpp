@@ -17,7 +17,7 @@ bool CreateMemImage(MEMIMG* image, int32_t width, int32_t height, const ColorFor
     const int64_t bytes = pitch * height;
     if (bytes > INT32_MAX - 4096)  // the memory manager counts in 32 bits
         return false;
-    void* pixels = MemAllocZeroed(int32_t(bytes), __FILE__, __LINE__);
+    void* pixels = MemAllocZeroed(int32_t(bytes), "", 0);
     if (!pixels)
         return false;
     image->marker = MemImageMarker;
