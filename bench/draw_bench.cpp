@@ -2,7 +2,15 @@
 // a 256 x 256 image (opaque, colour key, alpha), in pixels per second, each
 // beside a memcpy of the same number of bytes measured in the same run.
 //
+// Then the blending blits against SDL_BlitSurface on the same pixels: an
+// ARGB8888 surface holding the image's colours and alphas blitted onto an
+// RGB565 or XRGB8888 surface of the screen's size, alternating run by run
+// with our DrawImage; the ratio is SDL's time over ours (above 1.0: ours is
+// faster).
+//
 // The software screen is started without a window, as the tests do.
+#include <SDL.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +18,7 @@
 #include <random>
 #include <vector>
 
+#include "media/graphics/blend_rows.h"
 #include "media/graphics/draw.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
@@ -93,6 +102,103 @@ void Report(const char* name, int depth, double pixels, Pair seconds)
                 pixels / seconds.copy / 1e6, seconds.copy / seconds.operation);
 }
 
+// An ARGB8888 surface with the colours and alphas of an image.
+SDL_Surface* SurfaceOf(ImageHandle image)
+{
+    PixelRegion pixels;
+    GetImagePixels(image, &pixels);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, pixels.width, pixels.height, 32, SDL_PIXELFORMAT_ARGB8888);
+    for (int y = 0; y < pixels.height; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
+        for (int x = 0; x < pixels.width; ++x) {
+            const Rgba c = ReadPixel(*pixels.format, pixels.At(x, y));
+            row[x] = uint32_t(c.a) << 24 | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+        }
+    }
+    return surface;
+}
+
+const char* LevelName(BlitKernelLevel level)
+{
+    return level == BlitKernelLevel::Avx2 ? "AVX2" : level == BlitKernelLevel::Sse2 ? "SSE2" : "per pixel";
+}
+
+struct SdlCase {
+    const char* name;
+    int mode;                 // our blend mode
+    bool tinted;              // draw brightness (255, 128, 0) / SDL colour mod
+    SDL_BlendMode sdlMode;    // SDL_BLENDMODE_INVALID: ours only
+};
+
+// Best times of our blit at the processor's level, with the SSE2 rows and
+// with the per-pixel loop.
+struct Timings {
+    double best = 1e30, sse2 = 1e30, reference = 1e30;
+};
+void MeasureOurs(const std::function<void()>& ours, Timings* t)
+{
+    t->best = std::min(t->best, TimeRun(ours));
+    SetBlitKernelLevel(BlitKernelLevel::Sse2);
+    t->sse2 = std::min(t->sse2, TimeRun(ours));
+    SetBlitKernelLevel(BlitKernelLevel::Scalar);
+    t->reference = std::min(t->reference, TimeRun(ours));
+    SetBlitKernelLevel(SupportedBlitKernelLevel());
+}
+
+void CompareWithSdl(int depth)
+{
+    StartScreen(depth);
+    const ImageHandle alpha = MakeTestImage(true);
+    SDL_Surface* source = SurfaceOf(alpha);
+    SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(
+        0, ScreenW, ScreenH, depth, depth == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888);
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 40, 90, 160));
+    DrawRect(0, 0, ScreenW, ScreenH, PackColor(40, 90, 160), 1);
+
+    const SdlCase cases[] = {
+        {"alpha", 0, false, SDL_BLENDMODE_BLEND},
+        {"alpha, tinted", 0, true, SDL_BLENDMODE_BLEND},
+        {"add (mode 2)", 2, false, SDL_BLENDMODE_ADD},
+        {"modulate (mode 4)", 4, false, SDL_BLENDMODE_MOD},
+        {"subtract (mode 3)", 3, false, SDL_BLENDMODE_INVALID},
+    };
+    const double imagePixels = double(ImageSide) * ImageSide;
+    for (const SdlCase& c : cases) {
+        SetBlendState(c.mode, 255);
+        SetDrawBrightness(255, c.tinted ? 128 : 255, c.tinted ? 0 : 255);
+        SDL_SetSurfaceColorMod(source, 255, c.tinted ? 128 : 255, c.tinted ? 0 : 255);
+        auto ours = [&] { DrawImage(100, 100, alpha, 1); };
+        if (c.sdlMode == SDL_BLENDMODE_INVALID) {
+            Timings t;
+            for (int run = 0; run < 7; ++run)
+                MeasureOurs(ours, &t);
+            std::printf("| %-18s | %2d | %8.1f | %8.1f | %8.1f | (SDL has none) | |\n", c.name, depth,
+                        imagePixels / t.best / 1e6, imagePixels / t.sse2 / 1e6, imagePixels / t.reference / 1e6);
+            continue;
+        }
+        SDL_SetSurfaceBlendMode(source, c.sdlMode);
+        auto sdl = [&] {
+            SDL_Rect at{100, 100, ImageSide, ImageSide};
+            SDL_BlitSurface(source, nullptr, screen, &at);
+        };
+        Timings t;
+        double sdlBest = 1e30;
+        for (int run = 0; run < 7; ++run) {
+            MeasureOurs(ours, &t);
+            sdlBest = std::min(sdlBest, TimeRun(sdl));
+        }
+        std::printf("| %-18s | %2d | %8.1f | %8.1f | %8.1f | %8.1f | %5.2f |\n", c.name, depth,
+                    imagePixels / t.best / 1e6, imagePixels / t.sse2 / 1e6, imagePixels / t.reference / 1e6,
+                    imagePixels / sdlBest / 1e6, sdlBest / t.best);
+    }
+    SetBlendState(0, 255);
+    SetDrawBrightness(255, 255, 255);
+    SDL_FreeSurface(screen);
+    SDL_FreeSurface(source);
+    systemState.initialised = 0;
+    EndGraphics();
+}
+
 }  // namespace
 
 int main()
@@ -133,5 +239,13 @@ int main()
         systemState.initialised = 0;
         EndGraphics();
     }
+
+    std::printf("\nBlending blits of the 256x256 alpha image, ours (%s rows) against SDL_BlitSurface %d.%d.%d:\n\n",
+                LevelName(SupportedBlitKernelLevel()), SDL_MAJOR_VERSION, SDL_MINOR_VERSION, SDL_PATCHLEVEL);
+    std::printf("| blit | bits | ours, Mpixel/s | ours SSE2, Mpixel/s | ours per pixel, Mpixel/s | SDL, Mpixel/s | "
+                "ours/SDL (time of SDL / time of ours) |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    for (int depth : {16, 32})
+        CompareWithSdl(depth);
     return 0;
 }

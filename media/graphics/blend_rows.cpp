@@ -6,8 +6,10 @@ namespace media {
 
 // GCC warns that vector arguments would be passed differently with AVX; the
 // vector types never cross a call that is not inlined.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 namespace blend_sse2 {
 #define BLEND_LANES 8
@@ -17,19 +19,29 @@ namespace blend_sse2 {
 
 #if defined(__x86_64__) || defined(__i386__)
 #define BLEND_HAVE_AVX2 1
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace blend_avx2 {
 #define BLEND_LANES 16
 #include "media/graphics/blend_rows_vector.inl"
 #undef BLEND_LANES
 }  // namespace blend_avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #else
 #define BLEND_HAVE_AVX2 0
 #endif
 
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace {
 
