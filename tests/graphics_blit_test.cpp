@@ -136,7 +136,8 @@ TEST_P(BlitTest, VectorRowsMatchThePerPixelReference)
 }
 
 // An image drawn into the image it was cut from, wherever the two overlap,
-// gives what drawing from a separate copy of the pixels gives.
+// gives what drawing from a separate copy of the pixels gives, as a part
+// (mirrored or not) and as a quadrilateral.
 TEST_P(BlitTest, BlitsWithinOneImageReadTheSourceAsItWasBefore)
 {
     struct Case {
@@ -175,13 +176,25 @@ TEST_P(BlitTest, BlitsWithinOneImageReadTheSourceAsItWasBefore)
 
                         const ImageHandle inside = DeriveImage(c.sx, c.sy, c.width, c.height, canvas);
                         const ImageHandle apart = DeriveImage(c.sx, c.sy, c.width, c.height, copy);
-                        auto draw = [&](ImageHandle target, ImageHandle image) {
+                        auto draw = [&](ImageHandle target, ImageHandle image, bool quad) {
                             ASSERT_EQ(SetDrawTarget(target), 0);
-                            ASSERT_EQ(DrawImagePart(c.x, c.y, 0, 0, c.width, c.height, image, trans, mirror), 0);
+                            const float left = float(c.x), right = float(c.x + c.width);
+                            const float top = float(c.y), bottom = float(c.y + c.height);
+                            if (!quad)
+                                ASSERT_EQ(DrawImagePart(c.x, c.y, 0, 0, c.width, c.height, image, trans, mirror), 0);
+                            else if (mirror)
+                                ASSERT_EQ(DrawImageQuad(right, top, left, top, left, bottom, right, bottom, image, trans), 0);
+                            else
+                                ASSERT_EQ(DrawImageQuad(left, top, right, top, right, bottom, left, bottom, image, trans), 0);
                         };
-                        draw(expectedCanvas, apart);
-                        draw(canvas, inside);
-                        EXPECT_EQ(Snapshot(ImagePixels(canvas)), Snapshot(ImagePixels(expectedCanvas)));
+                        for (const bool quad : {false, true}) {
+                            SCOPED_TRACE(quad ? "quad" : "part");
+                            Restore(ImagePixels(canvas), start);
+                            Restore(ImagePixels(expectedCanvas), start);
+                            draw(expectedCanvas, apart, quad);
+                            draw(canvas, inside, quad);
+                            EXPECT_EQ(Snapshot(ImagePixels(canvas)), Snapshot(ImagePixels(expectedCanvas)));
+                        }
                         SetDrawTarget(ScreenBack);
                         for (ImageHandle image : {inside, apart, canvas, copy, expectedCanvas})
                             DeleteImage(image);

@@ -455,18 +455,33 @@ void BlitRows(const S& src, const D& dst, const Blit& b)
 }
 
 // When the source and the target share their pixels (an image drawn into the
-// image it was derived from), rows and pixels could be overwritten before
-// they are read: such a draw reads from a copy of the source taken first.
-bool SourceOverlapsTarget(const Blit& b)
+// image it was derived from, or into itself), target pixels could be written
+// before they are read: such a draw reads from a copy of the source taken
+// first. `written` is the box of target pixels the draw may write. Returns the
+// copy to free afterwards (null when none was needed) and false when the
+// memory for it is not there.
+bool DetachSharedSource(PixelRegion* source, const PixelRegion& target, Box written, void** copy)
 {
-    const PixelRegion& s = b.source;
-    const PixelRegion& t = b.surface->pixels;
+    *copy = nullptr;
+    const PixelRegion& s = *source;
+    const int sourceBytes = s.format->bytesPerPixel;
     const uintptr_t sourceBegin = uintptr_t(s.Row(0));
-    const uintptr_t sourceEnd = uintptr_t(s.Row(s.height - 1)) + uintptr_t(s.width) * s.format->bytesPerPixel;
-    const uintptr_t targetBegin = uintptr_t(t.At(int32_t(b.clip.left), int32_t(b.clip.top)));
-    const uintptr_t targetEnd = uintptr_t(t.At(int32_t(b.clip.right - 1), int32_t(b.clip.bottom - 1))) +
-                                uintptr_t(t.format->bytesPerPixel);
-    return sourceBegin < targetEnd && targetBegin < sourceEnd;
+    const uintptr_t sourceEnd = uintptr_t(s.Row(s.height - 1)) + uintptr_t(s.width) * sourceBytes;
+    const uintptr_t targetBegin = uintptr_t(target.At(int32_t(written.left), int32_t(written.top)));
+    const uintptr_t targetEnd = uintptr_t(target.At(int32_t(written.right - 1), int32_t(written.bottom - 1))) +
+                                uintptr_t(target.format->bytesPerPixel);
+    if (sourceBegin >= targetEnd || targetBegin >= sourceEnd)
+        return true;
+    const int64_t rowBytes = int64_t(s.width) * sourceBytes;
+    *copy = MemAlloc(int32_t(rowBytes * s.height), "", 0);
+    if (!*copy)
+        return false;
+    uint8_t* rows = static_cast<uint8_t*>(*copy);
+    for (int32_t row = 0; row < s.height; ++row)
+        std::memcpy(rows + row * rowBytes, s.Row(row), size_t(rowBytes));
+    source->pixels = rows;
+    source->pitch = int32_t(rowBytes);
+    return true;
 }
 
 // Shared start of the image primitives: the checks in their documented order.
@@ -505,17 +520,9 @@ int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mi
     b.transparency = TransparencyOf(*entry, trans);
     b.keyBits = KeyBitsFor(*b.source.format, entry->body->transColor);
     b.modulation = CurrentModulation();
-    void* sourceCopy = nullptr;
-    if (SourceOverlapsTarget(b)) {
-        const int64_t rowBytes = int64_t(b.source.width) * b.source.format->bytesPerPixel;
-        sourceCopy = MemAlloc(int32_t(rowBytes * b.source.height), "", 0);
-        if (!sourceCopy)
-            return -1;
-        for (int32_t row = 0; row < b.source.height; ++row)
-            std::memcpy(static_cast<uint8_t*>(sourceCopy) + row * rowBytes, b.source.Row(row), size_t(rowBytes));
-        b.source.pixels = static_cast<uint8_t*>(sourceCopy);
-        b.source.pitch = int32_t(rowBytes);
-    }
+    void* sourceCopy;
+    if (!DetachSharedSource(&b.source, surface.pixels, b.clip, &sourceCopy))
+        return -1;
     WithCodec(*b.source.format,
               [&](auto src) { WithCodec(*surface.pixels.format, [&](auto dst) { BlitRows(src, dst, b); }); });
     MemFree(sourceCopy);
@@ -797,6 +804,9 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
     t.keyBits = KeyBitsFor(*t.source.format, entry->body->transColor);
     t.bilinear = state.filter != 0;
     const Modulation m = CurrentModulation();
+    void* sourceCopy;
+    if (!DetachSharedSource(&t.source, surface.pixels, surface.area, &sourceCopy))
+        return -1;
     const double w = t.source.width, h = t.source.height;
     const Point topLeft{x1, y1}, topRight{x2, y2}, bottomRight{x3, y3}, bottomLeft{x4, y4};
     WithCodec(*t.source.format, [&](auto src) {
@@ -809,6 +819,7 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
             FillTriangle(src, dst, surface, t, m, second, secondTex);
         });
     });
+    MemFree(sourceCopy);
     return 0;
 }
 
