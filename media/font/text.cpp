@@ -1,9 +1,426 @@
-// Placeholder until fonts land: text draws nothing.
 #include "media/font/text.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "media/graphics/color_format.h"
+#include "media/log/log.h"
+#include "media/system/lifecycle.h"
+#include "media/system/memory.h"
+#include "media/system/system_state.h"
 
 namespace media {
 
-int DrawTextString(int, int, const char*, ColorValue, ColorValue) { return 0; }
-int DrawTextFormat(int, int, ColorValue, const char*, ...) { return 0; }
+namespace {
+
+// Working storage for texts of up to this many bytes; longer ones allocate.
+// Shared by every call: text drawing runs on the window's thread only.
+constexpr int FixedTextBytes = 256;
+CharRecord textRecords[FixedTextBytes];
+uint16_t collectedCodes[FixedTextBytes];
+
+// The temporary images for blended and antialiased text, screen-sized; the
+// graphics delete them with every other image when they end.
+ImageHandle temporaryImages[2] = {-1, -1};  // [0] plain, [1] with alpha
+
+bool IsSpace(uint16_t code) { return code == 0x0020 || code == 0x4081; }
+
+struct ScratchBuffer {
+    void* memory = nullptr;
+    ~ScratchBuffer()
+    {
+        if (memory)
+            MemFree(memory);
+    }
+};
+
+// How one glyph's cell values become pixels of the destination.
+struct GlyphPainter {
+    const FontRecord* font;
+    const PixelRegion* dest;
+    DrawArea clip;
+    Rgba colour, edge;              // brightened, opaque
+    uint32_t colourWord, edgeWord;  // in the destination's format
+    bool antialiased;
+    bool destHasAlpha;
+
+    // Cell value at glyph pixel (gx, gy): a bit for type 0, a byte otherwise.
+    int CellValue(const GlyphSlot& slot, int32_t gx, int32_t gy) const
+    {
+        const int64_t row = int64_t(slot.slotIndex % font->slotsPerColumn) * font->cellSize + gy;
+        const uint8_t* p = font->memoryCache + row * font->memoryPitch;
+        if (font->memoryBitsPerPixel == 1)
+            return (p[gx >> 3] >> (7 - (gx & 7))) & 1;
+        return p[gx];
+    }
+
+    void Store(uint8_t* p, uint32_t word) const { StorePixelWord(p, dest->format->bytesPerPixel, word); }
+
+    // Source colour c with coverage a (0..255) over the destination pixel.
+    void Over(uint8_t* p, Rgba c, int a) const
+    {
+        if (a <= 0)
+            return;
+        Rgba d = ReadPixel(*dest->format, p);
+        if (destHasAlpha) {
+            const int keep = d.a * (255 - a) / 255;
+            const int out = a + keep;
+            d.r = uint8_t((c.r * a + d.r * keep) / out);
+            d.g = uint8_t((c.g * a + d.g * keep) / out);
+            d.b = uint8_t((c.b * a + d.b * keep) / out);
+            d.a = uint8_t(out);
+        } else {
+            d.r = uint8_t((c.r * a + d.r * (255 - a)) / 255);
+            d.g = uint8_t((c.g * a + d.g * (255 - a)) / 255);
+            d.b = uint8_t((c.b * a + d.b * (255 - a)) / 255);
+            d.a = 255;
+        }
+        WritePixel(*dest->format, p, d);
+    }
+
+    void Paint(uint8_t* p, int value) const
+    {
+        switch (font->type) {
+        case 0:
+            if (value)
+                Store(p, colourWord);
+            return;
+        case 1:
+            if (value == 1)
+                Store(p, colourWord);
+            else if (value == 2)
+                Store(p, edgeWord);
+            return;
+        case 2:
+            Over(p, colour, value * 17);
+            return;
+        default:
+            Over(p, edge, (value >> 4) * 17);
+            Over(p, colour, (value & 15) * 17);
+            return;
+        }
+    }
+
+    void Draw(const GlyphSlot& slot, int64_t x, int64_t y, int64_t pen, bool vertical) const
+    {
+        const int64_t w = slot.width, h = slot.height;
+        // The destination box and where its corner lies in the glyph.
+        int64_t left, top, boxWidth, boxHeight;
+        if (!vertical) {
+            left = x + pen + slot.xOffset;
+            top = y + slot.yOffset;
+            boxWidth = w;
+            boxHeight = h;
+        } else {
+            left = x + font->cellHeight - slot.yOffset - h;
+            top = y + pen + slot.xOffset;
+            boxWidth = h;
+            boxHeight = w;
+        }
+        const int64_t x0 = std::max<int64_t>(left, clip.left), y0 = std::max<int64_t>(top, clip.top);
+        const int64_t x1 = std::min<int64_t>(left + boxWidth, clip.right);
+        const int64_t y1 = std::min<int64_t>(top + boxHeight, clip.bottom);
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        const int bytes = dest->format->bytesPerPixel;
+        if (!vertical && font->type == 0 && bytes == 2) {
+            // The common case (plain text on a 16-bit screen), kept tight.
+            const uint16_t word = uint16_t(colourWord);
+            for (int64_t ty = y0; ty < y1; ++ty) {
+                const int32_t gy = int32_t(ty - top);
+                const int64_t row = int64_t(slot.slotIndex % font->slotsPerColumn) * font->cellSize + gy;
+                const uint8_t* bits = font->memoryCache + row * font->memoryPitch;
+                uint8_t* p = dest->At(int32_t(x0), int32_t(ty));
+                for (int64_t tx = x0; tx < x1; ++tx, p += 2) {
+                    const int32_t gx = int32_t(tx - left);
+                    if ((bits[gx >> 3] >> (7 - (gx & 7))) & 1)
+                        std::memcpy(p, &word, 2);
+                }
+            }
+            return;
+        }
+        for (int64_t ty = y0; ty < y1; ++ty) {
+            uint8_t* p = dest->At(int32_t(x0), int32_t(ty));
+            for (int64_t tx = x0; tx < x1; ++tx, p += bytes) {
+                int32_t gx, gy;
+                if (!vertical) {
+                    gx = int32_t(tx - left);
+                    gy = int32_t(ty - top);
+                } else {
+                    gx = int32_t(ty - top);
+                    gy = int32_t(h - 1 - (tx - left));
+                }
+                const int value = CellValue(slot, gx, gy);
+                if (value)
+                    Paint(p, value);
+            }
+        }
+    }
+};
+
+// Colour through the draw brightness, as 8-bit channels.
+Rgba BrightenedColour(ColorValue value)
+{
+    const DrawState& s = CurrentDrawState();
+    int r, g, b;
+    UnpackColor(value, &r, &g, &b);
+    return Rgba{uint8_t(r * s.brightRed / 255), uint8_t(g * s.brightGreen / 255), uint8_t(b * s.brightBlue / 255),
+                255};
+}
+
+uint32_t WordFor(const ColorFormat& format, Rgba colour)
+{
+    if (format.usesPalette) {
+        uint8_t index = 0;
+        WritePixel(format, &index, colour);
+        return index;
+    }
+    return EncodeColor(format, colour);
+}
+
+// The screen-sized temporary image, made again when the screen changed.
+ImageHandle TemporaryImage(bool alpha)
+{
+    ImageHandle& handle = temporaryImages[alpha ? 1 : 0];
+    const ImageEntry* entry = FindImage(handle);
+    if (entry && entry->width == ScreenWidth() && entry->height == ScreenHeight())
+        return handle;
+    if (entry)
+        DeleteImage(handle);
+    handle = MakeEmptyImage(ScreenWidth(), ScreenHeight(), alpha, true);
+    return handle;
+}
+
+// Draws the text into a temporary image and copies that onto the target with
+// transparency, under the current blend mode.
+void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour, FontHandle font,
+                               ColorValue edgeColour, int vertical, const FontRecord& record, int width, int height)
+{
+    const bool alpha = (record.type & FontTypeAntialiased) != 0;
+    const ImageHandle temporary = TemporaryImage(alpha);
+    PixelRegion pixels;
+    if (temporary < 0 || !GetImagePixels(temporary, &pixels))
+        return;
+    const int32_t w = std::min(width, pixels.width), h = std::min(height, pixels.height);
+    if (w <= 0 || h <= 0)
+        return;
+    PixelRegion used = pixels;
+    used.width = w;
+    used.height = h;
+    const ColorFormat& format = *pixels.format;
+    if (alpha) {
+        FillRegion(used, 0);  // transparent everywhere
+    } else {
+        // A key no glyph pixel can carry.
+        ImageEntry* entry = FindImage(temporary);
+        const uint32_t mask = format.redMask | format.greenMask | format.blueMask;
+        const uint32_t colourBits = EncodeColor(format, BrightenedColour(colour)) & mask;
+        const uint32_t edgeBits = EncodeColor(format, BrightenedColour(edgeColour)) & mask;
+        uint32_t key = EncodeColor(format, Rgba{uint8_t(entry->body->transColor >> 16),
+                                                uint8_t(entry->body->transColor >> 8),
+                                                uint8_t(entry->body->transColor), 255}) &
+                       mask;
+        while (key == colourBits || key == edgeBits)
+            key = (key + 1) & mask;
+        const Rgba keyColour = DecodeColor(format, key);
+        entry->body->transColor = uint32_t(keyColour.r) << 16 | uint32_t(keyColour.g) << 8 | keyColour.b;
+        FillRegion(used, EncodeColor(format, keyColour));
+    }
+    const DrawArea inside{0, 0, w, h};
+    RenderText(TextMode::Draw, 0, 0, text, colour, &pixels, &inside, font, edgeColour, -1, vertical);
+
+    const DrawArea saved = displaySettings.drawArea;
+    const bool savedEmpty = displaySettings.drawAreaEmpty;
+    const int64_t left = std::max<int64_t>(x, saved.left), top = std::max<int64_t>(y, saved.top);
+    const int64_t right = std::min<int64_t>(int64_t(x) + w, saved.right);
+    const int64_t bottom = std::min<int64_t>(int64_t(y) + h, saved.bottom);
+    if (savedEmpty || left >= right || top >= bottom)
+        return;
+    const DrawState state = CurrentDrawState();
+    SetDrawRegion(int(left), int(top), int(right), int(bottom));
+    SetDrawBrightness(255, 255, 255);
+    DrawImage(x, y, temporary, 1);
+    SetDrawRegion(saved.left, saved.top, saved.right, saved.bottom);
+    SetDrawBrightness(state.brightRed, state.brightGreen, state.brightBlue);
+}
+
+}  // namespace
+
+int PrepareGlyphs(FontHandle font, const char* text, int lengthLimit, CharRecord* records, int* count)
+{
+    FontRecord* r = FindFont(font);
+    if (!r || !text || !records)
+        return -1;
+    const size_t length = std::strlen(text);
+    size_t n = length;
+    if (lengthLimit >= 0 && size_t(lengthLimit) < n)
+        n = size_t(lengthLimit);
+
+    int characters = 0;
+    for (size_t i = 0; i < n;) {
+        CharRecord& c = records[characters++];
+        c.bytes[0] = uint8_t(text[i]);
+        c.bytes[1] = 0;
+        c.bytes[2] = 0;
+        // A lead byte takes the next byte, the terminator included, so a lone
+        // lead byte at the end stays a one-byte character.
+        if (IsLeadByte(c.bytes[0], r->charsetCode)) {
+            c.bytes[1] = uint8_t(text[i + 1]);
+            i += c.bytes[1] ? 2 : 1;
+        } else {
+            i += 1;
+        }
+    }
+
+    ScratchBuffer scratch;
+    uint16_t* codes = collectedCodes;
+    if (n > size_t(FixedTextBytes)) {
+        scratch.memory = MemAlloc(int32_t(n * sizeof(uint16_t)), "", 0);
+        if (!scratch.memory)
+            return -1;
+        codes = static_cast<uint16_t*>(scratch.memory);
+    }
+    int collected = 0;
+    for (int i = 0; i < characters && collected < r->slotCount; ++i) {
+        GlyphMapEntry& entry = r->glyphMap[records[i].Code()];
+        if (entry.cached)
+            continue;
+        entry.cached = 1;  // marked while collecting, so each character goes in once
+        codes[collected++] = records[i].Code();
+    }
+    for (int i = 0; i < collected; ++i)
+        r->glyphMap[codes[i]].cached = 0;
+    if (collected)
+        RenderGlyphs(font, collected, codes);
+    if (count)
+        *count = characters;
+    return 0;
+}
+
+int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour, const PixelRegion* destination,
+               const DrawArea* clip, FontHandle font, ColorValue edgeColour, int lengthLimit, int vertical,
+               int* sizeX, int* sizeY)
+{
+    FontRecord* r = FindFont(font);
+    if (!r)
+        return -1;
+    GlyphPainter painter{};
+    painter.font = r;
+    painter.colour = BrightenedColour(colour);
+    painter.edge = BrightenedColour(edgeColour);
+    if (!text || !text[0])
+        return 0;
+    const size_t length = std::strlen(text);
+    if (lengthLimit < 0 || size_t(lengthLimit) > length)
+        lengthLimit = int(std::min<size_t>(length, INT32_MAX));
+
+    ScratchBuffer scratch;
+    CharRecord* records = textRecords;
+    if (lengthLimit > FixedTextBytes) {
+        scratch.memory = MemAlloc(int32_t(size_t(lengthLimit) * sizeof(CharRecord)), "", 0);
+        if (!scratch.memory)
+            return -1;
+        records = static_cast<CharRecord*>(scratch.memory);
+    }
+    int count = 0;
+    if (PrepareGlyphs(font, text, lengthLimit, records, &count) != 0)
+        return -1;
+
+    const bool drawing = mode == TextMode::Draw && destination && clip && !r->useTexture;
+    if (drawing) {
+        painter.dest = destination;
+        painter.clip = *clip;
+        painter.antialiased = (r->type & FontTypeAntialiased) != 0;
+        painter.destHasAlpha = destination->format->alphaMask != 0;
+        painter.colourWord = WordFor(*destination->format, painter.colour);
+        painter.edgeWord = WordFor(*destination->format, painter.edge);
+        // Other depths draw nothing.
+        const int bytes = destination->format->bytesPerPixel;
+        if (bytes != 1 && bytes != 2 && bytes != 4)
+            painter.dest = nullptr;
+    }
+    int64_t pen = 0;
+    for (int i = 0; i < count; ++i) {
+        uint16_t code = records[i].Code();
+        const GlyphMapEntry& entry = r->glyphMap[code];
+        GlyphSlot* slot = entry.cached ? entry.slot : RenderGlyphs(font, 1, &code);
+        if (!slot) {
+            LogPrintfLine("テキストキャッシュの作成に失敗しました");
+            return -1;
+        }
+        if (drawing && painter.dest && !IsSpace(code) && !(slot->width == 0 && slot->height == 0))
+            painter.Draw(*slot, x, y, pen, vertical != 0);
+        pen += slot->advance + r->spacing;
+    }
+    const int advance = int(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX));
+    if (sizeX)
+        *sizeX = vertical ? r->cellHeight : advance;
+    if (sizeY)
+        *sizeY = vertical ? advance : r->cellHeight;
+    return advance;
+}
+
+int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHandle font, ColorValue edgeColour,
+                     int vertical)
+{
+    if (!text || !text[0] || displaySettings.drawAreaEmpty)
+        return 0;
+    FontRecord* r = FindFont(font);
+    if (!r)
+        return LogAdd("フォントハンドル値が異常です\n");
+    WaitWhileInactive();
+    PixelRegion target;
+    DrawArea area;
+    if (!CurrentDrawSurface(&target, &area))
+        return 0;
+    if (area.left >= area.right || area.top >= area.bottom)
+        return 0;
+    // The front screen is shown as it is drawn: text that starts right of
+    // the draw area draws nothing at all.
+    if (CurrentDrawTarget() == ScreenFront && x >= area.right)
+        return 0;
+
+    if (r->useTexture) {
+        EnsureCacheTexture(font);
+        RenderText(TextMode::Draw, x, y, text, colour, nullptr, &area, font, edgeColour, -1, vertical);
+        return 0;
+    }
+
+    int width = 0, height = 0;
+    if (RenderText(TextMode::Measure, x, y, text, colour, nullptr, nullptr, font, edgeColour, -1, vertical, &width,
+                   &height) < 0)
+        return 0;
+    const DrawState& state = CurrentDrawState();
+    const bool plainBlend = state.blendMode == 0 || (state.blendMode == 1 && state.blendParameter == 255);
+    if (plainBlend && !(r->type & FontTypeAntialiased)) {
+        RenderText(TextMode::Draw, x, y, text, colour, &target, &area, font, edgeColour, -1, vertical);
+        return 0;
+    }
+    DrawThroughTemporaryImage(x, y, text, colour, font, edgeColour, vertical, *r, width, height);
+    return 0;
+}
+
+int DrawTextString(int x, int y, const char* text, ColorValue colour, ColorValue edgeColour)
+{
+    RebuildDefaultFont();
+    return DrawTextToHandle(x, y, text, colour, DefaultFontHandle(), edgeColour, 0);
+}
+
+int DrawTextFormat(int x, int y, ColorValue colour, const char* format, ...)
+{
+    // The formatted text, terminator included, fits in 2048 bytes; anything
+    // longer is cut there.
+    char buffer[2048];
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(buffer, sizeof buffer, format ? format : "", args);
+    va_end(args);
+    if (written < 0)
+        buffer[0] = '\0';
+    RebuildDefaultFont();
+    return DrawTextToHandle(x, y, buffer, colour, DefaultFontHandle(), 0, 0);
+}
 
 }  // namespace media

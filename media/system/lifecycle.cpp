@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "media/font/font.h"
 #include "media/graphics/screen.h"
 #include "media/input/input.h"
 #include "media/log/log.h"
@@ -344,6 +345,7 @@ int InitMediaLibrary()
     if (InitInput() == -1)
         return FailStart();
     // Sound: nothing to start.
+    InstallFontHooks();
     if (StartGraphics() < 0)
         return FailStart();
 

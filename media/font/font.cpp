@@ -1,0 +1,681 @@
+#include "media/font/font.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "media/graphics/graphics_hooks.h"
+#include "media/graphics/handle.h"
+#include "media/graphics/screen.h"
+#include "media/log/log.h"
+#include "media/platform/font_raster.h"
+#include "media/system/lifecycle.h"
+#include "media/system/memory.h"
+#include "media/system/system_state.h"
+
+namespace media {
+
+namespace {
+
+// The system's character-set numbers given to the rasteriser's retries.
+constexpr int32_t DefaultCharset = 0;
+constexpr int32_t ShiftJisCharset = 1;
+
+// A cell side the cache can hold and the glyph fields (16-bit) can describe.
+constexpr int32_t MaxCellSize = 4096;
+
+struct DefaultFontSettings {
+    char faceName[128];
+    int32_t size, thickness, type, charsetCode, edgeSize, italic, spacing;
+};
+
+struct FontTable {
+    FontRecord* fonts[FontTableSize];
+    int32_t nextCheck;
+    int32_t noTextureCache;  // never set by the program
+    int32_t cacheSlotCount;  // 0 = automatic; never set by the program
+    FontHandle defaultFont;
+    DefaultFontSettings defaults;
+    bool started;  // between InitFontManager and EndFonts
+};
+
+FontTable table{};
+
+// The default font's size and thickness across a screen-mode change.
+struct SavedDefaultFont {
+    bool valid = false;
+    int size = 16, thickness = 6;
+};
+SavedDefaultFont savedDefault;
+
+bool IsEdged(const FontRecord& r) { return (r.type & FontTypeEdge) != 0; }
+bool IsAntialiased(const FontRecord& r) { return (r.type & FontTypeAntialiased) != 0; }
+
+platform::RasterFont* MakeRasterFont(const char* face, int32_t charsetCode, int size, int thickness, bool italic)
+{
+    platform::RasterFontRequest request;
+    request.faceName = face;
+    request.charsetCode = charsetCode;
+    request.size = size;
+    request.weight = thickness * 100;
+    request.italic = italic;
+    return platform::CreateRasterFont(request);
+}
+
+// The rasteriser's font for a record, with the system's fallbacks: a named
+// face is tried in its character set, the default one and Shift-JIS; the
+// default face is the Gothic, then the Gothic upright in the default
+// character set, then whatever face the system offers.
+platform::RasterFont* CreateRecordFont(const FontRecord& r, const char* face)
+{
+    const bool italic = r.italic != 0;
+    if (face && face[0]) {
+        platform::RasterFont* font = MakeRasterFont(face, r.charsetCode, r.size, r.thickness, italic);
+        if (!font)
+            font = MakeRasterFont(face, DefaultCharset, r.size, r.thickness, italic);
+        if (!font)
+            font = MakeRasterFont(face, ShiftJisCharset, r.size, r.thickness, italic);
+        if (!font)
+            LogAdd("指定のフォントの作成に失敗しました\n");
+        return font;
+    }
+    platform::RasterFont* font = MakeRasterFont("ＭＳ ゴシック", r.charsetCode, r.size, r.thickness, italic);
+    if (!font)
+        font = MakeRasterFont("ＭＳ ゴシック", DefaultCharset, r.size, r.thickness, false);
+    if (!font)
+        font = MakeRasterFont(nullptr, r.charsetCode, r.size, r.thickness, false);
+    if (!font)
+        LogAdd("フォントの作成に失敗しました\n");
+    return font;
+}
+
+int32_t RoundUp(int32_t value, int32_t step) { return (value + step - 1) / step * step; }
+
+uint8_t* CellRow(const FontRecord& r, const GlyphSlot& slot, int32_t y)
+{
+    const int64_t row = int64_t(slot.slotIndex % r.slotsPerColumn) * r.cellSize + y;
+    return r.memoryCache + row * r.memoryPitch;
+}
+
+// Offsets that one glyph pixel stamps as edge around itself.
+struct EdgeShape {
+    int count = 0;
+    int8_t dx[81 * 81], dy[81 * 81];  // unused for sizes of 5 and more (a full square)
+};
+
+void MakeEdgeShape(int32_t edge, EdgeShape* shape)
+{
+    static const char* const size2[] = {".###.", "#####", "#####", "#####", ".###."};
+    static const char* const size3[] = {"...#...", ".#####.", ".#####.", "#######", ".#####.", ".#####.", "...#..."};
+    static const char* const size4[] = {"..#####..", ".#######.", "#########", "#########", "#########",
+                                        "#########", "#########", ".#######.", "..#####.."};
+    shape->count = 0;
+    auto add = [&](int dx, int dy) {
+        shape->dx[shape->count] = int8_t(dx);
+        shape->dy[shape->count] = int8_t(dy);
+        ++shape->count;
+    };
+    const char* const* rows = nullptr;
+    switch (edge) {
+    case 1:
+        add(-1, 0);
+        add(1, 0);
+        add(0, -1);
+        add(0, 1);
+        return;
+    case 2:
+        rows = size2;
+        break;
+    case 3:
+        rows = size3;
+        break;
+    case 4:
+        rows = size4;
+        break;
+    default:
+        return;
+    }
+    for (int y = 0; y <= 2 * edge; ++y)
+        for (int x = 0; x <= 2 * edge; ++x)
+            if (rows[y][x] == '#')
+                add(x - edge, y - edge);
+}
+
+// Calls fn(dx, dy) for every stamped offset.
+template <class Fn>
+void ForEachStamp(int32_t edge, const EdgeShape& shape, Fn&& fn)
+{
+    if (edge >= 5) {
+        for (int dy = -edge; dy <= edge; ++dy)
+            for (int dx = -edge; dx <= edge; ++dx)
+                fn(dx, dy);
+        return;
+    }
+    for (int i = 0; i < shape.count; ++i)
+        fn(shape.dx[i], shape.dy[i]);
+}
+
+// Writes a glyph bitmap (rows of rowBytes) into a memory cell, clipped to it.
+void WriteCell(const FontRecord& r, const GlyphSlot& slot, const uint8_t* bitmap, int32_t rowBytes, int32_t width,
+               int32_t height)
+{
+    const int32_t cell = r.cellSize;
+    const bool antialiased = IsAntialiased(r);
+    auto glyphValue = [&](int32_t x, int32_t y) -> int {
+        const uint8_t* row = bitmap + int64_t(y) * rowBytes;
+        return antialiased ? row[x] : (row[x >> 3] >> (7 - (x & 7))) & 1;
+    };
+
+    if (!IsEdged(r)) {
+        const int32_t rows = std::min(height, cell);
+        if (!antialiased) {
+            const int32_t bytes = std::min(rowBytes, r.memoryPitch);
+            for (int32_t y = 0; y < rows; ++y)
+                std::memcpy(CellRow(r, slot, y), bitmap + int64_t(y) * rowBytes, size_t(bytes));
+            return;
+        }
+        const int32_t columns = std::min(width, cell);
+        for (int32_t y = 0; y < rows; ++y) {
+            uint8_t* to = CellRow(r, slot, y);
+            for (int32_t x = 0; x < columns; ++x) {
+                const int v = glyphValue(x, y);
+                if (v)
+                    to[x] = uint8_t(v - 1);
+            }
+        }
+        return;
+    }
+
+    const int32_t e = r.edgeSize;
+    static EdgeShape shape;
+    MakeEdgeShape(e, &shape);
+    for (int32_t y = 0; y < height; ++y) {
+        const int32_t gy = y + e;
+        if (gy >= cell)
+            break;
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t gx = x + e;
+            if (gx >= cell)
+                break;
+            const int v = glyphValue(x, y);
+            if (!v)
+                continue;
+            if (!antialiased) {
+                CellRow(r, slot, gy)[gx] = 1;
+                ForEachStamp(e, shape, [&](int dx, int dy) {
+                    const int32_t px = gx + dx, py = gy + dy;
+                    if (px < 0 || py < 0 || px >= cell || py >= cell)
+                        return;
+                    uint8_t& p = CellRow(r, slot, py)[px];
+                    if (p != 1)
+                        p = 2;
+                });
+            } else {
+                const uint8_t level = uint8_t(v - 1);
+                uint8_t& p = CellRow(r, slot, gy)[gx];
+                p = uint8_t((p & 0xF0) | level);
+                ForEachStamp(e, shape, [&](int dx, int dy) {
+                    const int32_t px = gx + dx, py = gy + dy;
+                    if (px < 0 || py < 0 || px >= cell || py >= cell)
+                        return;
+                    uint8_t& q = CellRow(r, slot, py)[px];
+                    if ((q >> 4) < level)
+                        q = uint8_t((q & 0x0F) | level << 4);
+                });
+            }
+        }
+    }
+}
+
+void DeleteAllFontHandles()
+{
+    for (int32_t i = 0; i < FontTableSize; ++i) {
+        if (FontRecord* r = table.fonts[i])
+            DeleteFontHandle(MakeHandle(HandleKindFont, r->checkNumber, i));
+    }
+}
+
+FontHandle CreateDefaultFromSettings()
+{
+    const DefaultFontSettings& s = table.defaults;
+    const int edge = (s.type & FontTypeEdge) ? s.edgeSize : -1;
+    return CreateFontToHandle(s.faceName, s.size, s.thickness, s.type, s.charsetCode, edge, s.italic);
+}
+
+void SaveDefaultFont()
+{
+    savedDefault.valid = false;
+    const FontHandle handle = DefaultFontHandle();
+    if (CheckFontHandle(handle) && QueryFontState(nullptr, &savedDefault.size, &savedDefault.thickness, handle) == 0)
+        savedDefault.valid = true;
+}
+
+void RestoreDefaultFont()
+{
+    if (savedDefault.valid)
+        SetDefaultFontSize(savedDefault.size, savedDefault.thickness);
+    savedDefault.valid = false;
+}
+
+}  // namespace
+
+FontRecord* FindFont(FontHandle handle)
+{
+    if (!HandleShapeValid(handle, HandleKindFont, FontTableSize))
+        return nullptr;
+    FontRecord* r = table.fonts[HandleSlot(handle)];
+    if (!r || r->checkNumber != HandleCheck(handle))
+        return nullptr;
+    return r;
+}
+
+FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int type, int charsetCode,
+                              int edgeSize, int italic, int tableIndex, int checkNumber)
+{
+    if (systemState.windowDestroyed)
+        return -1;
+    if (size == -1)
+        size = 16;
+    if (thickness == -1)
+        thickness = 6;
+    if (type == -1)
+        type = 0;
+    if (edgeSize == -1 || edgeSize < 1)
+        edgeSize = 1;
+    if (charsetCode == -1)
+        charsetCode = systemState.characterSet;
+    type &= FontTypeEdge | FontTypeAntialiased;
+    if (edgeSize > 1)
+        type |= FontTypeEdge;
+
+    if (tableIndex == -1) {
+        for (tableIndex = 0; tableIndex < FontTableSize && table.fonts[tableIndex]; ++tableIndex) {
+        }
+        if (tableIndex == FontTableSize)
+            return LogPrintfLine("作成できるフォントハンドル数 %d の限界を超えました", FontTableSize);
+    } else if (tableIndex < 0 || tableIndex >= FontTableSize || table.fonts[tableIndex]) {
+        return -1;
+    }
+
+    void* memory = MemAllocZeroed(int32_t(sizeof(FontRecord)), "", 0);
+    if (!memory)
+        return LogAdd("フォント管理用メモリ領域の確保に失敗しました\n");
+    FontRecord* r = new (memory) FontRecord;
+    table.fonts[tableIndex] = r;
+    r->cacheImage = -1;
+    r->edgeImage = -1;
+
+    if (ScreenDepth() == 8)
+        type &= ~FontTypeAntialiased;
+    r->edgeSize = edgeSize;
+    r->type = type;
+    r->size = size;
+    r->thickness = thickness;
+    r->italic = italic;
+    r->spacing = 0;
+    r->checkNumber = checkNumber >= 0 ? (checkNumber & (HandleCheckLimit - 1)) : TakeCheckNumber(table.nextCheck);
+    r->charsetCode = charsetCode;
+    r->useTexture = displaySettings.hardwarePath && !table.noTextureCache ? 1 : 0;
+    const FontHandle handle = MakeHandle(HandleKindFont, r->checkNumber, tableIndex);
+
+    if (faceName)
+        std::snprintf(r->faceName, sizeof r->faceName, "%s", faceName);
+    r->gdiFont = CreateRecordFont(*r, faceName);
+    if (!r->gdiFont) {
+        DeleteFontHandle(handle);
+        return -1;
+    }
+
+    platform::RasterTextMetrics metrics;
+    if (!platform::GetRasterTextMetrics(r->gdiFont, &metrics)) {
+        LogAdd("ＤＣの取得に失敗しました\n");
+        DeleteFontHandle(handle);
+        return -1;
+    }
+    const int32_t edges = IsEdged(*r) ? 2 * edgeSize : 0;
+    r->cellSize = RoundUp(metrics.maxCharWidth + 2 + edges, 8);
+    r->cellHeight = metrics.height + edges;
+    r->cellHeight += r->cellHeight & 1;
+    if (r->cellSize < r->cellHeight)
+        r->cellSize = r->cellHeight;
+
+    if (r->useTexture) {
+        // 512 x 512 grown until ten cells fit, as a device cache would be.
+        r->cacheWidth = r->cacheHeight = 512;
+        while ((r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize) < 10) {
+            if (r->cacheWidth <= r->cacheHeight)
+                r->cacheWidth *= 2;
+            else
+                r->cacheHeight *= 2;
+        }
+        r->slotCount = std::min(MaxGlyphSlots, (r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize));
+        r->slotsPerColumn = r->cacheHeight / r->cellSize;
+        r->textureLost = 1;
+        if (EnsureCacheTexture(handle) != 0) {
+            LogAdd("テクスチャ文字キャッシュの作成に失敗しました\n");
+            r->useTexture = 0;
+        }
+    }
+    if (!r->useTexture) {
+        r->memoryBitsPerPixel = r->type == 0 ? 1 : 8;
+        const int32_t automatic = std::max(20, 327680 / std::max(1, r->cellSize * r->cellSize));
+        r->slotCount = std::min(MaxGlyphSlots, table.cacheSlotCount > 0 ? table.cacheSlotCount : automatic);
+        r->cacheWidth = r->cellSize;
+        r->slotsPerColumn = r->slotCount;
+        r->memoryPitch = (r->cellSize * r->memoryBitsPerPixel + 7) / 8;
+        const int64_t height = int64_t(r->slotCount) * r->cellSize;
+        const int64_t bytes = int64_t(r->memoryPitch) * height;
+        r->cacheHeight = int32_t(std::min<int64_t>(height, INT32_MAX));
+        if (r->cellSize <= MaxCellSize && bytes <= INT32_MAX)
+            r->memoryCache = static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0));
+        if (!r->memoryCache) {
+            LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
+            DeleteFontHandle(handle);
+            return -1;
+        }
+    }
+
+    ResetGlyphCache(handle);
+    r->charsetCode = charsetCode;
+    r->lostFlag = nullptr;
+    return handle;
+}
+
+int DeleteFontHandle(FontHandle handle)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    platform::DeleteRasterFont(r->gdiFont);
+    r->gdiFont = nullptr;
+    if (r->memoryCache)
+        MemFree(r->memoryCache);
+    r->memoryCache = nullptr;
+    if (r->cacheImage != -1)
+        DeleteImage(r->cacheImage);
+    if (r->edgeImage != -1)
+        DeleteImage(r->edgeImage);
+    r->cacheImage = r->edgeImage = -1;
+    if (MemImageValid(&r->cacheBase))
+        ReleaseMemImage(&r->cacheBase);
+    if (r->lostFlag)
+        *r->lostFlag = 1;
+    table.fonts[HandleSlot(handle)] = nullptr;
+    r->~FontRecord();
+    MemFree(r);
+    return 0;
+}
+
+int CheckFontHandle(FontHandle handle)
+{
+    return FindFont(handle) ? 1 : 0;
+}
+
+int QueryFontSize(FontHandle handle)
+{
+    const FontRecord* r = FindFont(handle);
+    return r ? r->size : -1;
+}
+
+int QueryFontState(char* faceName, int* size, int* thickness, FontHandle handle)
+{
+    const FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    if (faceName)
+        std::memcpy(faceName, r->faceName, sizeof r->faceName);
+    if (size)
+        *size = r->size;
+    if (thickness)
+        *thickness = r->thickness;
+    return 0;
+}
+
+FontHandle DefaultFontHandle()
+{
+    return table.defaultFont;
+}
+
+int SetFontSpacing(int spacing, FontHandle handle)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    r->spacing = spacing;
+    return 0;
+}
+
+int RegisterFontLostFlag(FontHandle handle, int32_t* flag)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    r->lostFlag = flag;
+    if (flag)
+        *flag = 0;
+    return 0;
+}
+
+int InitFontManager()
+{
+    DeleteAllFontHandles();
+    table = FontTable{};
+    table.defaultFont = -1;
+    DefaultFontSettings& s = table.defaults;
+    s.size = 16;
+    s.thickness = 6;
+    s.type = 0;
+    s.charsetCode = systemState.characterSet;
+    s.edgeSize = 1;
+    s.italic = 0;
+    s.spacing = 0;
+    table.started = true;
+    return InitFonts();
+}
+
+int InitFonts()
+{
+    LogAdd("フォントの初期化を行います\n");
+    LogIndent();
+    struct {
+        char faceName[256];
+        int32_t size, thickness, type, charsetCode, edgeSize, italic;
+    } kept{};
+    const FontRecord* old = FindFont(table.defaultFont);
+    if (old) {
+        std::memcpy(kept.faceName, old->faceName, sizeof kept.faceName);
+        kept.size = old->size;
+        kept.thickness = old->thickness;
+        kept.type = old->type;
+        kept.charsetCode = old->charsetCode;
+        kept.edgeSize = old->edgeSize;
+        kept.italic = old->italic;
+    }
+    DeleteAllFontHandles();
+    if (old) {
+        table.defaultFont = CreateFontToHandle(kept.faceName, kept.size, kept.thickness, kept.type, kept.charsetCode,
+                                               kept.edgeSize, kept.italic);
+    } else {
+        table.defaultFont = CreateDefaultFromSettings();
+    }
+    LogUnindent();
+    LogAdd("フォントの初期化は正常に終了しました\n");
+    return 0;
+}
+
+int EndFonts()
+{
+    if (!table.started)
+        return 0;
+    InitFonts();
+    DeleteFontHandle(table.defaultFont);
+    table.defaultFont = -1;
+    table.started = false;
+    return 0;
+}
+
+int RebuildDefaultFont()
+{
+    if (!table.started)
+        return 0;
+    const DefaultFontSettings& s = table.defaults;
+    const FontRecord* r = FindFont(table.defaultFont);
+    if (r && std::strcmp(r->faceName, s.faceName) == 0 && r->type == s.type && r->size == s.size &&
+        r->thickness == s.thickness && r->charsetCode == s.charsetCode && r->edgeSize == s.edgeSize &&
+        r->italic == s.italic)
+        return 0;
+    DeleteFontHandle(table.defaultFont);
+    table.defaultFont = CreateDefaultFromSettings();
+    SetFontSpacing(s.spacing, table.defaultFont);
+    return 0;
+}
+
+int SetDefaultFontSize(int size, int thickness)
+{
+    table.defaults.size = size == -1 ? 16 : size;
+    table.defaults.thickness = thickness == -1 ? 6 : thickness;
+    return RebuildDefaultFont();
+}
+
+int RecreateAllFonts()
+{
+    for (int32_t i = 0; i < FontTableSize; ++i) {
+        const FontRecord* r = table.fonts[i];
+        if (!r)
+            continue;
+        char faceName[256];
+        std::memcpy(faceName, r->faceName, sizeof faceName);
+        const int32_t size = r->size, thickness = r->thickness, type = r->type, charsetCode = r->charsetCode;
+        const int32_t edgeSize = r->edgeSize, italic = r->italic, spacing = r->spacing, check = r->checkNumber;
+        const FontHandle handle = MakeHandle(HandleKindFont, check, i);
+        DeleteFontHandle(handle);
+        if (CreateFontToHandle(faceName, size, thickness, type, charsetCode, edgeSize, italic, i, check) == handle)
+            SetFontSpacing(spacing, handle);
+    }
+    return 0;
+}
+
+int ResetGlyphCache(FontHandle handle)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    std::memset(static_cast<void*>(r->glyphMap), 0, sizeof r->glyphMap);
+    std::memset(static_cast<void*>(r->slots), 0, sizeof r->slots);
+    for (int32_t i = 0; i < r->slotCount; ++i)
+        r->slots[i].slotIndex = i;
+    r->slots[r->slotCount].slotIndex = -1;
+    r->nextSlot = 0;
+    return 0;
+}
+
+int EnsureCacheTexture(FontHandle handle)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    if (!r->textureLost)
+        return 0;
+    r->textureLost = 0;
+    // No device textures on this platform: the caller keeps a memory cache.
+    return -1;
+}
+
+GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return nullptr;
+    if (!r->gdiFont || !platform::RasterSystemReady())
+        AbortMediaLibrary("テキストキャッシュサーフェスのＤＣの取得に失敗しました");
+    platform::RasterTextMetrics metrics;
+    platform::GetRasterTextMetrics(r->gdiFont, &metrics);
+    const platform::GlyphFormat format =
+        IsAntialiased(*r) ? platform::GlyphFormat::Gray17 : platform::GlyphFormat::Bitmap;
+    const int32_t edges = IsEdged(*r) ? 2 * r->edgeSize : 0;
+
+    GlyphSlot* last = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const uint16_t code = codes[i];
+        GlyphMapEntry* entry = &r->glyphMap[code];
+        if (entry->cached && entry->slot) {
+            // Asked again while cached: its old cell is given up, so no two
+            // slots ever claim one character.
+            entry->slot->inUse = 0;
+            entry->slot->mapEntry = nullptr;
+            entry->cached = 0;
+            entry->slot = nullptr;
+        }
+        GlyphSlot* slot = &r->slots[r->nextSlot];
+        if (slot->inUse) {
+            if (slot->mapEntry) {
+                slot->mapEntry->cached = 0;
+                slot->mapEntry->slot = nullptr;
+            }
+            slot->inUse = 0;
+            slot->mapEntry = nullptr;
+        }
+        if (!r->useTexture)
+            std::memset(CellRow(*r, *slot, 0), 0, size_t(r->cellSize) * size_t(r->memoryPitch));
+
+        const uint8_t first = uint8_t(code & 0xFF), second = uint8_t(code >> 8);
+        const uint32_t systemCode = second ? uint32_t(first) * 256 + second : first;
+        platform::RasterGlyphMetrics gm;
+        const int32_t size = platform::GetRasterGlyph(r->gdiFont, systemCode, format, &gm, 0, nullptr);
+        last = nullptr;
+        if (size < 0) {
+            LogAdd("GetGlyphOutline 関数が失敗しました\n");
+            continue;
+        }
+        const bool space = (first == 0x20 && second == 0) || (first == 0x81 && second == 0x40);
+        slot->xOffset = 0;
+        slot->yOffset = 0;
+        slot->advance = int16_t(gm.cellIncX);
+        slot->width = 0;
+        slot->height = 0;
+        if (!space && size > 0 && gm.blackBoxY > 0) {
+            const int32_t rowBytes = size / gm.blackBoxY / 4 * 4;
+            uint8_t* buffer = static_cast<uint8_t*>(MemAlloc(size + 2 * rowBytes, "", 0));
+            if (!buffer)
+                AbortMediaLibrary("アンチエイリアス文字取得用バッファの確保に失敗しました");
+            if (platform::GetRasterGlyph(r->gdiFont, systemCode, format, &gm, uint32_t(size), buffer + rowBytes) < 0) {
+                MemFree(buffer);
+                LogAdd("GetGlyphOutline 関数が失敗しました\n");
+                continue;
+            }
+            slot->xOffset = int16_t(gm.originX);
+            slot->yOffset = int16_t(metrics.ascent - gm.originY);
+            slot->advance = int16_t(gm.cellIncX);
+            // A box larger than the cell (a slanted or thickened glyph of a
+            // narrow face) is cut to the cell, so drawing never reads the next one.
+            slot->width = int16_t(std::min(gm.blackBoxX, r->cellSize - edges));
+            slot->height = int16_t(std::min(gm.blackBoxY, r->cellSize - edges));
+            if (!r->useTexture)
+                WriteCell(*r, *slot, buffer + rowBytes, rowBytes, gm.blackBoxX, gm.blackBoxY);
+            MemFree(buffer);
+        }
+        slot->advance = int16_t(slot->advance + edges);
+        slot->width = int16_t(slot->width + edges);
+        slot->height = int16_t(slot->height + edges);
+
+        entry->cached = 1;
+        entry->slot = slot;
+        slot->mapEntry = entry;
+        slot->inUse = 1;
+        r->nextSlot = (r->nextSlot + 1) % r->slotCount;
+        last = slot;
+    }
+    return last;
+}
+
+void InstallFontHooks()
+{
+    InitFontSystemHook = InitFontManager;
+    EndFontSystemHook = EndFonts;
+    SaveDefaultFontHook = SaveDefaultFont;
+    RestoreDefaultFontHook = RestoreDefaultFont;
+    RecreateFontsHook = RecreateAllFonts;
+}
+
+}  // namespace media
