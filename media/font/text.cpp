@@ -194,18 +194,24 @@ ImageHandle TemporaryImage(bool alpha)
 }
 
 // Draws the text into a temporary image and copies that onto the target with
-// transparency, under the current blend mode.
+// transparency, under the current blend mode. Only the part of the text box
+// inside the draw area goes through the image, so text reaching past the
+// screen's left or top edge, or wider than the screen, loses nothing visible.
 void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour, FontHandle font,
-                               ColorValue edgeColour, int vertical, const FontRecord& record, int width, int height)
+                               ColorValue edgeColour, int vertical, const FontRecord& record, int width, int height,
+                               const DrawArea& area)
 {
     const bool alpha = (record.type & FontTypeAntialiased) != 0;
     const ImageHandle temporary = TemporaryImage(alpha);
     PixelRegion pixels;
     if (temporary < 0 || !GetImagePixels(temporary, &pixels))
         return;
-    const int32_t w = std::min(width, pixels.width), h = std::min(height, pixels.height);
-    if (w <= 0 || h <= 0)
+    const int64_t left = std::max<int64_t>(x, area.left), top = std::max<int64_t>(y, area.top);
+    const int64_t right = std::min<int64_t>({int64_t(x) + width, area.right, left + pixels.width});
+    const int64_t bottom = std::min<int64_t>({int64_t(y) + height, area.bottom, top + pixels.height});
+    if (left >= right || top >= bottom)
         return;
+    const int32_t w = int32_t(right - left), h = int32_t(bottom - top);
     PixelRegion used = pixels;
     used.width = w;
     used.height = h;
@@ -218,10 +224,9 @@ void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour
         const uint32_t mask = format.redMask | format.greenMask | format.blueMask;
         const uint32_t colourBits = EncodeColor(format, BrightenedColour(colour)) & mask;
         const uint32_t edgeBits = EncodeColor(format, BrightenedColour(edgeColour)) & mask;
-        uint32_t key = EncodeColor(format, Rgba{uint8_t(entry->body->transColor >> 16),
-                                                uint8_t(entry->body->transColor >> 8),
-                                                uint8_t(entry->body->transColor), 255}) &
-                       mask;
+        const uint32_t oldKey = entry->body->transColor;
+        uint32_t key =
+            EncodeColor(format, Rgba{uint8_t(oldKey >> 16), uint8_t(oldKey >> 8), uint8_t(oldKey), 255}) & mask;
         while (key == colourBits || key == edgeBits)
             key = (key + 1) & mask;
         const Rgba keyColour = DecodeColor(format, key);
@@ -229,19 +234,14 @@ void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour
         FillRegion(used, EncodeColor(format, keyColour));
     }
     const DrawArea inside{0, 0, w, h};
-    RenderText(TextMode::Draw, 0, 0, text, colour, &pixels, &inside, font, edgeColour, -1, vertical);
+    RenderText(TextMode::Draw, int(x - left), int(y - top), text, colour, &pixels, &inside, font, edgeColour, -1,
+               vertical);
 
     const DrawArea saved = displaySettings.drawArea;
-    const bool savedEmpty = displaySettings.drawAreaEmpty;
-    const int64_t left = std::max<int64_t>(x, saved.left), top = std::max<int64_t>(y, saved.top);
-    const int64_t right = std::min<int64_t>(int64_t(x) + w, saved.right);
-    const int64_t bottom = std::min<int64_t>(int64_t(y) + h, saved.bottom);
-    if (savedEmpty || left >= right || top >= bottom)
-        return;
     const DrawState state = CurrentDrawState();
     SetDrawRegion(int(left), int(top), int(right), int(bottom));
     SetDrawBrightness(255, 255, 255);
-    DrawImage(x, y, temporary, 1);
+    DrawImage(int(left), int(top), temporary, 1);
     SetDrawRegion(saved.left, saved.top, saved.right, saved.bottom);
     SetDrawBrightness(state.brightRed, state.brightGreen, state.brightBlue);
 }
@@ -398,7 +398,7 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
         RenderText(TextMode::Draw, x, y, text, colour, &target, &area, font, edgeColour, -1, vertical);
         return 0;
     }
-    DrawThroughTemporaryImage(x, y, text, colour, font, edgeColour, vertical, *r, width, height);
+    DrawThroughTemporaryImage(x, y, text, colour, font, edgeColour, vertical, *r, width, height, area);
     return 0;
 }
 

@@ -1,0 +1,339 @@
+// Font handles and glyph caches: the 40-entry table and its check numbers,
+// creation defaults, metrics, first-in-first-out eviction, the start and end
+// of the font layer, character sets, and the fallbacks when faces are missing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "font_fixture.h"
+
+using namespace media;
+using namespace testing_support;
+
+namespace {
+
+class FontTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = MakeTempDir();
+        StartFontScreen(160, 48, 16, dir_);
+    }
+    void TearDown() override
+    {
+        StopFontScreen();
+        std::string command = "rm -rf '" + dir_ + "'";
+        if (std::system(command.c_str()) != 0) {
+        }
+    }
+    std::vector<std::string> LogLines() const { return LinesWithoutTimestamps(ReadFile(dir_ + "/Log.txt")); }
+    int CountLogged(const std::string& text) const
+    {
+        int n = 0;
+        for (const std::string& line : LogLines())
+            n += line.find(text) != std::string::npos;
+        return n;
+    }
+    static int Measure(FontHandle font, const char* text)
+    {
+        return RenderText(TextMode::Measure, 0, 0, text, 0, nullptr, nullptr, font, 0, -1, 0);
+    }
+    std::string dir_;
+};
+
+TEST_F(FontTest, DefaultFontHasTheGothicCellAndCacheGeometry)
+{
+    const FontRecord* r = FindFont(DefaultFontHandle());
+    ASSERT_NE(r, nullptr);
+    EXPECT_NE(FaceFile(DefaultFontHandle()).find("japanese-gothic"), std::string::npos) << FaceFile(DefaultFontHandle());
+    EXPECT_EQ(r->size, 16);
+    EXPECT_EQ(r->thickness, 6);
+    EXPECT_EQ(r->cellHeight, 16);
+    EXPECT_EQ(r->cellSize, 24);  // 16 + 2, rounded up to 8
+    EXPECT_EQ(r->slotCount, 327680 / (24 * 24));
+    EXPECT_EQ(r->memoryBitsPerPixel, 1);
+    EXPECT_EQ(r->memoryPitch, 3);
+    EXPECT_EQ(r->useTexture, 0);
+    EXPECT_EQ(r->slots[r->slotCount].slotIndex, -1);
+    EXPECT_EQ(Measure(DefaultFontHandle(), "A"), 8);
+    EXPECT_EQ(Measure(DefaultFontHandle(), "あ"), 16);
+}
+
+TEST_F(FontTest, CreationDefaultsAndEdgeRules)
+{
+    struct Case {
+        int type, edge;
+        int wantType, wantEdge;
+    };
+    const Case cases[] = {
+        {-1, -1, 0, 1}, {0, 3, 1, 3}, {1, -1, 1, 1}, {2, 1, 2, 1}, {2, 2, 3, 2}, {0, 1, 0, 1},
+    };
+    for (const Case& c : cases) {
+        const FontHandle font = CreateFontToHandle(nullptr, -1, -1, c.type, -1, c.edge, 0);
+        const FontRecord* r = FindFont(font);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->type, c.wantType) << c.type << "," << c.edge;
+        EXPECT_EQ(r->edgeSize, c.wantEdge);
+        EXPECT_EQ(r->size, 16);
+        EXPECT_EQ(r->thickness, 6);
+        EXPECT_EQ(r->memoryBitsPerPixel, c.wantType == 0 ? 1 : 8);
+        EXPECT_EQ(r->cellHeight, (c.wantType & 1) ? 16 + 2 * c.wantEdge : 16);
+        DeleteFontHandle(font);
+    }
+}
+
+TEST_F(FontTest, TableHoldsFortyFontsAndRefusesStaleHandles)
+{
+    std::vector<FontHandle> fonts{DefaultFontHandle()};
+    for (int i = 1; i < FontTableSize; ++i) {
+        fonts.push_back(CreateFontToHandle("", 12, 6, 0, -1, -1, 0));
+        ASSERT_NE(fonts.back(), -1) << i;
+    }
+    EXPECT_EQ(CreateFontToHandle("", 12, 6, 0, -1, -1, 0), -1);
+    EXPECT_EQ(CountLogged("作成できるフォントハンドル数 40 の限界を超えました"), 1);
+
+    const FontHandle old = fonts[7];
+    EXPECT_EQ(HandleKind(old), HandleKindFont);
+    EXPECT_EQ(HandleSlot(old), 7);
+    ASSERT_EQ(DeleteFontHandle(old), 0);
+    EXPECT_EQ(DeleteFontHandle(old), -1);
+    EXPECT_EQ(CheckFontHandle(old), 0);
+    EXPECT_EQ(QueryFontSize(old), -1);
+    EXPECT_EQ(SetFontSpacing(1, old), -1);
+    EXPECT_EQ(DrawTextToHandle(0, 0, "A", 0, old, 0, 0), -1);
+
+    const FontHandle reused = CreateFontToHandle("", 12, 6, 0, -1, -1, 0);
+    EXPECT_EQ(HandleSlot(reused), 7);
+    EXPECT_NE(reused, old);
+    EXPECT_EQ(CheckFontHandle(old), 0) << "the check number differs";
+    EXPECT_EQ(CheckFontHandle(reused), 1);
+    EXPECT_EQ(CreateFontToHandle("", 12, 6, 0, -1, -1, 0, 7), -1) << "a taken index, no message";
+    EXPECT_EQ(CountLogged("作成できるフォントハンドル数"), 1);
+    for (FontHandle bad : {-1, 0, MakeHandle(HandleKindImage, HandleCheck(reused), 7), MakeHandle(HandleKindFont, 0, 40)})
+        EXPECT_EQ(CheckFontHandle(bad), 0) << bad;
+
+    int32_t lost = 5;
+    EXPECT_EQ(RegisterFontLostFlag(reused, &lost), 0);
+    EXPECT_EQ(lost, 0);
+    DeleteFontHandle(reused);
+    EXPECT_EQ(lost, 1);
+}
+
+TEST_F(FontTest, FullCacheEvictsTheOldestGlyphFirst)
+{
+    // A big font gets the smallest automatic cache: 20 slots.
+    const FontHandle font = CreateFontToHandle(nullptr, 130, 6, 0, -1, -1, 0);
+    FontRecord* r = FindFont(font);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->slotCount, 20);
+    const char* kana = "あいうえおかきくけこさしすせそたちつてと";  // 20 distinct characters
+    Measure(font, kana);
+    auto cached = [&](const char* c) {
+        return r->glyphMap[uint8_t(c[0]) | uint8_t(c[1]) << 8].cached == 1;
+    };
+    EXPECT_TRUE(cached("あ"));
+    EXPECT_EQ(r->nextSlot, 0);
+    // One more: the first one drawn goes, however often it was used.
+    Measure(font, "あああ");
+    Measure(font, "な");
+    EXPECT_FALSE(cached("あ"));
+    EXPECT_TRUE(cached("い"));
+    EXPECT_TRUE(cached("な"));
+    EXPECT_EQ(r->glyphMap[0xC882].slot->slotIndex, 0);  // な took slot 0
+    // Drawing it again rasterises it again, into the next slot.
+    Measure(font, "あ");
+    EXPECT_TRUE(cached("あ"));
+    EXPECT_FALSE(cached("い"));
+    EXPECT_EQ(r->nextSlot, 2);
+
+    // A string with more distinct characters than slots draws like its pieces.
+    const std::string longer = std::string(kana) + "なにぬねの";
+    const ColorValue white = PackColor(255, 255, 255);
+    SetFontSpacing(-130, font);  // every character at one place
+    ClearDrawTarget(nullptr);
+    DrawTextToHandle(0, -20, longer.c_str(), white, font, 0, 0);
+    const std::vector<uint32_t> once = Snapshot(ScreenPixels());
+    ClearDrawTarget(nullptr);
+    for (size_t i = 0; i < longer.size(); i += 2)
+        DrawTextToHandle(0, -20, longer.substr(i, 2).c_str(), white, font, 0, 0);
+    EXPECT_EQ(once, Snapshot(ScreenPixels()));
+}
+
+TEST_F(FontTest, CharacterSetsCutAndAdvanceTheirOwnWay)
+{
+    struct Case {
+        int charset;
+        const char* text;
+        int characters;
+        int width;  // half-width one-byte characters, full-width two-byte ones
+    };
+    const Case cases[] = {
+        {1, "\xB0\xA1\x41\xA1\xDF", 5, 5 * 8},        // Shift-JIS: half-width katakana are one byte
+        {2, "\xB0\xA1\x41\xA1\xDF", 3, 16 + 8 + 16},  // Hangul: every byte from 0x80 leads
+        {3, "\xA4\x40\x41", 2, 16 + 8},               // Big5 "一" and "A"
+        {4, "\xB0\xA1\x41\xD6\xD0", 3, 16 + 8 + 16},  // GB2312
+        {2, "A\xB0", 2, 8 + 16},                      // a lone lead byte still draws a box
+    };
+    for (const Case& c : cases) {
+        const FontHandle font = CreateFontToHandle(nullptr, 16, 6, 0, c.charset, -1, 0);
+        ASSERT_NE(font, -1);
+        CharRecord records[16];
+        int count = 0;
+        ASSERT_EQ(PrepareGlyphs(font, c.text, -1, records, &count), 0);
+        EXPECT_EQ(count, c.characters) << c.charset << " " << c.text;
+        EXPECT_EQ(Measure(font, c.text), c.width) << c.charset << " " << c.text;
+        EXPECT_EQ(DrawTextToHandle(0, 0, c.text, PackColor(255, 255, 255), font, 0, 0), 0);
+        DeleteFontHandle(font);
+    }
+}
+
+TEST_F(FontTest, WeightAndItalicChangeTheGlyphs)
+{
+    auto pixels = [&](FontHandle font) {
+        ClearDrawTarget(nullptr);
+        DrawTextToHandle(0, 0, "山A", PackColor(255, 255, 255), font, 0, 0);
+        return Snapshot(ScreenPixels());
+    };
+    auto inked = [](const std::vector<uint32_t>& words) {
+        int n = 0;
+        for (uint32_t w : words)
+            n += w != 0;
+        return n;
+    };
+    const FontHandle regular = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0);
+    const FontHandle bold = CreateFontToHandle(nullptr, 16, 7, 0, -1, -1, 0);
+    const FontHandle italic = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 1);
+    const auto r = pixels(regular), b = pixels(bold), i = pixels(italic);
+    EXPECT_GT(inked(b), inked(r));
+    EXPECT_NE(i, r);
+    EXPECT_EQ(FindFont(bold)->cellSize, 24);
+}
+
+TEST_F(FontTest, NamedFacesMapToTheGothicOrWhatCoversTheLanguage)
+{
+    struct Case {
+        const char* face;
+        const char* wantFile;
+    };
+    const Case cases[] = {
+        {"ＭＳ ゴシック", "japanese-gothic"},
+        {"ＭＳ　ゴシック", "japanese-gothic"},
+        {"MS Gothic", "japanese-gothic"},
+        {"ＭＳ ｺﾞｼｯｸ", "japanese-gothic"},
+        {"No Such Face", "ipa|japanese-gothic"},  // fontconfig's default face would draw boxes
+        {"DejaVu Sans Mono", "DejaVuSansMono"},
+    };
+    for (const Case& c : cases) {
+        const FontHandle font = CreateFontToHandle(c.face, 16, 6, 0, -1, -1, 0);
+        ASSERT_NE(font, -1) << c.face;
+        const std::string file = FaceFile(font), want = c.wantFile;
+        const size_t bar = want.find('|');
+        const bool found = file.find(want.substr(0, bar)) != std::string::npos ||
+                           (bar != std::string::npos && file.find(want.substr(bar + 1)) != std::string::npos);
+        EXPECT_TRUE(found) << c.face << " -> " << file;
+        char face[256];
+        QueryFontState(face, nullptr, nullptr, font);
+        EXPECT_STREQ(face, c.face);
+        DeleteFontHandle(font);
+    }
+}
+
+// ------------------------------------------------------------ lifecycle
+
+TEST_F(FontTest, GraphicsEndRunsTheFontStartOnceMoreAndDeletesEverything)
+{
+    const FontHandle extra = CreateFontToHandle("", 20, 6, 2, -1, -1, 0);
+    ASSERT_EQ(CheckFontHandle(extra), 1);
+    const int before = CountLogged("フォントの初期化を行います");
+    EndGraphics();
+    EXPECT_EQ(CountLogged("フォントの初期化を行います"), before + 1);
+    EXPECT_EQ(CountLogged("フォントの初期化は正常に終了しました"), before + 1);
+    EXPECT_EQ(CheckFontHandle(extra), 0);
+    EXPECT_EQ(CheckFontHandle(DefaultFontHandle()), 0);
+    EndGraphics();  // a second end is harmless
+    EXPECT_EQ(CountLogged("フォントの初期化を行います"), before + 1);
+}
+
+TEST_F(FontTest, RecreatingFontsKeepsHandlesAndSpacing)
+{
+    const FontHandle font = CreateFontToHandle("", 20, 8, 3, -1, 2, 1);
+    SetFontSpacing(4, font);
+    Measure(font, "あい");
+    ASSERT_EQ(RecreateAllFonts(), 0);
+    const FontRecord* r = FindFont(font);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->spacing, 4);
+    EXPECT_EQ(r->type, 3);
+    EXPECT_EQ(r->edgeSize, 2);
+    EXPECT_EQ(r->italic, 1);
+    EXPECT_EQ(r->glyphMap[0xA082].cached, 0) << "a fresh cache";
+    EXPECT_EQ(CheckFontHandle(DefaultFontHandle()), 1);
+}
+
+TEST_F(FontTest, ScreenModeChangeKeepsTheDefaultFontSize)
+{
+    SetDefaultFontSize(20, 8);
+    systemState.windowed = 1;
+    ASSERT_EQ(ChangeScreenMode(200, 60, 32, 1, -1), 0);
+    int size = 0, thickness = 0;
+    ASSERT_EQ(QueryFontState(nullptr, &size, &thickness, DefaultFontHandle()), 0);
+    EXPECT_EQ(size, 20);
+    EXPECT_EQ(thickness, 8);
+}
+
+// ------------------------------------------------------------ missing faces
+
+class FontConfigurationTest : public FontTest {
+protected:
+    void UseConfiguration(const std::string& body)
+    {
+        const char* old = std::getenv("FONTCONFIG_FILE");
+        hadOld_ = old != nullptr;
+        if (old)
+            old_ = old;
+        const std::string path = dir_ + "/fonts.conf";
+        std::ofstream(path) << "<?xml version=\"1.0\"?>\n<fontconfig>" << body << "</fontconfig>\n";
+        setenv("FONTCONFIG_FILE", path.c_str(), 1);
+        platform::ReloadFontConfiguration();
+    }
+    void TearDown() override
+    {
+        if (hadOld_)
+            setenv("FONTCONFIG_FILE", old_.c_str(), 1);
+        else
+            unsetenv("FONTCONFIG_FILE");
+        platform::ReloadFontConfiguration();
+        FontTest::TearDown();
+    }
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+TEST_F(FontConfigurationTest, WithoutTheGothicTheDefaultFontTakesAnyFace)
+{
+    UseConfiguration("<dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>" + dir_ + "/cache</cachedir>");
+    ASSERT_EQ(InitFonts(), 0);
+    const FontHandle font = DefaultFontHandle();
+    ASSERT_EQ(CheckFontHandle(font), 1);
+    EXPECT_NE(FaceFile(font).find("DejaVu"), std::string::npos) << FaceFile(font);
+    EXPECT_EQ(DrawTextString(0, 0, "戦闘A", PackColor(255, 255, 255), 0), 0);
+    EXPECT_EQ(CountLogged("フォントの作成に失敗しました"), 0);
+}
+
+TEST_F(FontConfigurationTest, WithNoFacesAtAllCreationFailsWithoutEndingTheProgram)
+{
+    UseConfiguration("<cachedir>" + dir_ + "/cache</cachedir>");
+    ASSERT_EQ(InitFonts(), 0);
+    EXPECT_EQ(CheckFontHandle(DefaultFontHandle()), 0);
+    EXPECT_EQ(CountLogged("フォントの作成に失敗しました"), 1);
+    EXPECT_EQ(CreateFontToHandle("DejaVu Sans", 16, 6, 0, -1, -1, 0), -1);
+    EXPECT_EQ(CountLogged("指定のフォントの作成に失敗しました"), 1);
+    EXPECT_EQ(DrawTextString(0, 0, "A", PackColor(255, 255, 255), 0), -1);
+    EXPECT_EQ(CountLogged("フォントハンドル値が異常です"), 1);
+    EXPECT_EQ(DrawTextFormat(0, 0, PackColor(255, 255, 255), "%d", 5), -1);
+}
+
+}  // namespace
