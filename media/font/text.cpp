@@ -46,24 +46,33 @@ struct GlyphPainter {
     bool antialiased;
     bool destHasAlpha;
 
-    // Cell value at glyph pixel (gx, gy): a bit for type 0, a byte otherwise.
-    int CellValue(const GlyphSlot& slot, int32_t gx, int32_t gy) const
+    // The first row of a slot's cell in the memory cache.
+    const uint8_t* Cell(const GlyphSlot& slot) const
     {
-        const int64_t row = int64_t(slot.slotIndex % font->slotsPerColumn) * font->cellSize + gy;
-        const uint8_t* p = font->memoryCache + row * font->memoryPitch;
-        if (font->memoryBitsPerPixel == 1)
-            return (p[gx >> 3] >> (7 - (gx & 7))) & 1;
-        return p[gx];
+        const int64_t row = int64_t(slot.slotIndex % font->slotsPerColumn) * font->cellSize;
+        return font->memoryCache + row * font->memoryPitch;
     }
 
     void Store(uint8_t* p, uint32_t word) const { StorePixelWord(p, dest->format->bytesPerPixel, word); }
 
-    // Source colour c with coverage a (0..255) over the destination pixel.
-    void Over(uint8_t* p, Rgba c, int a) const
+    // Source colour c (its word without alpha: word) with coverage a
+    // (0..255) over the destination pixel.
+    void Over(uint8_t* p, Rgba c, uint32_t word, int a) const
     {
         if (a <= 0)
             return;
-        Rgba d = ReadPixel(*dest->format, p);
+        const ColorFormat& f = *dest->format;
+        if (destHasAlpha) {
+            // An empty pixel (the usual case: the image was just cleared) or
+            // full coverage takes the colour as it is.
+            const uint32_t old = LoadPixelWord(p, f.bytesPerPixel);
+            if ((old & f.alphaMask) == 0 || a == 255) {
+                const uint32_t alphaMax = (1u << f.alphaWidth) - 1;
+                Store(p, word | ((uint32_t(a) * alphaMax / 255) << f.alphaLocation & f.alphaMask));
+                return;
+            }
+        }
+        Rgba d = ReadPixel(f, p);
         if (destHasAlpha) {
             const int keep = d.a * (255 - a) / 255;
             const int out = a + keep;
@@ -94,11 +103,12 @@ struct GlyphPainter {
                 Store(p, edgeWord);
             return;
         case 2:
-            Over(p, colour, value * 17);
+            Over(p, colour, colourWord, value * 17);
             return;
         default:
-            Over(p, edge, (value >> 4) * 17);
-            Over(p, colour, (value & 15) * 17);
+            if ((value & 15) != 15)
+                Over(p, edge, edgeWord, (value >> 4) * 17);
+            Over(p, colour, colourWord, (value & 15) * 17);
             return;
         }
     }
@@ -125,34 +135,37 @@ struct GlyphPainter {
         if (x0 >= x1 || y0 >= y1)
             return;
         const int bytes = dest->format->bytesPerPixel;
-        if (!vertical && font->type == 0 && bytes == 2) {
-            // The common case (plain text on a 16-bit screen), kept tight.
-            const uint16_t word = uint16_t(colourWord);
+        const uint8_t* cell = Cell(slot);
+        const int32_t pitch = font->memoryPitch;
+        const bool bits = font->memoryBitsPerPixel == 1;
+        if (!vertical) {
             for (int64_t ty = y0; ty < y1; ++ty) {
-                const int32_t gy = int32_t(ty - top);
-                const int64_t row = int64_t(slot.slotIndex % font->slotsPerColumn) * font->cellSize + gy;
-                const uint8_t* bits = font->memoryCache + row * font->memoryPitch;
+                const uint8_t* row = cell + (ty - top) * pitch;
                 uint8_t* p = dest->At(int32_t(x0), int32_t(ty));
-                for (int64_t tx = x0; tx < x1; ++tx, p += 2) {
-                    const int32_t gx = int32_t(tx - left);
-                    if ((bits[gx >> 3] >> (7 - (gx & 7))) & 1)
-                        std::memcpy(p, &word, 2);
+                if (bits && bytes == 2) {
+                    // The common case (plain text on a 16-bit screen), kept tight.
+                    const uint16_t word = uint16_t(colourWord);
+                    for (int64_t gx = x0 - left; gx < x1 - left; ++gx, p += 2)
+                        if ((row[gx >> 3] >> (7 - (gx & 7))) & 1)
+                            std::memcpy(p, &word, 2);
+                } else if (bits) {
+                    for (int64_t gx = x0 - left; gx < x1 - left; ++gx, p += bytes)
+                        if ((row[gx >> 3] >> (7 - (gx & 7))) & 1)
+                            Store(p, colourWord);
+                } else {
+                    for (int64_t gx = x0 - left; gx < x1 - left; ++gx, p += bytes)
+                        if (row[gx])
+                            Paint(p, row[gx]);
                 }
             }
             return;
         }
         for (int64_t ty = y0; ty < y1; ++ty) {
+            const int64_t gx = ty - top;
             uint8_t* p = dest->At(int32_t(x0), int32_t(ty));
             for (int64_t tx = x0; tx < x1; ++tx, p += bytes) {
-                int32_t gx, gy;
-                if (!vertical) {
-                    gx = int32_t(tx - left);
-                    gy = int32_t(ty - top);
-                } else {
-                    gx = int32_t(ty - top);
-                    gy = int32_t(h - 1 - (tx - left));
-                }
-                const int value = CellValue(slot, gx, gy);
+                const uint8_t* row = cell + (h - 1 - (tx - left)) * pitch;
+                const int value = bits ? (row[gx >> 3] >> (7 - (gx & 7))) & 1 : row[gx];
                 if (value)
                     Paint(p, value);
             }
@@ -336,6 +349,11 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
         painter.destHasAlpha = destination->format->alphaMask != 0;
         painter.colourWord = WordFor(*destination->format, painter.colour);
         painter.edgeWord = WordFor(*destination->format, painter.edge);
+        if (painter.antialiased && painter.destHasAlpha) {
+            // Coverage goes into the alpha bits of these words.
+            painter.colourWord &= ~destination->format->alphaMask;
+            painter.edgeWord &= ~destination->format->alphaMask;
+        }
         // Other depths draw nothing.
         const int bytes = destination->format->bytesPerPixel;
         if (bytes != 1 && bytes != 2 && bytes != 4)
