@@ -284,6 +284,17 @@ TEST_F(FontTest, ScreenModeChangeKeepsTheDefaultFontSize)
     EXPECT_EQ(thickness, 8);
 }
 
+TEST_F(FontTest, WithoutFreeTypeTheProgramEnds)
+{
+    EXPECT_EXIT(
+        {
+            platform::SimulateRasterSystemFailure(true);
+            CreateFontToHandle("", 16, 6, 0, -1, -1, 0);
+        },
+        ::testing::ExitedWithCode(255), "");
+    EXPECT_EQ(CountLogged("テキストキャッシュサーフェスのＤＣの取得に失敗しました"), 1);
+}
+
 // ------------------------------------------------------------ missing faces
 
 class FontConfigurationTest : public FontTest {

@@ -113,9 +113,10 @@ expect_lines_in_order "$escape" \
   "ソフトを終了する準備が整いました" \
   "ＣＯＭを終了... 完了"
 # B held on the preparation screen starts no battle while there is no
-# battle screen: nothing is logged between the data and the shutdown.
+# battle screen: nothing is logged between the data and the shutdown, which
+# begins with the font layer's end (its start lines once more).
 after_data="$(log_utf8 "$escape" | awk '/^部隊データ読み込み$/ { getline; print; exit }')"
-[ "$after_data" = "入力関連の終了処理... 完了" ] && pass "B started nothing" ||
+[ "$after_data" = "フォントの初期化を行います" ] && pass "B started nothing" ||
   fail "line after the data: '$after_data'"
 
 # ---------------------------------------------------------------- close button

@@ -69,6 +69,13 @@ platform::RasterFont* MakeRasterFont(const char* face, int32_t charsetCode, int 
 // character set, then whatever face the system offers.
 platform::RasterFont* CreateRecordFont(const FontRecord& r, const char* face)
 {
+    // Without FreeType no glyph can ever be had: the program ends, once (the
+    // shutdown that follows makes fonts again and must not end it twice).
+    static bool ending = false;
+    if (!platform::RasterSystemReady() && !ending) {
+        ending = true;
+        AbortMediaLibrary("テキストキャッシュサーフェスのＤＣの取得に失敗しました");
+    }
     const bool italic = r.italic != 0;
     if (face && face[0]) {
         platform::RasterFont* font = MakeRasterFont(face, r.charsetCode, r.size, r.thickness, italic);

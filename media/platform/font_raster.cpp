@@ -221,8 +221,19 @@ struct RasterFont {
     int32_t lastResult = -1;
 };
 
+namespace {
+bool simulatedFailure = false;
+}
+
+void SimulateRasterSystemFailure(bool fail)
+{
+    simulatedFailure = fail;
+}
+
 bool RasterSystemReady()
 {
+    if (simulatedFailure)
+        return false;
     if (!library && !libraryFailed)
         libraryFailed = FT_Init_FreeType(&library) != 0;
     return library != nullptr;

@@ -67,6 +67,8 @@ constexpr uint8_t CoverageLevel(uint8_t gray) { return uint8_t((gray * 16 + 127)
 
 // FreeType's library is made on first use and kept; false when it cannot be.
 bool RasterSystemReady();
+// Makes RasterSystemReady fail as if FreeType could not start (tests).
+void SimulateRasterSystemFailure(bool fail);
 // Forgets the font configuration and the faces found with it, so that the
 // next font reads the configuration again (FONTCONFIG_FILE included).
 void ReloadFontConfiguration();
