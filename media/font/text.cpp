@@ -105,11 +105,28 @@ struct GlyphPainter {
         case 2:
             Over(p, colour, colourWord, value * 17);
             return;
-        default:
-            if ((value & 15) != 15)
-                Over(p, edge, edgeWord, (value >> 4) * 17);
-            Over(p, colour, colourWord, (value & 15) * 17);
+        default: {
+            const int edgeAlpha = (value >> 4) * 17, glyphAlpha = (value & 15) * 17;
+            const ColorFormat& f = *dest->format;
+            if (destHasAlpha && edgeAlpha && glyphAlpha && glyphAlpha < 255 &&
+                (LoadPixelWord(p, f.bytesPerPixel) & f.alphaMask) == 0) {
+                // Both layers onto an empty pixel in one write: the glyph
+                // over the edge.
+                const int keep = edgeAlpha * (255 - glyphAlpha) / 255;
+                const int out = glyphAlpha + keep;
+                const Rgba mixed{uint8_t((colour.r * glyphAlpha + edge.r * keep) / out),
+                                 uint8_t((colour.g * glyphAlpha + edge.g * keep) / out),
+                                 uint8_t((colour.b * glyphAlpha + edge.b * keep) / out), 255};
+                const uint32_t alphaMax = (1u << f.alphaWidth) - 1;
+                Store(p, (EncodeColor(f, mixed) & ~f.alphaMask) |
+                             ((uint32_t(out) * alphaMax / 255) << f.alphaLocation & f.alphaMask));
+                return;
+            }
+            if (glyphAlpha != 255)
+                Over(p, edge, edgeWord, edgeAlpha);
+            Over(p, colour, colourWord, glyphAlpha);
             return;
+        }
         }
     }
 
