@@ -308,7 +308,7 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
     void* memory = MemAllocZeroed(int32_t(sizeof(FontRecord)), "", 0);
     if (!memory)
         return LogAdd("フォント管理用メモリ領域の確保に失敗しました\n");
-    FontRecord* r = new (memory) FontRecord;
+    FontRecord* r = new (memory) FontRecord();
     table.fonts[tableIndex] = r;
     r->cacheImage = -1;
     r->edgeImage = -1;

@@ -448,12 +448,14 @@ int DrawTextFormat(int x, int y, ColorValue colour, const char* format, ...)
     // The formatted text, terminator included, fits in 2048 bytes; anything
     // longer is cut there.
     char buffer[2048];
-    va_list args;
-    va_start(args, format);
-    const int written = std::vsnprintf(buffer, sizeof buffer, format ? format : "", args);
-    va_end(args);
-    if (written < 0)
-        buffer[0] = '\0';
+    buffer[0] = '\0';
+    if (format) {
+        va_list args;
+        va_start(args, format);
+        if (std::vsnprintf(buffer, sizeof buffer, format, args) < 0)
+            buffer[0] = '\0';
+        va_end(args);
+    }
     RebuildDefaultFont();
     return DrawTextToHandle(x, y, buffer, colour, DefaultFontHandle(), 0, 0);
 }
