@@ -85,6 +85,16 @@ TEST_F(FontTest, CreationDefaultsAndEdgeRules)
     }
 }
 
+TEST_F(FontTest, AnEightBitScreenGetsNoAntialiasedFonts)
+{
+    StopFontScreen();
+    StartFontScreen(160, 48, 8, dir_);
+    const FontHandle font = CreateFontToHandle(nullptr, 16, 6, 3, -1, -1, 0);
+    ASSERT_NE(font, -1);
+    EXPECT_EQ(FindFont(font)->type, 1);
+    EXPECT_EQ(DrawTextToHandle(0, 0, "あ", PackColor(255, 255, 255), font, 0, 0), 0);
+}
+
 TEST_F(FontTest, TableHoldsFortyFontsAndRefusesStaleHandles)
 {
     std::vector<FontHandle> fonts{DefaultFontHandle()};
