@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "font_fixture.h"
+#include "media_fixture.h"
 
 using namespace media;
 using namespace testing_support;
@@ -386,6 +387,49 @@ TEST_F(TextTest, DefaultFontFollowsItsSettings)
     EXPECT_STREQ(face, "");
     EXPECT_EQ(thickness, 6);
     EXPECT_EQ(FindFont(DefaultFontHandle())->cellHeight, 24);
+}
+
+// ------------------------------------------------------------ whole library
+
+class TextWindowTest : public MediaLayerTest {};
+
+TEST_F(TextWindowTest, ThePresentedWindowShowsTheTextAndTheLogTheFontLines)
+{
+    Start();
+    ASSERT_EQ(SetDrawTarget(ScreenBack), 0);
+    ClearDrawTarget(nullptr);
+    const ColorValue white = PackColor(255, 255, 255);
+    ASSERT_EQ(DrawTextString(100, 50, "戦闘準備画面", white, 0), 0);
+    ASSERT_EQ(DrawTextFormat(0, 20, white, "%dms", 30), 0);
+    ASSERT_EQ(PresentScreen(), 0);
+    platform::headless::Frame frame;
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    ASSERT_EQ(frame.width, 700);
+
+    ReferenceFace face(FaceFile(DefaultFontHandle()), 16);
+    ASSERT_TRUE(face.Ok());
+    std::vector<char> want(700 * 400, 0);
+    int pen = 0;
+    for (uint32_t u : samples[0].unicode) {
+        const ReferenceGlyph g = face.Glyph(u, true);
+        for (int y = 0; y < g.rows; ++y)
+            for (int x = 0; x < g.width; ++x)
+                if (g.At(x, y))
+                    want[(50 + Ascent - g.top + y) * 700 + 100 + pen + g.left + x] = 1;
+        pen += g.advance;
+    }
+    for (int y = 40; y < 80; ++y)
+        for (int x = 90; x < 210; ++x)
+            ASSERT_EQ(frame.At(x, y), want[y * 700 + x] ? 0xFFFFFFu : 0u) << x << "," << y;
+
+    const std::vector<std::string> lines = Lines();
+    EXPECT_EQ(FirstMissingInOrder(lines, {"入力関連の初期化をしました", "フォントの初期化を行います",
+                                          "フォントの初期化は正常に終了しました"}),
+              -1);
+    media::EndMediaLibrary();
+    EXPECT_EQ(FirstMissingInOrder(Lines(), {"フォントの初期化は正常に終了しました", "フォントの初期化を行います",
+                                            "フォントの初期化は正常に終了しました", "入力関連の終了処理"}),
+              -1);
 }
 
 }  // namespace
