@@ -1,6 +1,6 @@
 #include "media/platform/class_registry.h"
 
-#include "media/system/system_state.h"
+#include "media/base/charset.h"
 
 #include <cerrno>
 #include <cstddef>

@@ -5,6 +5,8 @@
 // ResetSystemStateForStart (lifecycle.cpp).
 #pragma once
 
+#include "media/base/charset.h"
+
 #include <cstdint>
 
 namespace media {
@@ -63,22 +65,5 @@ struct SystemState {
 };
 
 extern SystemState systemState;
-
-// Character-set numbers.
-enum CharsetCode : int32_t {
-    CharsetDefault = 0,
-    CharsetShiftJis = 1,
-    CharsetHangul = 2,
-    CharsetBig5 = 3,
-    CharsetGb2312 = 4,
-};
-
-// True when the byte starts a double-byte character in the given character set.
-inline bool IsLeadByte(uint8_t byte, int32_t charset)
-{
-    if (charset == CharsetHangul || charset == CharsetBig5 || charset == CharsetGb2312)
-        return byte >= 0x80;
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 }  // namespace media
