@@ -265,3 +265,39 @@ TEST_F(InputTest, EndedInputComesBackWithItsLinesOnTheNextRead)
 }
 
 }  // namespace
+
+namespace {
+
+// A mouse that reports a thousand moves between two frames does not hold up
+// the click and the key behind them: both are seen within two frames.
+TEST_F(InputTest, ClickAndKeyAfterABurstOfMovesAreSeenWithinTwoFrames)
+{
+    std::string script = "wait 3 frames\n";
+    for (int i = 0; i < 1000; ++i)
+        script += "mouse move " + std::to_string(i % 700) + " " + std::to_string(i % 400) + "\n";
+    script += "button down left\nkey down A\n";
+    Start(script);
+    int burstFrame = -1, clickFrame = -1, keyFrame = -1;
+    for (int frame = 0; frame < 400 && (clickFrame < 0 || keyFrame < 0); ++frame) {
+        ASSERT_EQ(media::PumpWindowMessages(), 0);
+        if (burstFrame < 0 && platform::headless::ScriptFinished())
+            burstFrame = frame;
+        if (clickFrame < 0 && (media::ReadMouseButtons() & 1))
+            clickFrame = frame;
+        if (keyFrame < 0 && media::ReadKeyState(30))
+            keyFrame = frame;
+        media::PresentScreen();
+        media::platform::Sleep(1);
+    }
+    ASSERT_GE(burstFrame, 0) << "the script never ran";
+    EXPECT_GE(clickFrame, 0);
+    EXPECT_GE(keyFrame, 0);
+    EXPECT_LE(clickFrame - burstFrame, 2);
+    EXPECT_LE(keyFrame - burstFrame, 2);
+    int x = 0, y = 0;
+    media::ReadMousePosition(&x, &y);
+    EXPECT_EQ(x, 999 % 700);
+    EXPECT_EQ(y, 999 % 400);
+}
+
+}  // namespace

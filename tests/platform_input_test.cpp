@@ -1,4 +1,5 @@
 // Keyboard state, key messages and the mouse, driven by the headless script.
+#include "media/platform/backend.h"
 #include "media/platform/keymap.h"
 #include "platform_fixture.h"
 
@@ -201,16 +202,69 @@ TEST_F(PlatformInput, MouseButtonsAndCursorFollowRemovedMessages)
     EXPECT_EQ(y, 580);
 }
 
-TEST_F(PlatformInput, WheelCarriesTheSignedDeltaInTheHighWord)
+TEST_F(PlatformInput, WheelPostsOneMessagePerNotchWithTheSignedDeltaInTheHighWord)
 {
     MakeWindow();
     TakeAll();
-    Play("wheel 1\nwheel -2\n");
+    Play("wheel 1\nwheel -3\n");
+    std::vector<int32_t> deltas;
+    for (const Message& message : TakeAll())
+        if (message.message == WM_MOUSEWHEEL)
+            deltas.push_back(HighWord(intptr_t(message.wParam)));
+    EXPECT_EQ(deltas, (std::vector<int32_t>{120, -120, -120, -120}));
+}
+
+TEST_F(PlatformInput, MovesWaitingAtTheTailMergeAndTheCursorIsTheLatest)
+{
+    const WindowHandle window = MakeWindow(100, 80);
+    TakeAll();
+    std::string script;
+    for (int i = 0; i < 1000; ++i)
+        script += "mouse move " + std::to_string(i % 600) + " " + std::to_string(i % 300) + "\n";
+    script += "button down left\nmouse move 7 8\nmouse move 9 10\nkey down A\n";
+    Play(script);
     Message message;
-    ASSERT_TRUE(TakeUntil(WM_MOUSEWHEEL, &message));
-    EXPECT_EQ(HighWord(intptr_t(message.wParam)), 120);
-    ASSERT_TRUE(TakeUntil(WM_MOUSEWHEEL, &message));
-    EXPECT_EQ(HighWord(intptr_t(message.wParam)), -240);
+    ASSERT_TRUE(PeekMessage(&message, 0, false));
+    int32_t x = 0, y = 0;
+    GetCursorPos(&x, &y);
+    EXPECT_EQ(x, 109) << "the cursor is where the latest event put it, not where the queue is";
+    EXPECT_EQ(y, 90);
+    const std::vector<Message> taken = TakeAll();
+    std::vector<uint32_t> ids;
+    for (const Message& m : taken)
+        ids.push_back(m.message);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_KEYDOWN}));
+    ASSERT_EQ(taken.size(), 4u);
+    EXPECT_EQ(LowWord(taken[0].lParam), 999 % 600);
+    EXPECT_EQ(LowWord(taken[2].lParam), 9);
+    EXPECT_EQ(taken[2].wParam & MK_LBUTTON, uintptr_t(MK_LBUTTON));
+    GetCursorPos(&x, &y);
+    EXPECT_EQ(x, 109) << "taking the older messages does not move the cursor back";
+
+    // Moves of a posted message are not merged into, and a posted move still
+    // places the cursor when it is taken.
+    PostMessage(window, WM_MOUSEMOVE, 0, intptr_t((uint32_t(40) << 16) | 30));
+    Play("mouse move 1 2\n");
+    EXPECT_EQ(TakeAll().size(), 2u);
+}
+
+TEST_F(PlatformInput, ButtonReleasedOverAnotherProgramReachesTheInputWindow)
+{
+    const WindowHandle window = MakeWindow();
+    TakeAll();
+    Play("mouse move 5 6\nbutton down left\n");
+    TakeAll();
+    ASSERT_TRUE(Down(VK_LBUTTON));
+    // The backend reports the release over no window of ours.
+    events::MouseButton(0, 0, false, 0, 0);
+    Message message;
+    ASSERT_TRUE(TakeUntil(WM_LBUTTONUP, &message));
+    EXPECT_EQ(message.window, window);
+    EXPECT_EQ(LowWord(message.lParam), 5);
+    EXPECT_FALSE(Down(VK_LBUTTON));
+    // A press over another program stays there.
+    events::MouseButton(0, 0, true, 0, 0);
+    EXPECT_TRUE(TakeAll().empty());
 }
 
 TEST_F(PlatformInput, CursorVisibilityCountsLikeTheOtherSystem)

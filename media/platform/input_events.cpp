@@ -1,6 +1,8 @@
 // Events from the backend (and the headless script) turned into messages.
 #include "media/platform/platform_state.h"
 
+#include <algorithm>
+
 namespace media::platform {
 
 using namespace detail;
@@ -42,11 +44,26 @@ void Key(WindowHandle window, const PhysicalKey& key, bool down)
         lParam |= uintptr_t(1) << 31;
     const uint32_t message =
         down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : ((system || messageKey == VK_MENU) ? WM_SYSKEYUP : WM_KEYUP);
-    Post(window, message, messageKey, intptr_t(uint32_t(lParam)));
+    PostFromDevice(window, message, messageKey, intptr_t(uint32_t(lParam)));
     // F10 opens the system menu on the other system, where the media layer
     // learns of it through its private message instead; it comes here too.
     if (messageKey == VK_F10 && down != wasDown)
         Post(window, WM_F10_PRIVATE, down ? 1 : 0, 0);
+}
+
+// The cursor stands where the latest mouse event put it, however many
+// messages still wait.
+void NoteMousePosition(WindowHandle window, int32_t x, int32_t y)
+{
+    PlatformState& s = State();
+    s.mouseWindow = window;
+    s.mouseX = x;
+    s.mouseY = y;
+    if (const WindowRecord* record = Find(window)) {
+        const Rect client = ClientOnScreen(*record);
+        s.cursorX = client.left + x;
+        s.cursorY = client.top + y;
+    }
 }
 
 void MouseMove(WindowHandle window, int32_t x, int32_t y)
@@ -54,10 +71,20 @@ void MouseMove(WindowHandle window, int32_t x, int32_t y)
     PlatformState& s = State();
     if (!Find(window))
         return;
-    s.mouseWindow = window;
-    s.mouseX = x;
-    s.mouseY = y;
-    Post(window, WM_MOUSEMOVE, MouseKeyFlags(), MakeLParam(x, y));
+    NoteMousePosition(window, x, y);
+    // As the window system does: a move still waiting at the tail of the
+    // queue for the same window is replaced, so that a fast mouse cannot fill
+    // the queue and hold up the clicks and keys behind it.
+    if (!s.queue.empty()) {
+        QueuedMessage& last = s.queue.back();
+        if (last.fromDevice && last.message == WM_MOUSEMOVE && last.window == window) {
+            last.wParam = MouseKeyFlags();
+            last.lParam = MakeLParam(x, y);
+            last.time = TimeGetTime();
+            return;
+        }
+    }
+    PostFromDevice(window, WM_MOUSEMOVE, MouseKeyFlags(), MakeLParam(x, y));
 }
 
 void MouseButton(WindowHandle window, int button, bool down, int32_t x, int32_t y)
@@ -69,12 +96,15 @@ void MouseButton(WindowHandle window, int button, bool down, int32_t x, int32_t 
     if (button < 0 || button > 2)
         return;
     SetKey(s.pressed, keys[button], down);
-    if (!Find(window))
-        return;
-    s.mouseWindow = window;
-    s.mouseX = x;
-    s.mouseY = y;
-    Post(window, down ? downMessages[button] : upMessages[button], MouseKeyFlags(), MakeLParam(x, y));
+    if (!Find(window)) {
+        // A release over another program's window still reaches the input
+        // window (as keys do), so that no button is left down for ever.
+        if (down || !(window = InputWindow()))
+            return;
+        LastMousePosition(window, &x, &y);
+    }
+    NoteMousePosition(window, x, y);
+    PostFromDevice(window, down ? downMessages[button] : upMessages[button], MouseKeyFlags(), MakeLParam(x, y));
 }
 
 void MouseWheel(WindowHandle window, int32_t delta)
@@ -89,8 +119,14 @@ void MouseWheel(WindowHandle window, int32_t delta)
         x = client.left + s.mouseX;
         y = client.top + s.mouseY;
     }
-    const uintptr_t wParam = (uintptr_t(uint16_t(int16_t(delta))) << 16) | MouseKeyFlags();
-    Post(window, WM_MOUSEWHEEL, wParam, MakeLParam(x, y));
+    // One message per notch: each counts as one step whatever its delta.
+    const int32_t step = delta < 0 ? -120 : 120;
+    for (int32_t left = delta; left != 0;) {
+        const int32_t part = (left > 0) ? std::min(left, step) : std::max(left, step);
+        const uintptr_t wParam = (uintptr_t(uint16_t(int16_t(part))) << 16) | MouseKeyFlags();
+        PostFromDevice(window, WM_MOUSEWHEEL, wParam, MakeLParam(x, y));
+        left -= part;
+    }
 }
 
 void LastMousePosition(WindowHandle window, int32_t* x, int32_t* y)

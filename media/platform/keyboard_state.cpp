@@ -65,7 +65,7 @@ bool IsMouseMessage(uint32_t message)
 }
 
 // The window system's state follows the messages as the program takes them.
-void FollowRemovedMessage(const Message& message)
+void FollowRemovedMessage(const Message& message, bool fromDevice)
 {
     PlatformState& s = State();
     switch (message.message) {
@@ -90,14 +90,17 @@ void FollowRemovedMessage(const Message& message)
         SetKey(s.keyState, VK_MBUTTON, message.message == WM_MBUTTONDOWN);
         break;
     case WM_MOUSEWHEEL:
-        s.cursorX = LowWordSigned(message.lParam);
-        s.cursorY = HighWordSigned(message.lParam);
+        if (!fromDevice) {
+            s.cursorX = LowWordSigned(message.lParam);
+            s.cursorY = HighWordSigned(message.lParam);
+        }
         return;
     default:
         break;
     }
     if (IsMouseMessage(message.message)) {
-        if (const WindowRecord* record = Find(message.window)) {
+        const WindowRecord* record = fromDevice ? nullptr : Find(message.window);
+        if (record) {
             const Rect client = ClientOnScreen(*record);
             s.cursorX = client.left + LowWordSigned(message.lParam);
             s.cursorY = client.top + HighWordSigned(message.lParam);

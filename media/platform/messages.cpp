@@ -17,7 +17,12 @@ bool Matches(WindowHandle messageWindow, WindowHandle filter)
 
 void Post(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
-    State().queue.push_back(Message{window, message, wParam, lParam, TimeGetTime()});
+    State().queue.push_back(QueuedMessage{{window, message, wParam, lParam, TimeGetTime()}, false});
+}
+
+void PostFromDevice(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    State().queue.push_back(QueuedMessage{{window, message, wParam, lParam, TimeGetTime()}, true});
 }
 
 intptr_t Send(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
@@ -53,8 +58,9 @@ bool PeekMessage(Message* message, WindowHandle window, bool remove)
             continue;
         *message = *it;
         if (remove) {
+            const bool fromDevice = it->fromDevice;
             s.queue.erase(it);
-            FollowRemovedMessage(*message);
+            FollowRemovedMessage(*message, fromDevice);
         }
         return true;
     }
@@ -81,7 +87,7 @@ bool TranslateMessage(const Message& message)
     const uint8_t character = CharacterForKey(uint8_t(message.wParam), State().keyState);
     if (character != 0) {
         // The character is the very next message, ahead of anything queued.
-        State().queue.push_front(Message{message.window, WM_CHAR, character, message.lParam, TimeGetTime()});
+        State().queue.push_front(QueuedMessage{{message.window, WM_CHAR, character, message.lParam, TimeGetTime()}, false});
     }
     return true;
 }

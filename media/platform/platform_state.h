@@ -51,12 +51,18 @@ struct ClaimEntry {
     int windows = 0;
 };
 
+// A message in the queue. fromDevice: posted for an event of the backend (not
+// by PostMessage), so the cursor already stands where it says.
+struct QueuedMessage : Message {
+    bool fromDevice = false;
+};
+
 struct PlatformState {
     const VideoBackend* backend = nullptr;
     Backend kind = Backend::None;
     std::string desktop;
 
-    std::deque<Message> queue;
+    std::deque<QueuedMessage> queue;
     bool quitPending = false;
     int quitCode = 0;
     bool pumping = false;
@@ -69,7 +75,7 @@ struct PlatformState {
 
     uint8_t keyState[256] = {};  // as of the last message removed
     uint8_t pressed[256] = {};   // as the events arrive
-    int32_t cursorX = 0, cursorY = 0;
+    int32_t cursorX = 0, cursorY = 0;  // screen coordinates: the latest mouse event or removed posted message
     WindowHandle mouseWindow = 0;
     int32_t mouseX = 0, mouseY = 0;
 
@@ -123,6 +129,8 @@ void SetOuterRect(WindowHandle handle, const Rect& rect);
 // messages.cpp
 bool Matches(WindowHandle messageWindow, WindowHandle filter);
 void Post(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Posts the message of a device event (see QueuedMessage).
+void PostFromDevice(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t Send(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // keyboard_state.cpp
@@ -131,7 +139,9 @@ uintptr_t MouseKeyFlags();
 // A key goes down or up in a 256-byte state table.
 void SetKey(uint8_t* table, uint8_t virtualKey, bool down);
 // The window system's state follows the messages as the program takes them.
-void FollowRemovedMessage(const Message& message);
+// A device message's position is not followed: the cursor moved on with the
+// event itself, and may have moved further since.
+void FollowRemovedMessage(const Message& message, bool fromDevice);
 
 // timers.cpp
 // Takes the timer message due soonest for the filter, if one is due.
