@@ -153,17 +153,46 @@ TEST_F(PresentTest, FrontScreenTimerPresentsOnlyForTheFrontScreen)
     EXPECT_EQ(frame.At(8, 8), Rgb(255, 255, 255));
 }
 
-TEST_F(PresentTest, PaintPresentsTheBackScreenWithoutWaitingAndKeepsTheSetting)
+TEST_F(PresentTest, PaintShowsTheDirtyAreaOfTheBackScreenWithoutWaitingAndIsNoFrame)
 {
     StartWindowed(16, 16, 16, 16, 16);
     SetWaitVSync(1);
+    PresentScreen();
     const uint64_t frames = platform::headless::FrameCount();
-    PaintFromBackScreen();
-    EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+    const int all[4] = {0, 0, 16, 16};
+    ASSERT_EQ(ClearDrawTarget(all), 0);
+    SetDrawTarget(ScreenBack);
+    displaySettings.background[0] = 255;
+    displaySettings.background[1] = 255;
+    displaySettings.background[2] = 255;
+    ASSERT_EQ(ClearDrawTarget(nullptr), 0);
+    const int dirty[4] = {4, 4, 8, 8};
+    PaintFromBackScreen(dirty);
+    EXPECT_EQ(platform::headless::FrameCount(), frames) << "a repaint is no frame of the program";
     EXPECT_TRUE(displaySettings.waitVSync);
+    platform::headless::Frame frame;
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    EXPECT_EQ(frame.At(5, 5), Rgb(255, 255, 255)) << "the dirty area is shown";
+    EXPECT_NE(frame.At(12, 12), Rgb(255, 255, 255)) << "the rest is left as it was";
+    PaintFromBackScreen();
+    ASSERT_TRUE(platform::headless::LastFrame(&frame));
+    EXPECT_EQ(frame.At(12, 12), Rgb(255, 255, 255));
     SetDrawTarget(ScreenFront);
     PaintFromBackScreen();
-    EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+    EXPECT_EQ(platform::headless::FrameCount(), frames);
+}
+
+// The millisecond clock wraps: a clock behind the last blank means a blank
+// has passed, not that the next one is days away.
+TEST_F(PresentTest, VerticalBlankWaitTakesABackwardsClockAsABlankPassed)
+{
+    StartWindowed(16, 16, 16, 16, 16);
+    displaySettings.lastBlankTime = NowMicroseconds(0) + 5000000;
+    const int64_t start = platform::QueryPerformanceCounter();
+    WaitVerticalBlank();
+    const int64_t elapsed = (platform::QueryPerformanceCounter() - start) * 1000 / platform::QueryPerformanceFrequency();
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_LE(displaySettings.lastBlankTime, NowMicroseconds(0));
 }
 
 TEST_F(PresentTest, FullScreenSwitchesTheDisplayModeAndLogsEachStep)

@@ -154,6 +154,17 @@ TEST_F(LogFixture, FormattedTextIsCutToItsBuffer)
     EXPECT_EQ(lines[1], std::string(1022, 'x')) << "the appended line feed must still fit";
 }
 
+TEST_F(LogFixture, CutTextKeepsItsFinalLineFeed)
+{
+    const std::string big(3000, 'y');
+    media::LogPrintf("%s\n", big.c_str());
+    media::LogAdd("next\n");
+    const auto lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(1022, 'y'));
+    EXPECT_EQ(lines[1], "next") << "the next entry starts a line of its own";
+}
+
 TEST_F(LogFixture, CutNeverSplitsADoubleByteCharacter)
 {
     // 1022 ASCII bytes, then a double-byte character that does not fit whole.

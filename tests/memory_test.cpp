@@ -159,4 +159,52 @@ TEST_F(MemoryManager, CheckFindsAnOverwrittenRecord)
     media::MemFree(data);
 }
 
+TEST_F(MemoryManager, DumpReportsAnOverwrittenRecordAndListsTheOlderBlocks)
+{
+    void* oldest = media::MemAlloc(3, nullptr, 0);
+    std::memcpy(oldest, "old", 3);
+    unsigned char* victim = static_cast<unsigned char*>(media::MemAlloc(4, nullptr, 0));
+    void* newest = media::MemAlloc(5, nullptr, 0);
+    std::memcpy(newest, "new!!", 5);
+    // The whole name and the link behind it overwritten: the name has no
+    // terminator and the record's own prev leads nowhere.
+    std::memset(victim - 80, 'N', 16);
+    std::memset(victim - 80 + 24, 0, 8);
+    media::LogMemoryDump();
+    const std::string log = Log();
+    std::memcpy(victim - 80, victim - 80 + 40, 40);  // mend it from its copy
+    EXPECT_EQ(media::CheckMemoryRecords(), 0);
+    media::MemFree(oldest);
+    media::MemFree(victim);
+    media::MemFree(newest);
+
+    const size_t newLine = log.find("data:<new!!>");
+    const size_t corrupt = log.find("以下のメモリ確保情報が破損しました\tsize:4(");
+    const size_t oldLine = log.find("data:<old>");
+    ASSERT_NE(newLine, std::string::npos) << log;
+    ASSERT_NE(corrupt, std::string::npos) << log;
+    ASSERT_NE(oldLine, std::string::npos) << "the blocks behind the damaged record are listed too\n" << log;
+    EXPECT_LT(newLine, corrupt);
+    EXPECT_LT(corrupt, oldLine);
+    EXPECT_NE(log.find("file:" + std::string(16, 'N') + "  line:"), std::string::npos)
+        << "the name is bounded to its 16 bytes";
+}
+
+TEST_F(MemoryManager, LiveTotalWrapsAsA32BitSumPast2GiB)
+{
+    const auto base = media::GetMemoryCounters();
+    // Address space only: the blocks are never touched.
+    void* first = media::MemAlloc(0x60000000, nullptr, 0);
+    void* second = media::MemAlloc(0x60000000, nullptr, 0);
+    if (!first || !second) {
+        media::MemFree(first);
+        media::MemFree(second);
+        GTEST_SKIP() << "the heap refused 3 GiB of address space";
+    }
+    EXPECT_EQ(media::GetMemoryCounters().totalAllocSize, int32_t(uint32_t(base.totalAllocSize) + 0xC0000000u));
+    media::MemFree(second);
+    media::MemFree(first);
+    EXPECT_EQ(media::GetMemoryCounters().totalAllocSize, base.totalAllocSize);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "log_fixture.h"
 #include "media/log/log.h"
+#include "media/platform/platform.h"
 #include "media/system/system_state.h"
 
 #if defined(__x86_64__)
@@ -81,5 +82,24 @@ TEST_F(SystemInfoTest, ProcessorLinesFollowTheIdentification)
     }
 }
 #endif
+
+// The speed probe busy-waits 100 ms on the low 31 bits of the millisecond
+// clock; a wrap of those bits during the wait must not end it early.
+TEST_F(SystemInfoTest, SpeedProbeWaitsItsTimeAcrossTheClocksWrap)
+{
+    if (!media::systemState.hasTimeStampCounter) {
+        media::LogSystemInfo();
+        if (!media::systemState.hasTimeStampCounter)
+            GTEST_SKIP() << "no time-stamp counter";
+    }
+    const uint32_t now = media::platform::TimeGetTime();
+    // 40 ms before the low 31 bits wrap.
+    media::platform::SetMillisecondClockOffset(((0x7FFFFFFFu - 40u) - (now & 0x7FFFFFFFu)) & 0x7FFFFFFFu);
+    const int64_t start = media::platform::QueryPerformanceCounter();
+    media::LogSystemInfo();
+    const int64_t elapsed = media::platform::QueryPerformanceCounter() - start;
+    media::platform::SetMillisecondClockOffset(0);
+    EXPECT_GE(elapsed * 1000 / media::platform::QueryPerformanceFrequency(), 95);
+}
 
 }  // namespace

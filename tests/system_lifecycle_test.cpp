@@ -4,6 +4,8 @@
 // the fatal exit.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -301,6 +303,50 @@ TEST_F(SystemLifecycleTest, WindowModeChangeBeforeStartOnlyStoresTheFlag)
     ASSERT_EQ(media::InitMediaLibrary(), 0);
     EXPECT_EQ(media::systemState.windowed, 1);
     EXPECT_NE(IndexOfLine(Lines(), "ウインドウモード起動用のウインドウを作成します"), -1) << Log();
+}
+
+TEST_F(SystemLifecycleTest, WindowResizedFromOutsideIsFittedBackAndItsRectangleFollows)
+{
+    Start();
+    DrainMessages();
+    ASSERT_EQ(media::systemState.windowed, 1);
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("resize 500 300\n", &error)) << error;
+    media::PumpWindowMessages();
+    platform::Rect client;
+    ASSERT_TRUE(platform::GetClientRect(media::systemState.mainWindow, &client));
+    EXPECT_EQ(client.right, 700);
+    EXPECT_EQ(client.bottom, 400);
+    const media::ScreenRect& onScreen = media::systemState.clientRectOnScreen;
+    EXPECT_EQ(onScreen.right - onScreen.left, 700) << "the stored rectangle has the size the fit gave back";
+    EXPECT_EQ(onScreen.bottom - onScreen.top, 400);
+}
+
+// The wait for the display change (capped at two seconds) sleeps between
+// pumps instead of spinning.
+TEST_F(SystemLifecycleTest, WindowModeChangeWaitsWithoutSpinning)
+{
+    media::SetScreenMode(platform::headless::DesktopWidth, platform::headless::DesktopHeight, 32, 60);
+    media::SetWindowTitle("SystemTest");
+    media::ChangeWindowMode(1);
+    ASSERT_EQ(media::InitMediaLibrary(), 0) << Log();
+    DrainMessages();
+    platform::headless::SilenceDisplayChanges(true);
+    auto threadCpu = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    };
+    const int64_t wallStart = platform::QueryPerformanceCounter();
+    const int64_t cpuStart = threadCpu();
+    media::ChangeWindowMode(0);
+    const int64_t cpu = threadCpu() - cpuStart;
+    const int64_t wall =
+        (platform::QueryPerformanceCounter() - wallStart) * 1000000000 / platform::QueryPerformanceFrequency();
+    platform::headless::SilenceDisplayChanges(false);
+    EXPECT_EQ(media::systemState.windowed, 0);
+    ASSERT_GE(wall, 1900000000) << "no display change came, so the wait ran to its cap";
+    EXPECT_LT(cpu, wall / 4) << "cpu " << cpu / 1000000 << " ms of " << wall / 1000000 << " ms";
 }
 
 TEST_F(SystemLifecycleTest, FullScreenRequestOfAnExistingModeStaysFullScreen)

@@ -104,7 +104,9 @@ double SizeRate(double rate)
 
 // The software presentation: the screen as a top-down bitmap, copied or
 // stretched into the window's client area.
-int PresentSoftwareScreen()
+// repaint: a window repaint of the area dirty (client coordinates; null =
+// all), not a new frame.
+int PresentSoftwareScreen(bool repaint = false, const platform::Rect* dirty = nullptr)
 {
     if (!MemImageValid(&screenImage))
         return 0;
@@ -133,8 +135,22 @@ int PresentSoftwareScreen()
             destination = platform::Rect{0, 0, int32_t(d.width * SizeRate(systemState.windowSizeRateX)),
                                          int32_t(d.height * SizeRate(systemState.windowSizeRateY))};
     }
+    const bool copied = source.right - source.left == destination.right - destination.left &&
+                        source.bottom - source.top == destination.bottom - destination.top;
+    if (dirty && copied) {
+        // Unstretched: only the area to repaint is copied.
+        destination = platform::Rect{std::max(destination.left, dirty->left), std::max(destination.top, dirty->top),
+                                     std::min(destination.right, dirty->right),
+                                     std::min(destination.bottom, dirty->bottom)};
+        if (destination.right <= destination.left || destination.bottom <= destination.top)
+            return 0;
+        source = destination;
+    }
     // A window that cannot be drawn to just misses this frame.
-    platform::PresentBitmap(systemState.mainWindow, screenImage.pixels, bitmap, source, destination);
+    if (repaint)
+        platform::RepaintBitmap(systemState.mainWindow, screenImage.pixels, bitmap, source, destination);
+    else
+        platform::PresentBitmap(systemState.mainWindow, screenImage.pixels, bitmap, source, destination);
     return 0;
 }
 
@@ -435,14 +451,19 @@ void OnFrontScreenTimer()
     ArmFrontScreenTimer();
 }
 
-void PaintFromBackScreen()
+void PaintFromBackScreen(const int* dirty)
 {
     DisplaySettings& d = displaySettings;
-    if (!systemState.initialised || d.drawTarget != ScreenBack)
+    if (!systemState.initialised || d.drawTarget != ScreenBack || systemState.quitRequested)
         return;
     const bool wait = d.waitVSync;
     d.waitVSync = false;
-    PresentScreen();
+    if (dirty) {
+        const platform::Rect area{dirty[0], dirty[1], dirty[2], dirty[3]};
+        PresentSoftwareScreen(true, &area);
+    } else {
+        PresentSoftwareScreen(true, nullptr);
+    }
     d.waitVSync = wait;
 }
 
@@ -510,7 +531,12 @@ void WaitVerticalBlank()
 {
     DisplaySettings& d = displaySettings;
     const int64_t threshold = d.refreshPeriod < 0 ? 4000 : d.refreshPeriod - 3000;
-    auto sinceBlank = [&] { return int64_t(NowMicroseconds(0) - d.lastBlankTime); };
+    // A clock that went back (the millisecond clock wraps) counts as a blank
+    // passed, or the wait below would last until it came round again.
+    auto sinceBlank = [&] {
+        const int64_t since = int64_t(NowMicroseconds(0) - d.lastBlankTime);
+        return since < 0 ? threshold : since;
+    };
     if (sinceBlank() >= threshold) {
         if (VerticalBlankReady())
             platform::WaitForVerticalBlank();

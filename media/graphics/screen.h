@@ -29,7 +29,10 @@ void WaitVerticalBlank();
 // Called by the window procedure: one tick of the front-screen timer, and the
 // paint of the window from the back screen.
 void OnFrontScreenTimer();
-void PaintFromBackScreen();
+// Shows the back screen again for a window repaint: dirty = left, top,
+// right, bottom of the client area to repaint (null = all); no vertical-blank
+// wait, and no new frame.
+void PaintFromBackScreen(const int* dirty = nullptr);
 
 // The requested screen size and depth (defaults substituted once started).
 int ScreenWidth();  // 0 until set; the screen's width once started

@@ -126,16 +126,27 @@ size_t TrimPartialCharacter(const char* text, size_t length)
 size_t FormatLogText(char (&buffer)[FormatBufferSize], size_t reserve, const char* format, va_list args)
 {
     const size_t limit = FormatBufferSize - reserve;
+    va_list again;
+    va_copy(again, args);
     int written = std::vsnprintf(buffer, limit, format, args);
     if (written < 0) {
+        va_end(again);
         buffer[0] = '\0';
         return 0;
     }
     size_t length = size_t(written);
     if (length >= limit) {
-        length = TrimPartialCharacter(buffer, limit - 1);
+        // A cut text keeps its final line feed, or the next entry would
+        // continue the cut line.
+        std::string whole(length + 1, '\0');
+        std::vsnprintf(whole.data(), whole.size(), format, again);
+        const bool endsLine = whole[length - 1] == '\n';
+        length = TrimPartialCharacter(buffer, limit - 1 - (endsLine ? 1 : 0));
+        if (endsLine)
+            buffer[length++] = '\n';
         buffer[length] = '\0';
     }
+    va_end(again);
     return length;
 }
 

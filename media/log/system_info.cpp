@@ -77,7 +77,9 @@ void MeasureProcessorSpeed()
 {
     const uint64_t startTicks = ReadTimeStampCounter();
     const uint32_t startTime = platform::TimeGetTime() & 0x7FFFFFFFu;
-    while (((platform::TimeGetTime() & 0x7FFFFFFFu) - startTime) < 100u) {
+    // The difference is taken on 31 bits too, or the probe would stop at
+    // once when the clock's low 31 bits wrap during it.
+    while (((platform::TimeGetTime() - startTime) & 0x7FFFFFFFu) < 100u) {
     }
     const uint64_t ticks = ReadTimeStampCounter() - startTicks;
     const uint32_t megahertz = uint32_t(double(ticks) / 100000.0);

@@ -20,6 +20,10 @@ struct ClientPixels {
     int32_t width = 0, height = 0;
 };
 
+// What wrote into a client area: a fill, a repaint of a bitmap (shown, but no
+// new frame of the program), or a presented frame.
+enum class ClientUpdate { Fill, Repaint, Frame };
+
 // How far the frame reaches beyond the client area on each side.
 struct FrameInsets {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
@@ -55,10 +59,9 @@ struct VideoBackend {
     void (*setTopmost)(void* native, bool topmost);
     void (*raise)(void* native);
     // Gives the client area's pixels for writing; unlockClient shows the
-    // rectangle that was written (client coordinates). presented: a bitmap
-    // presentation (counted as a frame), not a fill.
+    // rectangle that was written (client coordinates), saying what wrote it.
     bool (*lockClient)(void* native, ClientPixels* pixels);
-    void (*unlockClient)(void* native, const Rect& updated, bool presented);
+    void (*unlockClient)(void* native, const Rect& updated, ClientUpdate kind);
 
     FrameInsets (*frame)(uint32_t style, uint32_t exStyle);
     void (*setCursorVisible)(bool visible);

@@ -112,13 +112,16 @@ bool LockClient(void* native, ClientPixels* pixels)
     return true;
 }
 
-void UnlockClient(void* native, const Rect&, bool presented)
+void UnlockClient(void* native, const Rect&, ClientUpdate kind)
 {
-    if (!presented)
+    if (kind == ClientUpdate::Fill)
         return;
     HeadlessState& s = Headless();
     const auto* window = static_cast<HeadlessWindow*>(native);
-    ++s.frames;
+    // Only the program's presentations are frames; a repaint shows the
+    // same picture again.
+    if (kind == ClientUpdate::Frame)
+        ++s.frames;
     s.hasFrame = true;
     s.lastFrame.width = window->width;
     s.lastFrame.height = window->height;

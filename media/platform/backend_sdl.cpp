@@ -268,7 +268,7 @@ bool LockClient(void* native, ClientPixels* pixels)
     return true;
 }
 
-void UnlockClient(void* native, const Rect& updated, bool)
+void UnlockClient(void* native, const Rect& updated, ClientUpdate)
 {
     auto* window = static_cast<SdlWindow*>(native);
     SDL_Surface* surface = window->locked;
@@ -354,7 +354,13 @@ bool ChangeMode(const DisplayMode* mode, void* native)
     wanted.h = mode->height;
     wanted.refresh_rate = mode->refreshHz;
     SDL_DisplayMode closest{};
+    // The mode must match as the headless desktop's does: size, depth and
+    // refresh (0 = any), so that a refused refresh can be asked again with 0.
     if (!SDL_GetClosestDisplayMode(0, &wanted, &closest) || closest.w != mode->width || closest.h != mode->height)
+        return false;
+    if (mode->bitsPerPixel != 0 && int32_t(SDL_BYTESPERPIXEL(closest.format) * 8) != mode->bitsPerPixel)
+        return false;
+    if (mode->refreshHz != 0 && closest.refresh_rate != mode->refreshHz)
         return false;
     return SDL_SetWindowDisplayMode(window, &closest) == 0 && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
 }

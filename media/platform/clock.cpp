@@ -2,6 +2,7 @@
 // multimedia timer and the performance counter.
 #include "media/platform/platform.h"
 
+#include <atomic>
 #include <ctime>
 #include <pthread.h>
 #include <sched.h>
@@ -11,6 +12,8 @@
 namespace media::platform {
 
 namespace {
+std::atomic<uint32_t> millisecondOffset{0};
+
 int64_t MonotonicNanoseconds()
 {
     timespec ts{};
@@ -21,7 +24,7 @@ int64_t MonotonicNanoseconds()
 
 uint32_t TimeGetTime()
 {
-    return uint32_t(uint64_t(MonotonicNanoseconds()) / 1000000u);
+    return uint32_t(uint64_t(MonotonicNanoseconds()) / 1000000u) + millisecondOffset.load(std::memory_order_relaxed);
 }
 
 int64_t QueryPerformanceCounter()
@@ -50,6 +53,11 @@ void Sleep(uint32_t milliseconds)
 uint64_t CurrentThreadId()
 {
     return uint64_t(syscall(SYS_gettid));
+}
+
+void SetMillisecondClockOffset(uint32_t offset)
+{
+    millisecondOffset.store(offset, std::memory_order_relaxed);
 }
 
 uint32_t TimerPeriodMin()

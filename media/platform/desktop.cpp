@@ -2,6 +2,7 @@
 // the vertical blank.
 #include "media/platform/platform_state.h"
 #include "media/platform/bitmap_blit.h"
+#include "media/platform/headless.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +48,8 @@ bool ChangeDisplayMode(const DisplayMode* mode)
     if (!s.backend->changeDisplayMode(mode, native))
         return false;
     const DesktopInfo desktop = s.backend->desktop();
+    if (s.displayChangesSilent)
+        return true;
     for (const auto& [handle, record] : s.windows)
         if (!record->destroying)
             Post(handle, WM_DISPLAYCHANGE, uintptr_t(desktop.bitsPerPixel), MakeLParam(desktop.width, desktop.height));
@@ -65,8 +68,10 @@ int32_t JoystickCount()
 
 // ---------------------------------------------------------------- presentation
 
-bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
-                   const Rect& destination)
+namespace {
+
+bool ShowBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
+                const Rect& destination, ClientUpdate kind)
 {
     const VideoBackend* backend = State().backend;
     WindowRecord* record = Find(window);
@@ -75,8 +80,22 @@ bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescript
         return false;
     Rect updated;
     const bool drawn = BlitBitmap(target, pixels, bitmap, source, destination, &updated);
-    backend->unlockClient(record->native, updated, drawn);
+    backend->unlockClient(record->native, updated, drawn ? kind : ClientUpdate::Fill);
     return drawn;
+}
+
+}  // namespace
+
+bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
+                   const Rect& destination)
+{
+    return ShowBitmap(window, pixels, bitmap, source, destination, ClientUpdate::Frame);
+}
+
+bool RepaintBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
+                   const Rect& destination)
+{
+    return ShowBitmap(window, pixels, bitmap, source, destination, ClientUpdate::Repaint);
 }
 
 // ---------------------------------------------------------------- vertical blank
@@ -97,5 +116,14 @@ void WaitForVerticalBlank()
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
 }
+
+namespace headless {
+
+void SilenceDisplayChanges(bool silent)
+{
+    State().displayChangesSilent = silent;
+}
+
+}  // namespace headless
 
 }  // namespace media::platform

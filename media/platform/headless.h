@@ -12,7 +12,8 @@ namespace media::platform::headless {
 constexpr int32_t DesktopWidth = 1024;
 constexpr int32_t DesktopHeight = 768;
 
-// Frames presented since the backend was selected (PresentBitmap calls).
+// Frames presented since the backend was selected (PresentBitmap calls;
+// repaints are shown in the last frame but not counted).
 uint64_t FrameCount();
 
 // A presented frame: 0x00RRGGBB pixels, top row first, as the window showed
@@ -30,6 +31,10 @@ bool LastFrame(Frame* frame);
 bool LoadScript(const std::string& text, std::string* error);
 // True when the script has run to its end (or there is none).
 bool ScriptFinished();
+
+// A display that changes mode without telling its windows: no
+// WM_DISPLAYCHANGE follows a mode switch while this is on.
+void SilenceDisplayChanges(bool silent);
 
 // Writes the last presented frame as a PNG file.
 bool WriteScreenshot(const std::string& path, std::string* error);

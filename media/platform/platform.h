@@ -27,6 +27,9 @@ int64_t QueryPerformanceFrequency();    // ticks per second (nonzero)
 void Sleep(uint32_t milliseconds);      // 0 yields the processor
 uint64_t CurrentThreadId();
 uint32_t TimerPeriodMin();              // smallest timer period, milliseconds (1)
+// Adds a fixed amount to TimeGetTime, so that tests can put the millisecond
+// clock just before one of its wraps. 0 in normal runs.
+void SetMillisecondClockOffset(uint32_t offset);
 
 // ---------------------------------------------------------------- text
 
@@ -269,6 +272,10 @@ struct BitmapDescription {
 // Copies (source size = destination size) or stretches a bitmap into the
 // window's client area. Returns false when the window cannot be drawn to.
 bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
+                   const Rect& destination);
+// The same for a repaint of what the window shows (WM_PAINT): shown alike,
+// but it is no new frame (the headless desktop does not count it).
+bool RepaintBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
                    const Rect& destination);
 
 // ---------------------------------------------------------------- vertical blank

@@ -83,6 +83,8 @@ struct PlatformState {
     bool appActive = false;
     WindowHandle lastShown = 0;
 
+    bool displayChangesSilent = false;  // headless tests: no WM_DISPLAYCHANGE
+
     int cursorCount = 0;
     bool cursorArrow = true;
     int cursorApplied = -1;  // visibility last given to the backend

@@ -114,6 +114,16 @@ std::string ParseLine(const std::string& line, ScriptCommand* command)
         command->kind = Lower(words[1]) == "lost" ? Kind::FocusLost : Kind::FocusGained;
         return {};
     }
+    if (verb == "resize") {
+        int64_t width = 0, height = 0;
+        if (count != 3 || !ParseNumber(words[1], 0, &width) || width > 32767 || !ParseNumber(words[2], 0, &height) ||
+            height > 32767)
+            return "expected \"resize WIDTH HEIGHT\" (client size, 0 to 32767)";
+        command->kind = Kind::Resize;
+        command->x = int32_t(width);
+        command->y = int32_t(height);
+        return {};
+    }
     if (verb == "close") {
         if (count != 1)
             return "\"close\" takes nothing more";
@@ -228,6 +238,9 @@ bool ScriptPlayer::Execute(const ScriptCommand& command, const ScreenshotWriter&
         break;
     case Kind::Close:
         events::CloseButton(window);
+        break;
+    case Kind::Resize:
+        events::Resized(window, command.x, command.y);
         break;
     default:
         break;

@@ -28,11 +28,12 @@ struct ScriptCommand {
         FocusGained,
         Close,
         Screenshot,
+        Resize,
     };
     Kind kind = Kind::WaitFrames;
     int line = 0;
     int64_t count = 0;                 // waits; wheel notches
-    int32_t x = 0, y = 0;              // mouse move
+    int32_t x = 0, y = 0;              // mouse move; resize: client width and height
     const PhysicalKey* key = nullptr;  // key down/up
     int button = 0;                    // 0 left, 1 right, 2 middle
     std::string path;                  // screenshot

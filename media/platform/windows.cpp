@@ -530,7 +530,7 @@ void FillClientBlack(WindowHandle window, const Rect& rect)
     if (!record || !backend->lockClient(record->native, &pixels))
         return;
     const Rect filled = FillPixels(pixels, rect, 0);
-    backend->unlockClient(record->native, filled, false);
+    backend->unlockClient(record->native, filled, ClientUpdate::Fill);
 }
 
 bool SetScreenSaverActive(bool active)

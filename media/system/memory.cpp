@@ -58,6 +58,13 @@ void* DataOf(AllocRecord* record)
     return reinterpret_cast<unsigned char*>(record) + sizeof(AllocRecord);
 }
 
+// The live total is a 32-bit sum that wraps past 2 GiB, without the
+// undefined signed overflow.
+int32_t WrapAdd(int32_t total, int64_t change)
+{
+    return int32_t(uint32_t(total) + uint32_t(uint64_t(change)));
+}
+
 void RefreshCopy(AllocRecord* record)
 {
     if (record)
@@ -87,7 +94,7 @@ void LogMemoryRecord(AllocRecord* record)
     const unsigned char* data = static_cast<const unsigned char*>(DataOf(record));
     const int n = record->size < 16 ? (record->size > 0 ? record->size : 0) : 16;
     int length = std::snprintf(line, sizeof line,
-                               "\tsize:%d(%.3fkb)  file:%s  line:%d  ID:%d  addr:%016" PRIxPTR "  data:<",
+                               "\tsize:%d(%.3fkb)  file:%.16s  line:%d  ID:%d  addr:%016" PRIxPTR "  data:<",
                                record->size, double(uint32_t(record->size)) / 1024.0, record->sourceName,
                                int(record->sourceLine), int(record->allocId), uintptr_t(data));
     if (length < 0)
@@ -135,7 +142,7 @@ void* MemAlloc(int32_t size, const char* sourceName, int32_t line)
     SetSource(record, sourceName, line);
     record->size = size;
     LinkAsNewest(record);
-    totalAllocSize += size;
+    totalAllocSize = WrapAdd(totalAllocSize, size);
     ++allocCount;
     if (size == traceSize) {
         LogAdd("mem alloc  ");
@@ -158,7 +165,7 @@ void MemFree(void* data)
         return;
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     AllocRecord* record = RecordOf(data);
-    totalAllocSize -= record->size;
+    totalAllocSize = WrapAdd(totalAllocSize, -int64_t(record->size));
     --allocCount;
     if (record->prev)
         record->prev->next = record->next;
@@ -199,7 +206,7 @@ void* MemRealloc(void* data, int32_t size, const char* sourceName, int32_t line)
         record->next->prev = record;
     if (wasTail)
         allocTail = record;
-    totalAllocSize += size - oldSize;
+    totalAllocSize = WrapAdd(totalAllocSize, int64_t(size) - oldSize);
     RefreshCopy(record);
     RefreshCopy(record->prev);
     RefreshCopy(record->next);
@@ -215,11 +222,21 @@ void LogMemoryDump()
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     LogAdd("\n");
     LogAdd("Alloc memory dump\n");
-    for (AllocRecord* record = allocTail; record && record != &allocSentinel; record = record->prev) {
-        // A record whose header was overwritten cannot be trusted to lead on.
-        if (!RecordIntact(record))
-            break;
+    // A record whose header was overwritten is reported, and the walk goes on
+    // through its copy's link. The walk is bounded by the live count, so a
+    // damaged link cannot send it round for ever.
+    int64_t left = int64_t(allocCount) + 1;
+    for (AllocRecord* record = allocTail; record && record != &allocSentinel && left-- > 0;) {
+        if (RecordIntact(record)) {
+            LogMemoryRecord(record);
+            record = record->prev;
+            continue;
+        }
+        LogAdd("以下のメモリ確保情報が破損しました");
         LogMemoryRecord(record);
+        AllocRecord* copiedPrev = nullptr;
+        std::memcpy(&copiedPrev, record->headerCopy + offsetof(AllocRecord, prev), sizeof copiedPrev);
+        record = copiedPrev;
     }
     LogPrintfLine("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalAllocSize, double(totalAllocSize) / 1024.0, allocCount);
     LogAdd("\n");

@@ -268,8 +268,10 @@ void HandlePaint(platform::WindowHandle window)
     if (systemState.windowed) {
         if (!systemState.initialised)
             platform::FillClientBlack(window, dirty);
-        else if (CurrentDrawTarget() == ScreenBack)
-            PaintFromBackScreen();
+        else if (CurrentDrawTarget() == ScreenBack) {
+            const int area[4] = {dirty.left, dirty.top, dirty.right, dirty.bottom};
+            PaintFromBackScreen(area);
+        }
     }
     platform::EndPaint(window);
     systemState.paintInProgress = 0;
@@ -345,6 +347,7 @@ int ChangeWindowMode(int windowed)
     const uint32_t start = platform::TimeGetTime();
     while (ProcessWindowMessages() == 0 && !systemState.modeChangeDone &&
            platform::TimeGetTime() - start < 2000) {
+        platform::Sleep(1);
     }
     systemState.changingMode = 0;
     return result;
@@ -483,6 +486,12 @@ int FitWindowToScreen()
     const int frameHeight = (window.bottom - window.top) - clientHeight;
     platform::MoveWindow(systemState.mainWindow, window.left, window.top, wantedWidth + frameWidth,
                          wantedHeight + frameHeight, true);
+    // The size message of that move came while this fit ran and was let go:
+    // the stored rectangle takes the size the move gave.
+    if (platform::GetClientRect(systemState.mainWindow, &client)) {
+        onScreen.right = onScreen.left + (client.right - client.left);
+        onScreen.bottom = onScreen.top + (client.bottom - client.top);
+    }
 
     if (systemState.windowed && !systemState.windowModeChanged) {
         systemState.windowModeChanged = 1;
