@@ -5,7 +5,7 @@
 #   bash tests/platform_input_burst_xvfb_test.sh BUILD_DIR
 set -u
 build=${1:?build directory}
-probe="$build/tools/input_burst_probe"
+probe="$(cd "$build" && pwd)/tools/input_burst_probe"
 bound=40   # frames from the first move seen to the click and the key (the burst alone would take 200)
 
 if ! command -v Xvfb >/dev/null; then
