@@ -32,6 +32,10 @@ TEST(PlatformScriptParsing, BadLinesAreReportedWithTheirNumber)
         {"focus maybe\n", "line 1: expected \"focus lost\" or \"focus gained\""},
         {"close now\n", "line 1: \"close\" takes nothing more"},
         {"screenshot   \n", "line 1: expected \"screenshot FILE.png\""},
+        {"pad 1 push 3\n", "line 1: expected \"pad N press|release BUTTON\""},
+        {"pad 17 press 1\n", "line 1: bad pad \"17\" (1 to 16)"},
+        {"pad 1 press 33\n", "line 1: bad pad button \"33\" (1 to 32, left, right, up or down)"},
+        {"resize 10\n", "line 1: expected \"resize WIDTH HEIGHT\" (client size, 0 to 32767)"},
     };
     for (const auto& c : cases) {
         std::vector<ScriptCommand> commands;
@@ -58,11 +62,14 @@ TEST(PlatformScriptParsing, AcceptsEveryCommandInAnyCase)
         "focus lost\n"
         "focus gained\n"
         "screenshot shots/first frame.png\n"
-        "close\n";
+        "close\n"
+        "PAD 2 Press Up\n"
+        "pad 16 release 32\n"
+        "resize 640 480\n";
     std::vector<ScriptCommand> commands;
     std::string error;
     ASSERT_TRUE(ParseScript(text, &commands, &error)) << error;
-    ASSERT_EQ(commands.size(), 13u);
+    ASSERT_EQ(commands.size(), 16u);
     using Kind = ScriptCommand::Kind;
     EXPECT_EQ(commands[0].kind, Kind::WaitFrames);
     EXPECT_EQ(commands[0].count, 3);
@@ -76,6 +83,15 @@ TEST(PlatformScriptParsing, AcceptsEveryCommandInAnyCase)
     EXPECT_EQ(commands[8].count, -3);
     EXPECT_EQ(commands[11].path, "shots/first frame.png");
     EXPECT_EQ(commands[12].kind, Kind::Close);
+    EXPECT_EQ(commands[13].kind, Kind::PadPress);
+    EXPECT_EQ(commands[13].x, 1);
+    EXPECT_EQ(commands[13].button, 34);
+    EXPECT_EQ(commands[14].kind, Kind::PadRelease);
+    EXPECT_EQ(commands[14].x, 15);
+    EXPECT_EQ(commands[14].button, 31);
+    EXPECT_EQ(commands[15].kind, Kind::Resize);
+    EXPECT_EQ(commands[15].x, 640);
+    EXPECT_EQ(commands[15].y, 480);
 }
 
 TEST(PlatformScriptFile, SelectingFailsOnABadScriptOrAMissingFile)

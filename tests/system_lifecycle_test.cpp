@@ -279,6 +279,24 @@ TEST_F(SystemLifecycleTest, WaitAnyKeyWaitsForReleaseThenForANewPress)
     EXPECT_TRUE(platform::headless::ScriptFinished());
 }
 
+TEST_F(SystemLifecycleTest, JoypadButtonOrDirectionIsAnInputAndEndsWaitAnyKey)
+{
+    Start();
+    DrainMessages();
+    std::string error;
+    ASSERT_TRUE(platform::headless::LoadScript("pad 2 press left\n", &error)) << error;
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(1), -1) << "a direction counts";
+    EXPECT_EQ(media::CheckAnyInput(4), 0) << "pads are not the mouse";
+    ASSERT_TRUE(platform::headless::LoadScript("pad 2 release left\n", &error)) << error;
+    PumpOnNextMillisecond();
+    EXPECT_EQ(media::CheckAnyInput(7), 0);
+
+    ASSERT_TRUE(platform::headless::LoadScript("wait 60 ms\npad 1 press 3\n", &error)) << error;
+    EXPECT_EQ(media::WaitAnyKey(), -1);
+    EXPECT_TRUE(platform::headless::ScriptFinished());
+}
+
 TEST_F(SystemLifecycleTest, AbortWritesItsTextShutsDownAndExitsWithMinusOne)
 {
     Start();

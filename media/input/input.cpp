@@ -63,12 +63,15 @@ bool KeyDown(int code)
     return code >= 0 && code < 256 && (keyTable[code] & 0x80) != 0;
 }
 
-// A pad has no readable hardware state here; its buttons are the keys that
-// press them.
+// A pad counts as pressed by any button or direction of the device, or by
+// the keys that press its buttons.
 bool PadPressed(int pad)
 {
     if (pad < 1 || pad > MaxJoypads)
         return false;
+    platform::JoypadState device;
+    if (platform::ReadJoypad(pad - 1, &device) && device.Any())
+        return true;
     for (const auto& button : input.padKeys[pad - 1])
         for (int key : button)
             if (key >= 0 && KeyDown(key))

@@ -74,6 +74,7 @@ struct VideoBackend {
     bool (*changeDisplayMode)(const DisplayMode* mode, void* native);
     double (*refreshRateHz)();
     int32_t (*joystickCount)();
+    bool (*readJoypad)(int32_t index, JoypadState* state);
 };
 
 const VideoBackend& SdlVideoBackend();
@@ -82,6 +83,10 @@ const VideoBackend& HeadlessVideoBackend();
 // Opens a backend's own resources; the common layer then installs its table.
 bool OpenSdlBackend(std::string* error);
 bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error);
+
+// The headless desktop's joypads, pressed and released by the script.
+// control: 0 to 31 a button, 32 left, 33 right, 34 up, 35 down.
+void SetHeadlessJoypad(int32_t index, int32_t control, bool pressed);
 
 // ---------------------------------------------------------------- calls back into the common layer
 

@@ -29,6 +29,8 @@ struct HeadlessState {
     uint64_t frames = 0;
     headless::Frame lastFrame;
     bool hasFrame = false;
+    JoypadState pads[16];
+    int32_t padCount = 0;  // pads the script has named
 };
 
 HeadlessState& Headless()
@@ -170,9 +172,28 @@ double RefreshRate()
     return 60.0;
 }
 
-int32_t NoJoysticks()
+int32_t JoystickCount()
 {
-    return 0;
+    return Headless().padCount;
+}
+
+bool ReadJoypad(int32_t index, JoypadState* state)
+{
+    const HeadlessState& s = Headless();
+    if (index < 0 || index >= s.padCount)
+        return false;
+    *state = s.pads[index];
+    return true;
+}
+
+// The highest pad number a script names: the desktop has that many.
+int32_t PadsNamed(const std::vector<ScriptCommand>& commands)
+{
+    int32_t count = 0;
+    for (const ScriptCommand& command : commands)
+        if (command.kind == ScriptCommand::Kind::PadPress || command.kind == ScriptCommand::Kind::PadRelease)
+            count = std::max(count, command.x + 1);
+    return count;
 }
 
 const VideoBackend table = {
@@ -199,7 +220,8 @@ const VideoBackend table = {
     .displayModes = Modes,
     .changeDisplayMode = ChangeMode,
     .refreshRateHz = RefreshRate,
-    .joystickCount = NoJoysticks,
+    .joystickCount = JoystickCount,
+    .readJoypad = ReadJoypad,
 };
 
 }  // namespace
@@ -234,8 +256,24 @@ bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error)
         const char* fromEnvironment = std::getenv("KORVANTA_HEADLESS_DESKTOP");
         s.desktopId = (fromEnvironment && *fromEnvironment) ? fromEnvironment : "0";
     }
+    s.padCount = PadsNamed(commands);
     s.script.Load(std::move(commands));
     return true;
+}
+
+void SetHeadlessJoypad(int32_t index, int32_t control, bool pressed)
+{
+    HeadlessState& s = Headless();
+    if (index < 0 || index >= 16 || control < 0 || control > 35)
+        return;
+    s.padCount = std::max(s.padCount, index + 1);
+    JoypadState& pad = s.pads[index];
+    if (control < 32) {
+        pad.buttons = pressed ? (pad.buttons | (1u << control)) : (pad.buttons & ~(1u << control));
+        return;
+    }
+    bool* directions[4] = {&pad.left, &pad.right, &pad.up, &pad.down};
+    *directions[control - 32] = pressed;
 }
 
 namespace headless {
@@ -262,7 +300,9 @@ bool LoadScript(const std::string& text, std::string* error)
             *error = problem;
         return false;
     }
-    Headless().script.Load(std::move(commands));
+    HeadlessState& s = Headless();
+    s.padCount = std::max(s.padCount, PadsNamed(commands));
+    s.script.Load(std::move(commands));
     return true;
 }
 

@@ -6,6 +6,7 @@
 // SDL's OpenGL framebuffer path: 16-bit pixels are widened here by bit
 // replication, which SDL's converter does not do.
 #include "media/platform/backend.h"
+#include "media/platform/joypads_sdl.h"
 
 #include <SDL.h>
 
@@ -32,7 +33,6 @@ struct SdlWindow {
 
 struct SdlState {
     bool open = false;
-    bool joysticks = false;
     std::string desktop;
 };
 
@@ -61,6 +61,7 @@ std::string DesktopName()
 
 void Close()
 {
+    sdl_joypads::Close();
     if (Sdl().open)
         SDL_Quit();
     Sdl() = SdlState{};
@@ -150,6 +151,10 @@ void PumpEvents()
         }
         case SDL_WINDOWEVENT:
             WindowEvent(event.window);
+            break;
+        case SDL_JOYDEVICEADDED:
+        case SDL_JOYDEVICEREMOVED:
+            sdl_joypads::HandleEvent(event);
             break;
         default:
             break;
@@ -375,10 +380,12 @@ double RefreshRate()
 
 int32_t JoystickCount()
 {
-    SdlState& s = Sdl();
-    if (!s.joysticks)
-        s.joysticks = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
-    return s.joysticks ? SDL_NumJoysticks() : 0;
+    return sdl_joypads::Open() ? sdl_joypads::Count() : 0;
+}
+
+bool ReadJoypad(int32_t index, JoypadState* state)
+{
+    return sdl_joypads::Read(index, state);
 }
 
 // ":0.0" and ":0" are one desktop.
@@ -418,6 +425,7 @@ const VideoBackend table = {
     .changeDisplayMode = ChangeMode,
     .refreshRateHz = RefreshRate,
     .joystickCount = JoystickCount,
+    .readJoypad = ReadJoypad,
 };
 
 }  // namespace

@@ -66,6 +66,14 @@ int32_t JoystickCount()
     return State().backend ? State().backend->joystickCount() : 0;
 }
 
+bool ReadJoypad(int32_t index, JoypadState* state)
+{
+    if (!state)
+        return false;
+    *state = JoypadState{};
+    return State().backend && State().backend->readJoypad(index, state);
+}
+
 // ---------------------------------------------------------------- presentation
 
 namespace {

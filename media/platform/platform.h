@@ -258,7 +258,17 @@ std::vector<DisplayMode> DisplayModes();
 // Switches the display mode (full screen); null puts the desktop mode back.
 bool ChangeDisplayMode(const DisplayMode* mode);
 int32_t OemCodePage();  // 932
+// Joypads: game controllers and joysticks, counted and read by index (0
+// first). A direction is the direction pad, a hat, or a stick (an axis past
+// half its range).
+struct JoypadState {
+    uint32_t buttons = 0;  // bit n: button n down
+    bool left = false, right = false, up = false, down = false;
+    bool Any() const { return buttons != 0 || left || right || up || down; }
+};
 int32_t JoystickCount();
+// False (and a released state) when there is no such pad.
+bool ReadJoypad(int32_t index, JoypadState* state);
 
 // ---------------------------------------------------------------- presentation
 

@@ -114,6 +114,27 @@ std::string ParseLine(const std::string& line, ScriptCommand* command)
         command->kind = Lower(words[1]) == "lost" ? Kind::FocusLost : Kind::FocusGained;
         return {};
     }
+    if (verb == "pad") {
+        int64_t pad = 0, button = 0;
+        if (count != 4 || (Lower(words[2]) != "press" && Lower(words[2]) != "release"))
+            return "expected \"pad N press|release BUTTON\"";
+        if (!ParseNumber(words[1], 1, &pad) || pad > 16)
+            return "bad pad \"" + words[1] + "\" (1 to 16)";
+        static const char* const directions[] = {"left", "right", "up", "down"};
+        int control = -1;
+        for (int i = 0; i < 4; ++i)
+            if (Lower(words[3]) == directions[i])
+                control = 32 + i;
+        if (control < 0) {
+            if (!ParseNumber(words[3], 1, &button) || button > 32)
+                return "bad pad button \"" + words[3] + "\" (1 to 32, left, right, up or down)";
+            control = int(button - 1);
+        }
+        command->kind = Lower(words[2]) == "press" ? Kind::PadPress : Kind::PadRelease;
+        command->x = int32_t(pad - 1);
+        command->button = control;
+        return {};
+    }
     if (verb == "resize") {
         int64_t width = 0, height = 0;
         if (count != 3 || !ParseNumber(words[1], 0, &width) || width > 32767 || !ParseNumber(words[2], 0, &height) ||
@@ -203,6 +224,11 @@ void ScriptPlayer::Run(uint64_t framesPresented, const ScreenshotWriter& screens
 bool ScriptPlayer::Execute(const ScriptCommand& command, const ScreenshotWriter& screenshot)
 {
     using Kind = ScriptCommand::Kind;
+    if (command.kind == Kind::PadPress || command.kind == Kind::PadRelease) {
+        // Pads need no window.
+        SetHeadlessJoypad(command.x, command.button, command.kind == Kind::PadPress);
+        return true;
+    }
     if (command.kind == Kind::Screenshot) {
         std::string error;
         if (!screenshot(command.path, &error))

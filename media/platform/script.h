@@ -29,13 +29,15 @@ struct ScriptCommand {
         Close,
         Screenshot,
         Resize,
+        PadPress,
+        PadRelease,
     };
     Kind kind = Kind::WaitFrames;
     int line = 0;
     int64_t count = 0;                 // waits; wheel notches
-    int32_t x = 0, y = 0;              // mouse move; resize: client width and height
+    int32_t x = 0, y = 0;              // mouse move; resize: client width and height; pad: x = pad index
     const PhysicalKey* key = nullptr;  // key down/up
-    int button = 0;                    // 0 left, 1 right, 2 middle
+    int button = 0;                    // 0 left, 1 right, 2 middle; pad: 0-31 button, 32-35 left right up down
     std::string path;                  // screenshot
 };
 
