@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds the test suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs it with CTest.
+# UndefinedBehaviorSanitizer and runs it with CTest; then the thread tests
+# under ThreadSanitizer and a headless session under valgrind.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -11,3 +12,5 @@ export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
+"$root/scripts/thread_check.sh"
+"$root/scripts/valgrind_check.sh"
