@@ -30,15 +30,15 @@ wait 2 frames
 key up N
 wait 5 frames
 key down ESC
-wait 2 frames
+wait 300 ms
 key up ESC
-wait 20 ms
+wait 300 ms
 key down SPACE
-wait 20 ms
+wait 300 ms
 key up SPACE
 SCRIPT
 status=0
-(cd "$work" && timeout 600 valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
+(cd "$work" && timeout 300 valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
     --show-leak-kinds=definite --track-origins=yes --num-callers=30 \
     --suppressions="$root/tests/valgrind.supp" \
     "$build/app/korvanta" --headless --script session.txt --desktop "valgrind-$$") \
