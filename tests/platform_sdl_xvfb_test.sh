@@ -49,12 +49,19 @@ xvfb_pid=$!
 wait_for '[0-9]' 20 "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 
-"$demo" --seconds 60 >"$work/demo.out" 2>"$work/demo.err" &
+"$demo" --seconds 60 --modes >"$work/demo.out" 2>"$work/demo.err" &
 demo_pid=$!
 wait_for '^ready' 60 "$work/demo.out" || fail "the demo window did not come up"
 
 grep -q '^desktop 1024x768 32-bit$' "$work/demo.out" || fail "a depth-24 screen must read as a 32-bit desktop"
 grep -q '^refresh [0-9]* Hz$' "$work/demo.out" || fail "no refresh rate"
+# Display modes match on size, depth and refresh, as on the headless desktop:
+# a refresh the display lacks is refused, refresh 0 takes any.
+modes=$(grep '^change ' "$work/demo.out")
+[ "$(echo "$modes" | wc -l)" = 3 ] || fail "expected three mode changes, got: $modes"
+[ "$(echo "$modes" | sed -n 1p | awk '{print $3}')" = ok ] || fail "the listed mode was refused: $modes"
+[ "$(echo "$modes" | sed -n 2p | awk '{print $3}')" = refused ] || fail "a refresh rate the display lacks was taken: $modes"
+[ "$(echo "$modes" | sed -n 3p | awk '{print $3}')" = ok ] || fail "refresh 0 was refused: $modes"
 
 window=$(xwininfo -name "Korvanta platform demo" | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
 [ -n "$window" ] || fail "no window named \"Korvanta platform demo\""

@@ -3,7 +3,11 @@
 // and below them four colours stretched from a 4 x 1 bitmap. Prints what it
 // is told about the desktop and every key it receives; Escape ends it.
 //
-//   platform_demo [--seconds N]
+// With --modes it first tries display modes (the first listed mode as it is,
+// with a refresh rate it does not have, and with refresh 0) and prints
+// "change WxHxB@R ok" or "... refused" for each.
+//
+//   platform_demo [--seconds N] [--modes]
 #include "media/platform/platform.h"
 
 #include <cstdio>
@@ -48,16 +52,39 @@ void Present(WindowHandle window, const std::vector<uint16_t>& picture)
     PresentBitmap(window, band, small, Rect{0, 0, 4, 1}, Rect{0, 300, width, height});
 }
 
+void TryModes()
+{
+    const std::vector<DisplayMode> modes = DisplayModes();
+    if (modes.empty()) {
+        std::printf("no modes\n");
+        return;
+    }
+    const DisplayMode listed = modes.front();
+    for (int32_t refresh : {listed.refreshHz, listed.refreshHz + 7, 0}) {
+        DisplayMode mode = listed;
+        mode.refreshHz = refresh;
+        const bool changed = ChangeDisplayMode(&mode);
+        std::printf("change %dx%dx%d@%d %s\n", mode.width, mode.height, mode.bitsPerPixel, mode.refreshHz,
+                    changed ? "ok" : "refused");
+        if (changed)
+            ChangeDisplayMode(nullptr);
+    }
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int seconds = 30;
+    bool tryModes = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--modes") == 0) {
+            tryModes = true;
         } else {
-            std::fprintf(stderr, "usage: platform_demo [--seconds N]\n");
+            std::fprintf(stderr, "usage: platform_demo [--seconds N] [--modes]\n");
             return 2;
         }
     }
@@ -83,6 +110,8 @@ int main(int argc, char** argv)
     }
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
+    if (tryModes)
+        TryModes();
     EnableInputMethod(window, false);
 
     std::vector<uint16_t> picture(size_t(width) * height);

@@ -352,20 +352,25 @@ bool ChangeMode(const DisplayMode* mode, void* native)
     SDL_Window* window = static_cast<SdlWindow*>(native)->window;
     if (!mode)
         return SDL_SetWindowFullscreen(window, 0) == 0;
-    SDL_DisplayMode wanted{};
-    wanted.format = mode->bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565
-                                             : (mode->bitsPerPixel == 32 ? SDL_PIXELFORMAT_RGB888 : 0);
-    wanted.w = mode->width;
-    wanted.h = mode->height;
-    wanted.refresh_rate = mode->refreshHz;
-    SDL_DisplayMode closest{};
-    // The mode must match as the headless desktop's does: size, depth and
+    // A listed mode must match as on the headless desktop: size, depth and
     // refresh (0 = any), so that a refused refresh can be asked again with 0.
-    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest) || closest.w != mode->width || closest.h != mode->height)
-        return false;
-    if (mode->bitsPerPixel != 0 && int32_t(SDL_BYTESPERPIXEL(closest.format) * 8) != mode->bitsPerPixel)
-        return false;
-    if (mode->refreshHz != 0 && closest.refresh_rate != mode->refreshHz)
+    // (SDL's closest-mode search would take any refresh for a display that
+    // lists none.)
+    SDL_DisplayMode closest{};
+    bool found = false;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count && !found; ++i) {
+        SDL_DisplayMode listed{};
+        if (SDL_GetDisplayMode(0, i, &listed) != 0 || listed.w != mode->width || listed.h != mode->height)
+            continue;
+        if (mode->bitsPerPixel != 0 && int32_t(SDL_BYTESPERPIXEL(listed.format) * 8) != mode->bitsPerPixel)
+            continue;
+        if (mode->refreshHz != 0 && listed.refresh_rate != mode->refreshHz)
+            continue;
+        closest = listed;
+        found = true;
+    }
+    if (!found)
         return false;
     return SDL_SetWindowDisplayMode(window, &closest) == 0 && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
 }
