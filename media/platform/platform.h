@@ -152,7 +152,8 @@ using WindowProc = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t
 // Takes the next message. window: 0 = any message of the thread, ThreadOnly =
 // only messages tied to no window, else only that window's messages. The
 // backend's own events (SDL) are turned into messages here. When a message is
-// removed, the keyboard state and the cursor position follow it.
+// removed, the keyboard state follows it. A mouse move from the backend
+// replaces one still waiting at the tail of the queue for the same window.
 bool PeekMessage(Message* message, WindowHandle window, bool remove);
 // Posts WM_CHAR for a key-down message that makes a character.
 bool TranslateMessage(const Message& message);
@@ -172,7 +173,9 @@ intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, 
 // 256 virtual-key bytes, bit 7 = down, as of the last message removed from
 // the queue. Mouse buttons are virtual keys 1 (left), 2 (right) and 4 (middle).
 bool GetKeyboardState(uint8_t states[256]);
-// Cursor position in screen (desktop) coordinates.
+// Cursor position in screen (desktop) coordinates: where the latest mouse
+// event put it, however many messages still wait (a mouse message posted with
+// PostMessage places it when it is removed).
 bool GetCursorPos(int32_t* x, int32_t* y);
 // Adds 1 (show) or -1 (hide) to the cursor display count and returns the new
 // count; the cursor shows over the window while the count is 0 or more.
