@@ -1,5 +1,6 @@
 #include "media/graphics/device_setup.h"
 
+#include "media/graphics/gl_device.h"
 #include "media/graphics/screen.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
@@ -14,18 +15,6 @@ namespace {
 // object; this flag stands for the object the waits go through.
 bool verticalBlankReady = false;
 
-// The device path. This platform has no Direct3D 9, so the attempt ends at
-// its first step and the software path takes over. A GPU renderer belongs
-// here: make the device, its depth buffer and texture formats, log them, and
-// return true with everything ready; on any failure release what was made
-// and return false.
-bool TryDevicePath()
-{
-    LogAdd("IDirect3D9 オブジェクトを取得します.... ");
-    LogAdd("IDirect3D9 オブジェクトの取得に失敗しました\n");
-    return false;
-}
-
 }  // namespace
 
 bool VerticalBlankReady()
@@ -37,7 +26,12 @@ int SetupGraphicsDevice()
 {
     DisplaySettings& d = displaySettings;
 
-    // Loading the device library ("d3d9.dll") has no counterpart here.
+    // The device library is the GL library, loaded when the main window was
+    // made GL-capable. Missing, it leaves the memory path rather than
+    // stopping the program.
+    const bool libraryMissing = GlLibraryMissing();
+    if (libraryMissing)
+        LogAdd("d3d9.dll の読み込みに失敗しました\n");
 
     LogAdd("DirectDraw オブジェクトの取得を行います....  ");
     verticalBlankReady = true;
@@ -46,7 +40,7 @@ int SetupGraphicsDevice()
     LogAdd("初期化に成功しました\n");
 
     d.hardwarePath = false;
-    if (!d.softwareOnly && TryDevicePath()) {
+    if (!d.softwareOnly && !libraryMissing && TryGlDevicePath()) {
         d.hardwarePath = true;
         return 0;
     }
@@ -60,6 +54,7 @@ int SetupGraphicsDevice()
 
 void ReleaseGraphicsDevice()
 {
+    ReleaseGlDevice();
     verticalBlankReady = false;
     displaySettings.hardwarePath = false;
 }

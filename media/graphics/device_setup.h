@@ -5,7 +5,7 @@
 namespace media {
 
 // -1 when the graphics cannot start; else 0, with displaySettings.hardwarePath
-// telling whether a device path was made (never, on this platform).
+// telling whether the device path (GL) was made.
 int SetupGraphicsDevice();
 // Releases what SetupGraphicsDevice made (the screen MEMIMG is not its own).
 void ReleaseGraphicsDevice();

@@ -6,6 +6,7 @@
 
 #include "media/graphics/device_setup.h"
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/image_table.h"
 #include "media/input/input.h"
@@ -438,6 +439,8 @@ int PresentScreen()
 {
     if (!systemState.initialised || systemState.quitRequested)
         return -1;
+    if (displaySettings.hardwarePath)
+        return PresentGlScreen();
     return PresentSoftwareScreen();
 }
 

@@ -7,6 +7,7 @@
 // replication, which SDL's converter does not do.
 #include "media/platform/backend.h"
 #include "media/platform/joypads_sdl.h"
+#include "media/platform/gl_context.h"
 
 #include <SDL.h>
 
@@ -62,6 +63,7 @@ std::string DesktopName()
 void Close()
 {
     sdl_joypads::Close();
+    gl::CloseAll();
     if (Sdl().open)
         SDL_Quit();
     Sdl() = SdlState{};
@@ -170,9 +172,17 @@ void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std:
     if (request.topmost)
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     const Rect& client = request.clientOnScreen;
-    SDL_Window* window = SDL_CreateWindow(request.titleUtf8.c_str(), client.left, client.top,
-                                          std::max(client.right - client.left, 1),
-                                          std::max(client.bottom - client.top, 1), flags);
+    auto create = [&](uint32_t extra) {
+        return SDL_CreateWindow(request.titleUtf8.c_str(), client.left, client.top,
+                                std::max(client.right - client.left, 1), std::max(client.bottom - client.top, 1),
+                                flags | extra);
+    };
+    // A GL-capable window when GL is wanted and there; a plain one otherwise.
+    const uint32_t glFlags = gl::NewWindowFlags();
+    SDL_Window* window = glFlags ? create(glFlags) : nullptr;
+    const bool glCapable = window != nullptr;
+    if (!window)
+        window = create(0);
     if (!window) {
         *error = SDL_GetError();
         return nullptr;
@@ -181,12 +191,14 @@ void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std:
     native->handle = handle;
     native->window = window;
     SDL_SetWindowData(window, windowDataName, native);
+    gl::RegisterWindow(handle, window, glCapable);
     return native;
 }
 
 void DestroyWindow(void* native)
 {
     auto* window = static_cast<SdlWindow*>(native);
+    gl::ForgetWindow(window->handle);
     SDL_DestroyWindow(window->window);
     delete window;
 }

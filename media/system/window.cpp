@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/graphics/gl_device.h"
 #include "media/graphics/screen.h"
 #include "media/input/input.h"
 #include "media/log/log.h"
@@ -211,6 +212,7 @@ int CreateMainWindow()
         RequestedScreenSize(&width, &height);
         rect = Rect{0, 0, width, height};
     }
+    PrepareGraphicsWindow();
     platform::WindowHandle window =
         platform::CreateWindowEx(exStyle, systemState.windowClassName, systemState.windowTitle, style, rect.left,
                                  rect.top, rect.right - rect.left, rect.bottom - rect.top);

@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# The hardware path's device setup on OpenGL, on private Xvfb servers (Mesa's
+# llvmpipe): the default run counts llvmpipe as no device and takes the
+# memory path; KORVANTA_GRAPHICS=gl forces the hardware path; every provoked
+# failure logs its line and ends on the memory path with no GL object alive;
+# the presented picture equals the memory path's pixel for pixel.
+#   bash tests/graphics_gl_device_test.sh BUILD_DIR
+set -u
+build=$(cd "${1:?build directory}" && pwd)
+probe="$build/tools/gl_device_probe"
+
+for tool in Xvfb iconv import xwininfo; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 0; }
+done
+[ -x "$probe" ] || { echo "FAIL: $probe was not built"; exit 1; }
+
+work=$(mktemp -d /tmp/korvanta-gl-XXXXXX)
+servers=()
+cleanup() {
+    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# Starts an Xvfb of depth $1; its display goes to $display.
+display=""
+start_server() {
+    local file="$work/display-$1"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
+    servers+=($!)
+    for _ in $(seq 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    [ -s "$file" ] || { echo "FAIL: Xvfb of depth $1 did not start"; exit 1; }
+    display=":$(head -n1 "$file")"
+}
+
+# Runs the probe in a fresh folder $1 on display $2 with the environment
+# settings that follow; the log in UTF-8 goes to $1/log.
+run_probe() {
+    local folder="$work/$1" on=$2
+    shift 2
+    mkdir -p "$folder"
+    (cd "$folder" && env DISPLAY="$on" "$@" "$probe" $PROBE_ARGS >out 2>err)
+    echo $? >"$folder/status"
+    iconv -f CP932 -t UTF-8 "$folder/Log.txt" >"$folder/log" 2>/dev/null
+}
+PROBE_ARGS=""
+
+has_line() { grep -qF -- "$2" "$work/$1/log"; }
+
+start_server 24
+d24=$display
+start_server 16
+d16=$display
+
+# ---- the default run: llvmpipe is no device
+run_probe default "$d24" KORVANTA_GRAPHICS=
+if grep -q '^started software depth 16 live 0 context 0$' "$work/default/out" &&
+   has_line default "IDirect3D9 オブジェクトを取得します.... IDirect3D9 オブジェクトの取得に失敗しました" &&
+   ! has_line default "d3d9.dll" && ! has_line default "IDirect3DDevice9"; then
+    pass "default run: a software rasteriser is no device, memory path at depth 16"
+else
+    fail "default run: $(cat "$work/default/out")"; grep -a 'IDirect3D\|d3d9' "$work/default/log"
+fi
+
+# ---- KORVANTA_GRAPHICS=software: not even the attempt
+run_probe software "$d24" KORVANTA_GRAPHICS=software
+if grep -q '^started software' "$work/software/out" && ! has_line software "IDirect3D9"; then
+    pass "KORVANTA_GRAPHICS=software skips the device"
+else
+    fail "KORVANTA_GRAPHICS=software: $(cat "$work/software/out")"
+fi
+
+# ---- forced hardware path, both depths
+check_hardware() {
+    local name=$1 format=$2 depth=$3
+    local lines=(
+        "IDirect3D9 オブジェクトを取得します.... 成功"
+        "IDirect3DDevice9 オブジェクトを取得します.... ハードウエア頂点演算を使用します"
+        "Driver:llvmpipe"
+        "画面のフォーマットは $format です"
+        "Ｚバッファのフォーマットは D3DFMT_D16 です"
+        "16bit カラーフォーマットは D3DFMT_R5G6B5 です"
+        "32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"
+        "アルファ付き 16bit カラーフォーマットは D3DFMT_A4R4G4B4 です"
+        "アルファ付き 32bit カラーフォーマットは D3DFMT_A8R8G8B8 です"
+        "アルファテスト用 16bit カラーフォーマットは D3DFMT_A1R5G5B5 です"
+        "アルファテスト用 32bit カラーフォーマットは D3DFMT_A8R8G8B8 です"
+        "ＤＸＴ１テクスチャフォーマットはD3DFMT_DXT1"
+        "ＤＸＴ５テクスチャフォーマットはD3DFMT_DXT5"
+        "描画用 32bit カラーフォーマットは D3DFMT_X8R8G8B8 です"
+        "描画用アルファ付き 32bit カラーフォーマットは D3DFMT_A8R8G8B8 です"
+        "Ｚバッファを作成します.... 成功"
+        "プログラマブルシェーダーを使用します"
+    )
+    local line missing=""
+    for line in "${lines[@]}"; do
+        has_line "$name" "$line" || missing="$missing [$line]"
+    done
+    if [ -z "$missing" ] && grep -q "^started hardware depth $depth live [1-9][0-9]* context 1$" "$work/$name/out" &&
+       grep -q '^ended software depth [0-9]* live 0 context 0$' "$work/$name/out"; then
+        pass "$name: every device line, screen depth $depth, nothing left after the end"
+    else
+        fail "$name: missing$missing; $(cat "$work/$name/out")"
+    fi
+}
+run_probe forced24 "$d24" KORVANTA_GRAPHICS=gl
+check_hardware forced24 D3DFMT_X8R8G8B8 32
+has_line forced24 "描画用 16bit カラーフォーマットは D3DFMT_X1R5G5B5 です" ||
+    fail "forced24: on an X8R8G8B8 back buffer the drawable 16-bit row tries X1R5G5B5 first"
+run_probe forced16 "$d16" KORVANTA_GRAPHICS=gl
+check_hardware forced16 D3DFMT_R5G6B5 16
+has_line forced16 "描画用 16bit カラーフォーマットは D3DFMT_R5G6B5 です" ||
+    fail "forced16: on an R5G6B5 back buffer the drawable 16-bit row tries R5G6B5 first"
+
+# ---- provoked failures: each logs its line and ends on the memory path with
+# no GL object and no context alive.
+#   name | environment | expected line | path afterwards
+cases=(
+    "nolibrary|SDL_OPENGL_LIBRARY=/nonexistent|d3d9.dll の読み込みに失敗しました|software"
+    "oldcontext|MESA_GL_VERSION_OVERRIDE=3.1|IDirect3DDevice9 オブジェクトを取得します.... ソフトウエア頂点演算を使用します|hardware"
+    "tooold|MESA_GL_VERSION_OVERRIDE=1.4|IDirect3DDevice9 オブジェクトを取得します.... Direct3DDevice9 の作成に失敗しました|software"
+    "nos3tc|MESA_EXTENSION_OVERRIDE=-GL_EXT_texture_compression_s3tc|ＤＸＴ３テクスチャフォーマットは使えません|hardware"
+    "nodepth|KORVANTA_GL_DENY=D16,D24X8,D32|使用できる Zバッファフォーマットが見つかりませんでした|software"
+    "depth24|KORVANTA_GL_DENY=D16|Ｚバッファのフォーマットは D3DFMT_D24X8 です|hardware"
+    "no16|KORVANTA_GL_DENY=R5G6B5,X1R5G5B5|使用できる 16bit カラーフォーマットが見つかりませんでした|software"
+    "no32|KORVANTA_GL_DENY=colour32/X8R8G8B8|32bit カラーフォーマットは D3DFMT_R5G6B5 です|hardware"
+    "noalpha16|KORVANTA_GL_DENY=alpha16/A4R4G4B4,alpha16/A8R8G8B8|使用できるアルファ付き 16bit カラーフォーマットが見つかりませんでした|software"
+    "noalpha32|KORVANTA_GL_DENY=alpha32/A8R8G8B8,alpha32/A4R4G4B4|使用できるアルファ付き 32bit カラーフォーマットが見つかりませんでした|software"
+    "notest16|KORVANTA_GL_DENY=alphatest16/A1R5G5B5,alphatest16/A8R8G8B8,alphatest16/A4R4G4B4|使用できるアルファテスト用 16bit カラーフォーマットが見つかりませんでした|software"
+    "notest32|KORVANTA_GL_DENY=alphatest32/A8R8G8B8,alphatest32/A1R5G5B5,alphatest32/A4R4G4B4|使用できるアルファテスト用 32bit カラーフォーマットが見つかりませんでした|software"
+    "nodxt1|KORVANTA_GL_DENY=DXT1|ＤＸＴ１テクスチャフォーマットは使えません|hardware"
+    "nodraw16|KORVANTA_GL_DENY=drawable16/X1R5G5B5,drawable16/R5G6B5,drawable16/X8R8G8B8|使用できる描画用 16bit カラーフォーマットがありませんでした|hardware"
+    "nodraw32|KORVANTA_GL_DENY=drawable32/X8R8G8B8,drawable32/R5G6B5,drawable32/X1R5G5B5|使用できる描画用 32bit カラーフォーマットがありませんでした|hardware"
+    "nodrawalpha|KORVANTA_GL_DENY=drawablealpha32/A8R8G8B8,drawablealpha32/A4R4G4B4|使用できる描画用アルファ付き 32bit カラーフォーマットがありませんでした|hardware"
+)
+for entry in "${cases[@]}"; do
+    IFS='|' read -r name setting line path <<<"$entry"
+    run_probe "$name" "$d24" KORVANTA_GRAPHICS=gl "$setting"
+    out="$work/$name/out"
+    ok=1
+    has_line "$name" "$line" || ok=0
+    if [ "$path" = software ]; then
+        # Back on the memory path at the depth that was asked for.
+        grep -q '^started software depth 16 live 0 context 0$' "$out" || ok=0
+        has_line "$name" "プログラマブルシェーダーを使用します" && ok=0
+    else
+        grep -q '^started hardware depth 32 live [1-9][0-9]* context 1$' "$out" || ok=0
+    fi
+    grep -q '^ended software depth [0-9]* live 0 context 0$' "$out" || ok=0
+    [ "$(cat "$work/$name/status")" = 0 ] || ok=0
+    if [ $ok = 1 ]; then
+        pass "$name ($setting): \"$line\", $path path"
+    else
+        fail "$name ($setting): wanted \"$line\" and the $path path; got $(cat "$out")"
+        grep -a 'IDirect3D\|d3d9\|フォーマット\|Ｚバッファ\|シェーダー' "$work/$name/log" | head -30
+        tail -5 "$work/$name/err"
+    fi
+done
+# The library line comes before the vertical-blank object's lines.
+if grep -n 'd3d9.dll\|DirectDraw' "$work/nolibrary/log" | head -1 | grep -q d3d9; then
+    pass "nolibrary: the library line comes first"
+else
+    fail "nolibrary: the library line must come first"
+fi
+
+# ---- a full-screen depth of 8 has no back buffer; the memory path's mode
+# change then fails too, so the start fails.
+PROBE_ARGS="--fullscreen 1024 768 --depth 8" run_probe depth8 "$d24" KORVANTA_GRAPHICS=gl
+if has_line depth8 "非対応のバックバッファービット深度が指定されました" && grep -q '^failed .* live 0 context 0$' "$work/depth8/out"; then
+    pass "full-screen depth 8: no back-buffer format, start-up fails, nothing left"
+else
+    fail "full-screen depth 8: $(cat "$work/depth8/out")"; grep -a '非対応\|IDirect' "$work/depth8/log"
+fi
+
+# ---- the picture through GL equals the memory path's, pixel for pixel
+window_picture() {  # folder display -> folder/window.rgb
+    local folder="$work/$1" on=$2
+    for _ in $(seq 200); do
+        grep -q '^shown' "$folder/out" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 0.5
+    # Read through the root window: the GL window's visual has a colour map of
+    # its own, which a picture of the window alone would go through.
+    local info x y
+    info=$(DISPLAY="$on" xwininfo -name GlDeviceProbe 2>/dev/null)
+    x=$(sed -n 's/.*Absolute upper-left X: *\([0-9-]*\).*/\1/p' <<<"$info")
+    y=$(sed -n 's/.*Absolute upper-left Y: *\([0-9-]*\).*/\1/p' <<<"$info")
+    [ -n "$x" ] && [ -n "$y" ] &&
+        DISPLAY="$on" import -window root -crop "700x400+$x+$y" -depth 8 "rgb:$folder/window.rgb" 2>/dev/null
+}
+compare_pictures() {  # display depth-argument name
+    local on=$1 depth=$2 name=$3
+    mkdir -p "$work/$name-sw" "$work/$name-gl"
+    (cd "$work/$name-sw" && DISPLAY="$on" KORVANTA_GRAPHICS=software "$probe" --depth "$depth" --picture --hold 4 >out 2>err) &
+    local pid=$!
+    window_picture "$name-sw" "$on"
+    wait $pid
+    (cd "$work/$name-gl" && DISPLAY="$on" KORVANTA_GRAPHICS=gl "$probe" --depth "$depth" --picture --hold 4 >out 2>err) &
+    pid=$!
+    window_picture "$name-gl" "$on"
+    wait $pid
+    if ! grep -q '^started hardware' "$work/$name-gl/out"; then
+        fail "$name: the GL run did not take the hardware path: $(cat "$work/$name-gl/out")"
+    elif [ "$(tr -d '\0' <"$work/$name-sw/window.rgb" 2>/dev/null | wc -c)" -eq 0 ]; then
+        fail "$name: no picture of the window, or an all-black one"
+    elif cmp -s "$work/$name-sw/window.rgb" "$work/$name-gl/window.rgb"; then
+        pass "$name: the window shows the same pixels through GL as from memory"
+    else
+        fail "$name: the window's pixels differ between the memory path and GL"
+    fi
+}
+compare_pictures "$d16" 16 picture16
+compare_pictures "$d24" 32 picture32
+
+[ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all passed"

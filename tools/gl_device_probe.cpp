@@ -1,0 +1,106 @@
+// Starts the media layer in a window on the display, says which graphics path
+// it took and how many GL objects live, optionally draws a fixed picture and
+// keeps showing it, and ends the media layer again. The device-setup tests
+// run it under provoked failures; the pixel tests take pictures of its window.
+//
+//   gl_device_probe [--depth 16|32] [--fullscreen W H] [--picture] [--hold SECONDS]
+//
+// Prints "started <hardware|software> depth <n> live <n> context <0|1>",
+// then "shown" once the picture is presented, then "ended live <n> context <0|1>".
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "media/graphics/draw.h"
+#include "media/graphics/gl_device.h"
+#include "media/graphics/screen.h"
+#include "media/platform/platform.h"
+#include "media/system/lifecycle.h"
+#include "media/system/window.h"
+
+namespace {
+
+// Rectangles in every way the battle screen draws them, and a few more.
+void DrawPicture()
+{
+    using namespace media;
+    SetDrawTarget(ScreenBack);
+    ClearDrawTarget(nullptr);
+    DrawRect(10, 10, 110, 60, PackColor(255, 255, 255), 1);
+    DrawRect(120, 10, 220, 60, PackColor(128, 64, 32), 1);
+    DrawRect(230, 10, 330, 60, 255, 1);
+    DrawRect(340, 10, 440, 60, 65280, 1);
+    DrawRect(450, 10, 550, 60, PackColor(200, 100, 50), 0);
+    DrawRect(560, 60, 660, 10, PackColor(10, 250, 130), 0);
+    for (int i = 0; i < 32; ++i)
+        DrawRect(10 + i * 20, 80, 28 + i * 20, 200, PackColor(i * 8, 255 - i * 8, (i * 37) & 255), 1);
+    SetBlendState(1, 128);
+    DrawRect(50, 150, 400, 300, PackColor(255, 0, 0), 1);
+    SetBlendState(0, 0);
+    DrawRect(690, 390, 720, 420, PackColor(0, 0, 255), 1);
+}
+
+void PrintState(const char* when)
+{
+    std::printf("%s %s depth %d live %d context %d\n", when,
+                media::displaySettings.hardwarePath ? "hardware" : "software", media::ScreenDepth(),
+                media::GlLiveObjectCount(), media::GlContextAlive() ? 1 : 0);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int depth = 16, width = 700, height = 400;
+    bool fullScreen = false, picture = false;
+    double holdSeconds = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--depth" && i + 1 < argc) {
+            depth = std::atoi(argv[++i]);
+        } else if (argument == "--fullscreen" && i + 2 < argc) {
+            fullScreen = true;
+            width = std::atoi(argv[++i]);
+            height = std::atoi(argv[++i]);
+        } else if (argument == "--picture") {
+            picture = true;
+        } else if (argument == "--hold" && i + 1 < argc) {
+            holdSeconds = std::atof(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--picture] [--hold S]\n");
+            return 2;
+        }
+    }
+    std::string error;
+    if (!media::platform::SelectSdlBackend(&error)) {
+        std::fprintf(stderr, "gl_device_probe: %s\n", error.c_str());
+        return 1;
+    }
+    media::SetWindowTitle("GlDeviceProbe");
+    media::ChangeWindowMode(fullScreen ? 0 : 1);
+    media::SetScreenMode(width, height, depth, 60);
+    if (media::InitMediaLibrary() != 0) {
+        PrintState("failed");
+        media::platform::CloseBackend();
+        return 3;
+    }
+    PrintState("started");
+    if (picture) {
+        DrawPicture();
+        media::PresentScreen();
+        std::printf("shown\n");
+        std::fflush(stdout);
+    }
+    const int until = media::NowMilliseconds() + int(holdSeconds * 1000);
+    while (media::NowMilliseconds() < until && media::PumpWindowMessages() == 0) {
+        if (picture)
+            media::PresentScreen();
+        media::platform::Sleep(30);
+    }
+    media::EndMediaLibrary();
+    PrintState("ended");
+    media::platform::CloseBackend();
+    return 0;
+}
