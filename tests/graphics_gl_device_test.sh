@@ -171,6 +171,23 @@ else
     fail "nolibrary: the library line must come first"
 fi
 
+# ---- a lost device: the window's activation finds it by its trial present
+# and builds the device again; the software path has nothing to lose.
+PROBE_ARGS="--lose" run_probe lost "$d24" KORVANTA_GRAPHICS=gl
+if grep -q '^restored hardware depth 32 live [1-9][0-9]* context 1$' "$work/lost/out" &&
+   [ "$(grep -c 'IDirect3DDevice9 オブジェクトを取得します' "$work/lost/log")" = 2 ] &&
+   grep -q '^ended software depth [0-9]* live 0 context 0$' "$work/lost/out"; then
+    pass "a lost device is made again on activation"
+else
+    fail "lost device: $(cat "$work/lost/out")"
+fi
+PROBE_ARGS="--lose" run_probe notlost "$d24" KORVANTA_GRAPHICS=software
+if grep -q '^restored software' "$work/notlost/out" && [ "$(grep -c 'DirectDraw' "$work/notlost/log")" = 1 ]; then
+    pass "the software path is not restored on activation"
+else
+    fail "software path on activation: $(cat "$work/notlost/out")"
+fi
+
 # ---- a full-screen depth of 8 has no back buffer; the memory path's mode
 # change then fails too, so the start fails.
 PROBE_ARGS="--fullscreen 1024 768 --depth 8" run_probe depth8 "$d24" KORVANTA_GRAPHICS=gl

@@ -3,19 +3,25 @@
 // keeps showing it, and ends the media layer again. The device-setup tests
 // run it under provoked failures; the pixel tests take pictures of its window.
 //
-//   gl_device_probe [--depth 16|32] [--fullscreen W H] [--picture] [--hold SECONDS]
+//   gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold SECONDS]
 //
-// Prints "started <hardware|software> depth <n> live <n> context <0|1>",
-// then "shown" once the picture is presented, then "ended live <n> context <0|1>".
+// Prints "started <hardware|software> depth <n> live <n> context <0|1>" and
+// the processor time the start took ("start cpu <ms>"), then "shown" once the
+// picture is presented (it is drawn again for every 30 ms frame while held),
+// then "ended ..." as at the start. --lose simulates a lost device once
+// started and activates the window, then prints "restored ...".
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <ctime>
 
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_device.h"
 #include "media/graphics/screen.h"
+#include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
+#include "media/system/system_state.h"
 #include "media/system/lifecycle.h"
 #include "media/system/window.h"
 
@@ -54,7 +60,7 @@ void PrintState(const char* when)
 int main(int argc, char** argv)
 {
     int depth = 16, width = 700, height = 400;
-    bool fullScreen = false, picture = false;
+    bool fullScreen = false, picture = false, lose = false;
     double holdSeconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -64,12 +70,14 @@ int main(int argc, char** argv)
             fullScreen = true;
             width = std::atoi(argv[++i]);
             height = std::atoi(argv[++i]);
+        } else if (argument == "--lose") {
+            lose = true;
         } else if (argument == "--picture") {
             picture = true;
         } else if (argument == "--hold" && i + 1 < argc) {
             holdSeconds = std::atof(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--picture] [--hold S]\n");
+            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S]\n");
             return 2;
         }
     }
@@ -87,6 +95,16 @@ int main(int argc, char** argv)
         return 3;
     }
     PrintState("started");
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    std::printf("start cpu %.1f ms\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
+    std::fflush(stdout);
+    if (lose) {
+        media::platform::gl::SimulateContextLoss();
+        media::platform::SendMessage(media::systemState.mainWindow, media::platform::WM_ACTIVATE,
+                                     media::platform::WA_ACTIVE, 0);
+        PrintState("restored");
+    }
     if (picture) {
         DrawPicture();
         media::PresentScreen();
@@ -95,8 +113,10 @@ int main(int argc, char** argv)
     }
     const int until = media::NowMilliseconds() + int(holdSeconds * 1000);
     while (media::NowMilliseconds() < until && media::PumpWindowMessages() == 0) {
-        if (picture)
+        if (picture) {
+            DrawPicture();
             media::PresentScreen();
+        }
         media::platform::Sleep(30);
     }
     media::EndMediaLibrary();

@@ -157,4 +157,18 @@ int PresentGlScreen()
     return 0;
 }
 
+bool TrialPresentFails()
+{
+    if (!displaySettings.hardwarePath || !GlDeviceReady())
+        return false;
+    if (platform::gl::TakeSimulatedLoss())
+        return true;
+    DisplaySettings& d = displaySettings;
+    const bool wait = d.waitVSync;
+    d.waitVSync = false;
+    PresentGlScreen();
+    d.waitVSync = wait;
+    return gl.GetGraphicsResetStatus && GlDevice().robust && gl.GetGraphicsResetStatus() != GL_NO_ERROR;
+}
+
 }  // namespace media

@@ -14,4 +14,10 @@ void ReleaseGlScreen();
 // want), then the swap. 0, or -1 when the screen cannot be shown.
 int PresentGlScreen();
 
+// The window procedure's trial present on activation in window mode: on the
+// hardware path the screen is shown again and the context asked whether it
+// was reset (or a loss simulated for tests is taken). True when the device
+// is lost and must be restored; always false on the software path.
+bool TrialPresentFails();
+
 }  // namespace media

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/screen.h"
 #include "media/input/input.h"
 #include "media/log/log.h"
@@ -245,9 +246,10 @@ void HandleActivation(uintptr_t wParam)
     if (systemState.creatingWindow)
         return;
     if (becomingActive) {
-        // Windowed, there is no hardware device whose presentation could
-        // have been lost; full screen, the screen is rebuilt unless minimised.
-        if (!systemState.windowed && systemState.initialised && HighWord(wParam) == 0)
+        // Windowed, a trial present tells whether the hardware device was
+        // lost; full screen, the screen is rebuilt unless minimised.
+        if (systemState.windowed ? TrialPresentFails()
+                                 : systemState.initialised && HighWord(wParam) == 0)
             RestoreGraphics();
         ReacquireInput();
     } else {
