@@ -220,11 +220,11 @@ compare_pictures() {  # display depth-argument name
     (cd "$work/$name-sw" && DISPLAY="$on" KORVANTA_GRAPHICS=software "$probe" --depth "$depth" --picture --hold 4 >out 2>err) &
     local pid=$!
     window_picture "$name-sw" "$on"
-    wait $pid
+    wait $pid || fail "$name: the memory-path run ended with $?: $(tail -3 "$work/$name-sw/err")"
     (cd "$work/$name-gl" && DISPLAY="$on" KORVANTA_GRAPHICS=gl "$probe" --depth "$depth" --picture --hold 4 >out 2>err) &
     pid=$!
     window_picture "$name-gl" "$on"
-    wait $pid
+    wait $pid || fail "$name: the GL run ended with $?: $(tail -3 "$work/$name-gl/err")"
     if ! grep -q '^started hardware' "$work/$name-gl/out"; then
         fail "$name: the GL run did not take the hardware path: $(cat "$work/$name-gl/out")"
     elif [ "$(tr -d '\0' <"$work/$name-sw/window.rgb" 2>/dev/null | wc -c)" -eq 0 ]; then
@@ -237,6 +237,14 @@ compare_pictures() {  # display depth-argument name
 }
 compare_pictures "$d16" 16 picture16
 compare_pictures "$d24" 32 picture32
+
+# ---- the program itself on the hardware path: window, second copy, close
+# button and the end by keys, as on the memory path.
+if KORVANTA_GRAPHICS=gl bash "$(dirname "$0")/korvanta_xvfb_test.sh" "$build" >"$work/program.txt" 2>&1; then
+    pass "korvanta on the hardware path passes its window test"
+else
+    fail "korvanta on the hardware path: $(grep FAIL "$work/program.txt")"
+fi
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"

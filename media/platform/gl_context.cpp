@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include <dlfcn.h>
+#include <link.h>
 #include <glob.h>
 
 namespace media::platform::gl {
@@ -74,6 +75,27 @@ bool X11ServerRendersDirectly()
     }
     dlclose(library);
     return direct;
+}
+
+// Mesa's driver and LLVM stay mapped until the process ends once a context
+// has loaded them: unloaded at the end, whatever they keep for themselves
+// would show in leak reports without a module name, where no suppression
+// for their own leaks can match it.
+void KeepDriverModulesLoaded()
+{
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const std::string_view path = info->dlpi_name ? info->dlpi_name : "";
+            for (const char* part : {"_dri.so", "libLLVM", "libglapi", "libgallium"}) {
+                if (path.find(part) != std::string_view::npos) {
+                    // RTLD_NOLOAD only marks the module already there.
+                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+                    break;
+                }
+            }
+            return 0;
+        },
+        nullptr);
 }
 
 }  // namespace
@@ -179,6 +201,7 @@ bool CreateContext(WindowHandle window, const ContextRequest& request, std::stri
     }
     s.context = context;
     s.contextWindow = found->second.window;
+    KeepDriverModulesLoaded();
     return true;
 }
 
