@@ -53,7 +53,7 @@ struct DisplaySettings {
     int refresh = 0;            // Hz; 0 = any
     bool emulate320x240 = false;  // a 320 x 240 full-screen request shown on 640 x 480
     bool softwareOnly = false;
-    bool hardwarePath = false;  // never set on this platform
+    bool hardwarePath = false;  // the GL device is in use
     bool started = false;
     int64_t refreshPeriod = -1;  // microseconds between vertical blanks; -1 = unknown
     uint64_t lastBlankTime = 0;  // NowMicroseconds right after the last vertical-blank wait

@@ -253,8 +253,7 @@ void HandleActivation(uintptr_t wParam)
             RestoreGraphics();
         ReacquireInput();
     } else {
-        // Full screen gives the desktop its mode back (the hardware path is
-        // never in use here).
+        // Full screen gives the desktop its mode back, on either path.
         if (!systemState.windowed) {
             platform::ChangeDisplayMode(nullptr);
             platform::ShowWindow(systemState.mainWindow, platform::SW_MINIMIZE);
