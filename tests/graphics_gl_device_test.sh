@@ -70,6 +70,30 @@ else
     fail "default run: $(cat "$work/default/out")"; grep -a 'IDirect3D\|d3d9' "$work/default/log"
 fi
 
+# ---- a machine with a GPU device node, but an X server without direct
+# rendering (Xvfb): Mesa is not even loaded. KORVANTA_GRAPHICS=gl loads it.
+mesa_loaded() {  # folder display [environment...] -> "yes" or "no"
+    local folder="$work/$1" on=$2
+    shift 2
+    mkdir -p "$folder"
+    (cd "$folder" && exec env DISPLAY="$on" "$@" "$probe" --hold 3 >out 2>err) &
+    local pid=$!
+    for _ in $(seq 100); do
+        grep -q '^start cpu' "$folder/out" 2>/dev/null && break
+        sleep 0.1
+    done
+    if grep -q 'swrast_dri\|libGLX_mesa\|libLLVM' "/proc/$pid/maps" 2>/dev/null; then echo yes; else echo no; fi
+    wait $pid
+}
+touch "$work/renderD128"
+if [ "$(mesa_loaded gpunode "$d24" KORVANTA_GRAPHICS= KORVANTA_GL_DEVICE_NODES="$work/renderD*")" = no ] &&
+   grep -q '^started software' "$work/gpunode/out" &&
+   [ "$(mesa_loaded gpuforced "$d24" KORVANTA_GRAPHICS=gl KORVANTA_GL_DEVICE_NODES="$work/renderD*")" = yes ]; then
+    pass "a GPU device node behind an X server without direct rendering: the GL library is not loaded"
+else
+    fail "GPU node on Xvfb: $(cat "$work/gpunode/out") / forced: $(cat "$work/gpuforced/out")"
+fi
+
 # ---- KORVANTA_GRAPHICS=software: not even the attempt
 run_probe software "$d24" KORVANTA_GRAPHICS=software
 if grep -q '^started software' "$work/software/out" && ! has_line software "IDirect3D9"; then

@@ -115,8 +115,11 @@ bool MachineHasGpu()
     const char* software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
     if (software && *software && std::string_view(software) != "0" && std::string_view(software) != "false")
         return false;
-    const bool deviceNode = AnyPathMatches("/dev/dri/renderD*") || AnyPathMatches("/dev/dri/card*") ||
-                            AnyPathMatches("/dev/nvidia[0-9]*");
+    // KORVANTA_GL_DEVICE_NODES (tests) replaces the device-node pattern.
+    const char* nodes = std::getenv("KORVANTA_GL_DEVICE_NODES");
+    const bool deviceNode = nodes ? AnyPathMatches(nodes)
+                                  : AnyPathMatches("/dev/dri/renderD*") || AnyPathMatches("/dev/dri/card*") ||
+                                        AnyPathMatches("/dev/nvidia[0-9]*");
     const char* driver = SDL_GetCurrentVideoDriver();
     const bool x11 = driver && std::string_view(driver) == "x11";
     return deviceNode && (!x11 || X11ServerRendersDirectly());
