@@ -6,8 +6,8 @@
 // SDL's OpenGL framebuffer path: 16-bit pixels are widened here by bit
 // replication, which SDL's converter does not do.
 #include "media/platform/backend.h"
-#include "media/platform/joypads_sdl.h"
 #include "media/platform/gl_context.h"
+#include "media/platform/joypads_sdl.h"
 
 #include <SDL.h>
 
