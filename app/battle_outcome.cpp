@@ -1,0 +1,144 @@
+#include "app/battle_outcome.h"
+
+#include "app/battle_data.h"
+#include "app/battle_driver.h"
+#include "app/random.h"
+#include "app/shell_state.h"
+#include "app/shooting.h"
+
+ArmySetup SetupFromNumber(int number)
+{
+    return {number / 9 % 3, number / 3 % 3, number % 3};
+}
+
+int SetupNumber(const ArmySetup& setup)
+{
+    return 9 * setup[0] + 3 * setup[1] + setup[2];
+}
+
+std::string SetupText(const ArmySetup& setup)
+{
+    std::string text;
+    for (int row = 0; row < 3; ++row) {
+        if (row > 0)
+            text += ',';
+        text += char('0' + setup[row]);
+    }
+    return text;
+}
+
+int32_t BattleOutcome::LastTurn() const
+{
+    return end == BattleEnd::Annihilation ? endTurn : MeleeTurn + 1;
+}
+
+const char* BattleEndName(BattleEnd end)
+{
+    switch (end) {
+    case BattleEnd::Annihilation:
+        return "annihilation";
+    case BattleEnd::ForcedEnd:
+        return "forced";
+    case BattleEnd::FullCourse:
+        break;
+    }
+    return "full";
+}
+
+const char* SurvivorsName(Survivors survivors)
+{
+    switch (survivors) {
+    case Survivors::Army1Only:
+        return "army1";
+    case Survivors::Army2Only:
+        return "army2";
+    case Survivors::Both:
+        return "both";
+    case Survivors::Neither:
+        break;
+    }
+    return "neither";
+}
+
+void SetUpMenuArmies(const ArmySetup& army1, const ArmySetup& army2)
+{
+    const ArmySetup* setups[2] = {&army1, &army2};
+    for (int a = 0; a < 2; ++a) {
+        for (int row = 0; row < 3; ++row) {
+            const int choice = (*setups[a])[row];
+            menuArmies[a].squads[row] = choice == 0 ? Squad{} : squadCatalog[choice - 1];
+        }
+    }
+}
+
+BattleOutcome ReadOutcome(BattleEnd end, int32_t endTurn)
+{
+    BattleOutcome outcome;
+    outcome.end = end;
+    outcome.endTurn = endTurn;
+    for (int a = 0; a < 2; ++a) {
+        const Army& army = battleArmies[a];
+        outcome.liveMachines[a] = CountLiveMachines(army);
+        int32_t durability = 0;
+        for (const Squad& squad : army.squads) {
+            if (squad.typeId == 0)
+                continue;
+            for (const Machine& machine : squad.machines) {
+                if (machine.IsLive())
+                    durability += machine.durability;
+            }
+        }
+        outcome.durability[a] = durability;
+    }
+    const bool live1 = outcome.liveMachines[0] > 0;
+    const bool live2 = outcome.liveMachines[1] > 0;
+    outcome.survivors = live1 && live2 ? Survivors::Both
+                        : live1        ? Survivors::Army1Only
+                        : live2        ? Survivors::Army2Only
+                                       : Survivors::Neither;
+    return outcome;
+}
+
+BattleOutcome PlayBattle(uint32_t seed, const std::vector<int32_t>& restartFrames)
+{
+    SeedRandom(seed);
+    battleTurn = 0;
+    const int64_t lastRestart = restartFrames.empty() ? -1 : restartFrames.back();
+    size_t nextRestart = 0;
+
+    BattleEnd end = BattleEnd::FullCourse;
+    int32_t endTurn = LastShootingTurn + 1;
+    for (int64_t frame = 0;; ++frame) {
+        while (nextRestart < restartFrames.size() && restartFrames[nextRestart] < frame)
+            ++nextRestart;
+        const bool holdR = nextRestart < restartFrames.size() && restartFrames[nextRestart] == frame;
+        KeyPressCounter[KeyR] = holdR ? KeyPressCounter[KeyR] + 1 : 0;
+
+        // The driver tells how a turn ended only through the counter it
+        // leaves: one past the melee turn after an annihilation, the melee
+        // turn after a forced end. A forced end on the last shooting turn
+        // leaves the same counter as a full course, so the forced-end
+        // condition is checked too: both armies had stopped deciding before
+        // the turn (nothing but the decision step changes mayDecide), and the
+        // turn's queue shift found shots.
+        const int32_t turn = holdR ? 0 : battleTurn;
+        const bool decidingBefore = mayDecide[0] != 0 || mayDecide[1] != 0;
+        const int over = AdvanceBattle();
+        if (turn == 0) {
+            end = BattleEnd::FullCourse;
+            endTurn = LastShootingTurn + 1;
+        }
+        if (turn < MeleeTurn) {
+            if (battleTurn == MeleeTurn + 1) {
+                end = BattleEnd::Annihilation;
+                endTurn = turn + 1;
+            } else if (battleTurn == MeleeTurn && turn != 0 && !decidingBefore && shotsPending == 1) {
+                end = BattleEnd::ForcedEnd;
+                endTurn = turn + 1;
+            }
+        }
+        if (over == 1 && battleTurn > MeleeTurn && frame >= lastRestart)
+            break;
+    }
+    return ReadOutcome(end, endTurn);
+}

@@ -1,0 +1,39 @@
+// Runs many headless battles on several processor cores.
+//
+// The battle engine keeps its state in globals, so battles can share a
+// process only one after another. Parallel work therefore goes to worker
+// processes forked from this one (they inherit the loaded battle data); each
+// takes chunks of battle numbers through a pipe and sends the outcomes back
+// through another. The caller receives the outcomes strictly in battle order,
+// so whatever it builds from them does not depend on the number of workers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/battle_outcome.h"
+
+struct BattleWork {
+    std::vector<std::pair<ArmySetup, ArmySetup>> pairs;  // army 1 and army 2 of each pair
+    uint32_t firstSeed = 1;
+    uint64_t battlesPerPair = 0;
+
+    // Battle g is battle g % battlesPerPair of pair g / battlesPerPair.
+    uint64_t Total() const { return pairs.size() * battlesPerPair; }
+};
+
+// Receives outcomes of battles first, first + 1, ... in order.
+using OutcomeSink = std::function<void(uint64_t first, const BattleOutcome* outcomes, size_t count)>;
+using ProgressSink = std::function<void(uint64_t done, uint64_t total)>;
+
+// Plays every battle of the work with `jobs` workers (1: in this process, no
+// fork). The battle data must be loaded. False, with a message, when a worker
+// process fails; the outcomes delivered so far are then incomplete.
+bool RunBattles(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
+                std::string* error);
+
+// The number of processors this process may run on (at least 1).
+int AvailableProcessors();
