@@ -193,6 +193,69 @@ fi
 [ "$(stat -c %a "$work/limit/out.csv")" = "$(printf '%o' $((0666 & ~$(umask))))" ] \
   || fail "the CSV has mode $(stat -c %a "$work/limit/out.csv")"
 
+# --- Charts ---------------------------------------------------------------------
+# Drawn on a private headless screen: no Log.txt in the working folder (an old
+# one stays as it was), no private folder left behind, two at once do not meet.
+# The colours of the scale's ends and of the bar kinds are looked for in the
+# decoded pixels.
+mkdir -p "$work/charts/tmp"
+printf 'keep me\r\n' >"$work/charts/Log.txt"
+(cd "$work/charts" && TMPDIR="$work/charts/tmp" "$battle" --matrix --runs 20 --army1 1,0,0 --army2 0,0,0:1,1,1 \
+  --chart heat.png --jobs 1 >/dev/null 2>"$work/err") || fail "matrix chart exited $?: $(cat "$work/err")"
+(cd "$work/charts" && TMPDIR="$work/charts/tmp" "$battle" --matrix --runs 20 --army1 1,0,0 --army2 0,0,0:1,1,1 \
+  --chart heat2.png --jobs 2 >/dev/null) &
+(cd "$work/charts" && TMPDIR="$work/charts/tmp" "$battle" --runs 50 --army1 0,0,1 --army2 2,2,2 \
+  --chart bars.png >/dev/null) &
+wait
+cmp -s "$work/charts/heat.png" "$work/charts/heat2.png" || fail "the matrix chart differs between --jobs 1 and 2"
+[ "$(cat "$work/charts/Log.txt")" = "$(printf 'keep me\r\n')" ] || fail "a chart touched ./Log.txt"
+[ -z "$(ls -A "$work/charts/tmp")" ] || fail "a chart left its private folder: $(ls -A "$work/charts/tmp")"
+python3 - "$work/charts" <<'PYTHON' || fail "the charts do not show what they should"
+import collections, struct, sys, zlib
+
+def pixels(path):
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            assert (depth, colour) == (8, 2), "not 8-bit RGB"
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw, stride, rows, prior = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 3] if i >= 3 else 0
+            b, c = prior[i], prior[i - 3] if i >= 3 else 0
+            if kind == 1: line[i] = (line[i] + a) & 255
+            elif kind == 2: line[i] = (line[i] + b) & 255
+            elif kind == 3: line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(line)
+        prior = line
+    return width, height, collections.Counter(tuple(row[i:i + 3]) for row in rows for i in range(0, stride, 3))
+
+folder = sys.argv[1]
+width, height, colours = pixels(folder + "/heat.png")
+assert 640 <= width <= 1024 and height <= 768, (width, height)
+assert (253, 231, 37) in colours, "no cell at 100 %"  # 1,0,0 always beats an empty army
+assert (68, 1, 84) in colours, "no cell at 0 %"
+width, height, colours = pixels(folder + "/bars.png")
+assert (214, 39, 40) in colours and (255, 127, 14) in colours, "no annihilation or forced-end bars"
+assert colours[(31, 119, 180)] <= 12 * 12, "a full-course bar (beyond the legend's box) where all end early"
+PYTHON
+"$battle" --runs 5 --army1 1,1,1 --army2 2,2,2 --chart "$work/missing/chart.png" >/dev/null 2>"$work/err"
+[ $? -eq 1 ] || fail "an unwritable chart did not fail the run"
+grep -qF -- "--chart" "$work/err" || fail "no message naming --chart"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"
   exit 1
