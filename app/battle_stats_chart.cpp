@@ -1,4 +1,5 @@
 #include "app/battle_stats_chart.h"
+#include "app/battle_stats_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -248,6 +249,7 @@ bool Render(int width, int height, const std::function<void()>& draw, const std:
         return false;
     }
     if (pid == 0) {
+        RestoreDefaultInterruptHandling();
         close(channel[0]);
         std::string reason;
         const bool ok = RenderHere(width, height, draw, pngPath, &reason);

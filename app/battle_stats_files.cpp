@@ -1,13 +1,69 @@
 #include "app/battle_stats_files.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
+
+// Temporary files to remove when an interrupt ends the process; kept in
+// fixed storage so that the signal handler only reads memory and unlinks.
+constexpr int SlotCount = 4;
+struct PendingSlot {
+    volatile sig_atomic_t used = 0;
+    char path[PATH_MAX] = {};
+};
+PendingSlot pendingSlots[SlotCount];
+const int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void RemovePendingAndDie(int signal)
+{
+    for (PendingSlot& slot : pendingSlots) {
+        if (slot.used)
+            unlink(slot.path);
+    }
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+int RegisterPending(const std::string& path)
+{
+    static bool handlersInstalled = false;
+    if (!handlersInstalled) {
+        for (int signal : EndingSignals) {
+            struct sigaction action {};
+            struct sigaction previous {};
+            sigaction(signal, nullptr, &previous);
+            if (previous.sa_handler == SIG_IGN)
+                continue;  // an ignored interrupt stays ignored (nohup, background jobs)
+            action.sa_handler = RemovePendingAndDie;
+            sigemptyset(&action.sa_mask);
+            sigaction(signal, &action, nullptr);
+        }
+        handlersInstalled = true;
+    }
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (int i = 0; i < SlotCount; ++i) {
+        if (!pendingSlots[i].used) {
+            std::memcpy(pendingSlots[i].path, path.c_str(), path.size() + 1);
+            pendingSlots[i].used = 1;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void UnregisterPending(int slot)
+{
+    if (slot >= 0)
+        pendingSlots[slot].used = 0;
+}
 
 // The permissions a newly created file would get (mkstemp makes 0600).
 mode_t NewFileMode()
@@ -34,6 +90,8 @@ void OutputFile::Discard()
         unlink(temporary_.c_str());
         temporary_.clear();
     }
+    UnregisterPending(pendingSlot_);
+    pendingSlot_ = -1;
 }
 
 bool OutputFile::Open(const std::string& path, std::string* error)
@@ -62,6 +120,7 @@ bool OutputFile::Open(const std::string& path, std::string* error)
     }
     fchmod(fd, NewFileMode());
     temporary_ = pattern;
+    pendingSlot_ = RegisterPending(temporary_);
     file_ = fdopen(fd, "wb");
     if (!file_) {
         close(fd);
@@ -122,5 +181,19 @@ bool OutputFile::Commit(std::string* error)
         return false;
     }
     temporary_.clear();
+    UnregisterPending(pendingSlot_);
+    pendingSlot_ = -1;
     return true;
+}
+
+void RestoreDefaultInterruptHandling()
+{
+    for (PendingSlot& slot : pendingSlots)
+        slot.used = 0;
+    for (int signal : EndingSignals) {
+        struct sigaction previous {};
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler == RemovePendingAndDie)
+            ::signal(signal, SIG_DFL);
+    }
 }

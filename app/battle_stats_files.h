@@ -1,6 +1,7 @@
 // Output files that appear under their names only when complete: the text is
 // written to a temporary file beside the target and renamed over it at the
-// end, so a failed or interrupted run never leaves a partial file there.
+// end, so a failed or interrupted run never leaves a partial file there. An
+// interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporary files too.
 #pragma once
 
 #include <cstddef>
@@ -38,4 +39,8 @@ private:
     bool released_ = false;
     bool writeFailed_ = false;
     int writeErrno_ = 0;
+    int pendingSlot_ = -1;  // where an interrupt finds the temporary file
 };
+
+// For forked children: an interrupt there must not remove the parent's files.
+void RestoreDefaultInterruptHandling();

@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "app/battle_stats.h"
+#include "app/battle_stats_files.h"
 
 namespace {
 
@@ -156,6 +157,7 @@ private:
                 return Fail(error, std::string("cannot start a worker process: ") + std::strerror(errno));
             }
             if (pid == 0) {
+                RestoreDefaultInterruptHandling();
                 // The parent's ends of the earlier workers' pipes must not stay
                 // open here, or those workers would never see their task pipe close.
                 for (const Worker& other : workers_) {

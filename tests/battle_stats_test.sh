@@ -193,6 +193,21 @@ fi
 [ "$(stat -c %a "$work/limit/out.csv")" = "$(printf '%o' $((0666 & ~$(umask))))" ] \
   || fail "the CSV has mode $(stat -c %a "$work/limit/out.csv")"
 
+# An interrupted run takes its temporary file with it.
+mkdir "$work/term"
+"$battle" --runs 100000000 --army1 1,1,1 --army2 2,2,2 --csv "$work/term/out.csv" --jobs 2 >/dev/null &
+pid=$!
+for _ in $(seq 1 100); do
+  [ -n "$(ls -A "$work/term")" ] && break
+  sleep 0.05
+done
+[ -n "$(ls -A "$work/term")" ] || fail "no temporary file appeared while the CSV was being written"
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 143 ] || fail "SIGTERM ended the run with status $status"
+[ -z "$(ls -A "$work/term")" ] || fail "an interrupted run left $(ls -A "$work/term")"
+
 # --- Charts ---------------------------------------------------------------------
 # Drawn on a private headless screen: no Log.txt in the working folder (an old
 # one stays as it was), no private folder left behind, two at once do not meet.
