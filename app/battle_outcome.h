@@ -42,10 +42,10 @@ constexpr int BattleEndKinds = 3;
 
 struct BattleOutcome {
     BattleEnd end = BattleEnd::FullCourse;
+    Survivors survivors = Survivors::Both;
     // The shooting turn on which the shooting phase ended: the annihilation
     // turn, the forced-end turn, or 41 for a full course.
     int32_t endTurn = 0;
-    Survivors survivors = Survivors::Both;
     std::array<int32_t, 2> liveMachines{};  // per army
     std::array<int32_t, 2> durability{};    // total durability of the live machines, per army
 

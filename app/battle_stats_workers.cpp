@@ -20,6 +20,7 @@
 namespace {
 
 static_assert(std::is_trivially_copyable_v<BattleOutcome>, "outcomes travel through pipes as bytes");
+static_assert(sizeof(BattleOutcome) == 24, "24 bytes a battle through the pipes");
 
 // A chunk of battle numbers; sent to a worker, and echoed in front of its outcomes.
 struct Chunk {
