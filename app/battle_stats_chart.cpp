@@ -427,7 +427,8 @@ void DrawEndTurns(const RunDescription& run, const OutcomeTally& tally)
                 top = bottom - 1;  // a bar too short to show still shows
             Box(left, top, left + slot - 3, bottom, EndColours[e]);
         }
-        if (turn == 1 || turn % 5 == 0 || turn == ShootingTurnCount) {
+        // Every fifth turn is named, and the last; 40 would run into 41.
+        if (turn == 1 || (turn % 5 == 0 && turn < 40) || turn == ShootingTurnCount) {
             Box(left + (slot - 3) / 2, plotBottom, left + (slot - 3) / 2 + 1, plotBottom + 4, Ink);
             TextCentred(left + (slot - 3) / 2, plotBottom + 6, Format("%d", turn));
         }
