@@ -333,7 +333,12 @@ void DrawMatrix(const RunDescription& run, const std::vector<OutcomeTally>& tall
             const OutcomeTally& tally = tallies[size_t(i) * size_t(layout.columns) + size_t(j)];
             const int x = layout.left + j * layout.cell;
             const int y = layout.top + i * layout.cell;
-            Box(x, y, x + layout.cell - 1, y + layout.cell - 1, ScaleColour(tally.Share(Survivors::Army1Only)));
+            const double share = tally.Share(Survivors::Army1Only);
+            Box(x, y, x + layout.cell - 1, y + layout.cell - 1, ScaleColour(share));
+            // Cells wide enough for "100%" also carry the figure, light on the dark end of the scale.
+            if (layout.cell >= 40)
+                TextCentred(x + layout.cell / 2, y + (layout.cell - LineHeight) / 2,
+                            Format("%d%%", int(std::lround(100.0 * share))), share < 0.6 ? White : Ink);
         }
     }
 
