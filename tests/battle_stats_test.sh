@@ -263,6 +263,7 @@ width, height, colours = pixels(folder + "/heat.png")
 assert 640 <= width <= 1024 and height <= 768, (width, height)
 assert (253, 231, 37) in colours, "no cell at 100 %"  # 1,0,0 always beats an empty army
 assert (68, 1, 84) in colours, "no cell at 0 %"
+assert colours[(150, 150, 150)] > 100, "no text: the grey subtitle is missing"
 width, height, colours = pixels(folder + "/bars.png")
 assert (214, 39, 40) in colours and (255, 127, 14) in colours, "no annihilation or forced-end bars"
 assert colours[(31, 119, 180)] <= 12 * 12, "a full-course bar (beyond the legend's box) where all end early"
