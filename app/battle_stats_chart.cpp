@@ -182,6 +182,9 @@ bool DrawOnHeadlessScreen(int width, int height, const std::function<void()>& dr
     options.desktopId = "korvanta-battle-chart-" + std::to_string(getpid());
     if (!media::platform::SelectHeadlessBackend(options, error))
         return false;
+    // The chart is read back from the screen's memory image: the software
+    // path, whatever the environment asks of the program (this is the chart's own process).
+    setenv("KORVANTA_GRAPHICS", "software", 1);
     media::SetScreenMode(width, height, 32, 0);
     media::SetWindowTitle("korvanta-battle chart");
     media::ChangeWindowMode(1);
