@@ -127,6 +127,11 @@ ImageEntry* FindImage(ImageHandle handle)
     return entry;
 }
 
+ImageEntry* ImageEntryAtSlot(int32_t slot)
+{
+    return slot >= 0 && slot < ImageSlotCount ? slots[slot] : nullptr;
+}
+
 int DeleteImage(ImageHandle handle)
 {
     if (!FindImage(handle))

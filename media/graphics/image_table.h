@@ -58,6 +58,9 @@ int DeleteImage(ImageHandle handle);
 int DeleteAllImages();  // nothing when the graphics have not started
 void SetImageLostFlag(ImageHandle handle, int32_t* flag);
 
+// The entry in a slot, or null (walks over the table, such as reloading).
+ImageEntry* ImageEntryAtSlot(int32_t slot);
+
 // Live entries and one past the highest occupied slot.
 int32_t ImageCount();
 int32_t ImageHighWaterMark();

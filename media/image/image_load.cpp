@@ -1,9 +1,226 @@
-// Placeholder until the decoders land: no file loads.
 #include "media/image/image_load.h"
+
+#include <cstring>
+#include <vector>
+
+#include "media/graphics/graphics_hooks.h"
+#include "media/graphics/screen.h"
+#include "media/image/image_convert.h"
+#include "media/image/movie.h"
+#include "media/log/log.h"
+#include "media/platform/file.h"
+#include "media/system/lifecycle.h"
+#include "media/system/system_state.h"
 
 namespace media {
 
-ImageHandle LoadImageToHandle(const char*, int) { return -1; }
-int ReloadImageFiles() { return 0; }
+namespace {
+
+ImageLoadReport lastReport;
+
+// Reads one picture file through the decoder chain.
+int ReadPictureFile(const char* path, BaseImage* image, const char** decoder)
+{
+    const StreamHandle stream = StreamOpen(path);
+    if (!stream)
+        return -1;
+    const int result = DecodeImage(FileImageReader(stream), image, decoder);
+    StreamClose(stream);
+    return result;
+}
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// Splits a program path at its separators; a backslash that is the second
+// byte of a double-byte character is part of the name.
+void SplitProgramPath(const std::string& path, std::vector<std::string>* parts)
+{
+    std::string part;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (IsLeadByte(uint8_t(c), systemState.characterSet) && i + 1 < path.size()) {
+            part += c;
+            part += path[++i];
+            continue;
+        }
+        if (IsSeparator(c)) {
+            parts->push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts->push_back(part);
+}
+
+}  // namespace
+
+std::string AlphaPictureName(const char* path)
+{
+    std::string name;
+    size_t i = 0;
+    const size_t length = std::strlen(path);
+    while (i < length && path[i] != '.') {
+        if (IsLeadByte(uint8_t(path[i]), systemState.characterSet) && i + 1 < length)
+            name += path[i++];
+        name += path[i++];
+    }
+    name += "_a";
+    name.append(path + i);
+    return name;
+}
+
+std::string AbsoluteImagePath(const char* path)
+{
+    std::vector<std::string> components;
+    const std::string text = path ? path : "";
+    if (text.empty() || !IsSeparator(text[0])) {
+        // The current directory is a native path: only "/" separates there.
+        std::vector<char> buffer(4096);
+        uint32_t length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
+        if (length >= buffer.size()) {
+            buffer.resize(length);
+            length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
+        }
+        if (length > 0 && length < buffer.size()) {
+            std::string part;
+            for (uint32_t i = 0; i < length; ++i) {
+                if (buffer[i] == '/') {
+                    components.push_back(part);
+                    part.clear();
+                } else {
+                    part += buffer[i];
+                }
+            }
+            components.push_back(part);
+        }
+    }
+    SplitProgramPath(text, &components);
+    std::vector<std::string> kept;
+    for (const std::string& part : components) {
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!kept.empty())
+                kept.pop_back();
+            continue;
+        }
+        kept.push_back(part);
+    }
+    std::string absolute;
+    for (const std::string& part : kept)
+        absolute += "/" + part;
+    return absolute.empty() ? "/" : absolute;
+}
+
+int LoadBaseImage(const char* path, BaseImage* colour, BaseImage* alpha)
+{
+    lastReport = ImageLoadReport{};
+    *colour = BaseImage{};
+    *alpha = BaseImage{};
+    if (ReadPictureFile(path, colour, &lastReport.decoder) != 0)
+        return -1;
+    lastReport.width = colour->width;
+    lastReport.height = colour->height;
+    lastReport.format = colour->format;
+    const std::string alphaName = AlphaPictureName(path);
+    if (ReadPictureFile(alphaName.c_str(), alpha, nullptr) != 0)
+        return 1;
+    lastReport.alphaPicture = true;
+    return 0;
+}
+
+ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
+{
+    if (!GraphicsStarted())
+        return -1;
+    if (alpha && (alpha->width != colour.width || alpha->height != colour.height))
+        return -1;
+    const bool hasAlpha = colour.format.alphaMask != 0 || alpha != nullptr;
+    const ImageHandle handle = MakeEmptyImage(colour.width, colour.height, hasAlpha, false);
+    if (handle < 0)
+        return LogAdd("メモリイメージの作成に失敗しました\n");
+    PixelRegion region;
+    if (GetImagePixels(handle, &region))
+        FillRegionFromPicture(region, colour, alpha, 0, 0);
+    return handle;
+}
+
+ImageHandle LoadImageToHandle(const char* path, int flag)
+{
+    (void)flag;  // accepted, without effect
+    if (!GraphicsStarted() || !path)
+        return -1;
+    WaitWhileInactive();
+
+    BaseImage colour, alpha;
+    const int loaded = LoadBaseImage(path, &colour, &alpha);
+    if (loaded >= 0) {
+        const ImageHandle handle = CreateImageFromBase(colour, loaded == 0 ? &alpha : nullptr);
+        if (handle >= 0) {
+            ImageFileRecord* record = MakeImageFileRecord(AbsoluteImagePath(path).c_str());
+            if (!record)
+                LogAdd("転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n");
+            else if (ImageEntry* entry = FindImage(handle))
+                entry->fileName = record;
+        }
+        FreeBaseImage(&colour);
+        FreeBaseImage(&alpha);
+        return handle;
+    }
+
+    const StreamHandle stream = StreamOpen(path);
+    if (!stream)
+        return LogPrintfLine("グラフィックファイル %s がありません", path);
+    StreamClose(stream);
+    const int movie = OpenMovie(path);
+    if (movie < 0)
+        return LogPrintfLine("右記のグラフィックファイルのロードに失敗しました：%s \n", path);
+    MovieFrameInfo frame;
+    const ImageHandle handle =
+        GetMovieFrameInfo(movie, &frame) ? MakeEmptyImage(frame.width, frame.height, frame.hasAlpha, true) : -1;
+    if (handle < 0) {
+        CloseMovie(movie);
+        return LogPrintfLine("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", path);
+    }
+    if (ImageEntry* entry = FindImage(handle))
+        entry->movieHandle = movie;
+    AttachMovieImage(movie, handle);
+    return handle;
+}
+
+int ReloadImageFiles()
+{
+    LogAdd("グラフィックを復帰します\n");
+    BaseImage colour, alpha;
+    int loaded = -1;
+    std::string loadedPath;
+    const int32_t mark = ImageHighWaterMark();
+    for (int32_t slot = 0; slot < mark; ++slot) {
+        ImageEntry* entry = ImageEntryAtSlot(slot);
+        if (!entry || !entry->fileName || !entry->body)
+            continue;
+        const char* path = entry->fileName->path;
+        if (loaded < 0 || loadedPath != path) {
+            FreeBaseImage(&colour);
+            FreeBaseImage(&alpha);
+            loadedPath = path;
+            loaded = LoadBaseImage(path, &colour, &alpha);
+            if (loaded < 0) {
+                LogPrintfLine("ファイル:%s がロードできませんでした", path);
+                continue;
+            }
+        }
+        PixelRegion region;
+        if (GetImagePixels(entry->handle, &region))
+            FillRegionFromPicture(region, colour, loaded == 0 ? &alpha : nullptr, entry->offsetX, entry->offsetY);
+    }
+    FreeBaseImage(&colour);
+    FreeBaseImage(&alpha);
+    return 0;
+}
 
 }  // namespace media

@@ -11,7 +11,9 @@
 #include <mutex>
 
 #include "media/font/font.h"
+#include "media/graphics/graphics_hooks.h"
 #include "media/graphics/screen.h"
+#include "media/image/image_load.h"
 #include "media/input/input.h"
 #include "media/log/log.h"
 #include "media/platform/file.h"
@@ -330,8 +332,9 @@ int InitMediaLibrary()
 
     LogSystemInfo();
 
-    // Stream access for image loading is the file layer's; the graphics keep
-    // their own default restore handler.
+    // Stream access for image loading is the file layer's; the default
+    // restore handler refills images from their files.
+    ReloadImagesHook = ReloadImageFiles;
 
     if (!systemState.comInitialised) {
         // There is no component system to start here: it always succeeds.

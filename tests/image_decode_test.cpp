@@ -1,0 +1,488 @@
+// The decoders against public test suites and generated fixtures, and their
+// behaviour on truncated and hostile data.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+
+#include "image_fixture.h"
+
+namespace {
+
+using namespace testing_support;
+using media::Rgba;
+
+// Compares a decoded picture with an RGBA reference; alpha only when asked.
+::testing::AssertionResult SamePixels(const Picture& picture, const RgbaPicture& reference, bool compareAlpha, int tolerance = 0)
+{
+    if (picture.image.width != reference.width || picture.image.height != reference.height)
+        return ::testing::AssertionFailure() << "size " << picture.image.width << "x" << picture.image.height << " vs "
+                                             << reference.width << "x" << reference.height;
+    for (int y = 0; y < reference.height; ++y) {
+        for (int x = 0; x < reference.width; ++x) {
+            const Rgba got = picture.At(x, y);
+            const uint8_t* want = reference.At(x, y);
+            const int channels[4][2] = {{got.r, want[0]}, {got.g, want[1]}, {got.b, want[2]}, {got.a, want[3]}};
+            for (int c = 0; c < (compareAlpha ? 4 : 3); ++c) {
+                if (std::abs(channels[c][0] - channels[c][1]) > tolerance)
+                    return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") " << Describe(got)
+                                                         << " expected (" << int(want[0]) << "," << int(want[1]) << ","
+                                                         << int(want[2]) << "," << int(want[3]) << ")";
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+RgbaPicture FromFormula(int width, int height, Rgba (*pixel)(int, int))
+{
+    RgbaPicture out;
+    out.width = width;
+    out.height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgba c = pixel(x, y);
+            out.pixels.insert(out.pixels.end(), {c.r, c.g, c.b, c.a});
+        }
+    return out;
+}
+
+// bmpsuite's page: each file's first reference rendering.
+std::map<std::string, std::string> BmpReferences()
+{
+    const std::string html = ReadFile(SharedTestData() + "bmpsuite/html/bmpsuite.html");
+    std::map<std::string, std::string> references;
+    const std::regex row(R"(<td[^>]*>([gqb]/[^<]+\.bmp)</td>[\s\S]*?<img src="([^".][^"]*\.png)\")");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it)
+        references[(*it)[1]] = (*it)[2];
+    return references;
+}
+
+// ------------------------------------------------------------------ BMP
+
+TEST(BmpSuiteTest, EveryGoodFileDecodesToItsReferenceRendering)
+{
+    const auto references = BmpReferences();
+    const auto files = FilesIn(SharedTestData() + "bmpsuite/g", ".bmp");
+    ASSERT_EQ(files.size(), 27u);
+    int compared = 0;
+    for (const std::string& name : files) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(SharedTestData() + "bmpsuite/g/" + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "BMP");
+        const auto found = references.find("g/" + name);
+        ASSERT_NE(found, references.end());
+        RgbaPicture reference;
+        ASSERT_TRUE(ReadReferencePng(SharedTestData() + "bmpsuite/html/" + found->second, &reference));
+        if (name == "pal8nonsquare.bmp")
+            continue;  // the rendering is stretched to the pixel aspect
+        EXPECT_TRUE(SamePixels(picture, reference, false));
+        ++compared;
+    }
+    EXPECT_EQ(compared, 26);
+}
+
+TEST(BmpSuiteTest, QuestionableFilesDecodeOrRejectAndKnownOnesMatch)
+{
+    const auto references = BmpReferences();
+    // Files this reader decodes to the suite's first rendering.
+    const std::vector<std::string> matching = {"pal8os2v2.bmp", "pal8os2v2-16.bmp", "pal8os2v2-40sz.bmp", "pal8os2v2-sz.bmp",
+                                               "pal8os2-sz.bmp", "pal8os2-hs.bmp", "pal8oversizepal.bmp", "rgb16-231.bmp",
+                                               "rgb16-3103.bmp", "rgb32-7187.bmp", "rgb32h52.bmp", "rgb24largepal.bmp",
+                                               "pal8offs.bmp", "pal4rletrns.bmp", "pal8rletrns.bmp", "rgb16faketrns.bmp"};
+    for (const std::string& name : FilesIn(SharedTestData() + "bmpsuite/q", ".bmp")) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(SharedTestData() + "bmpsuite/q/" + name, &picture);
+        if (std::find(matching.begin(), matching.end(), name) == matching.end())
+            continue;
+        ASSERT_EQ(picture.result, 0);
+        RgbaPicture reference;
+        // Skipped pixels of the RLE files keep index 0: the "-0" rendering.
+        std::string rendering = references.at("q/" + name);
+        if (name.find("rletrns") != std::string::npos)
+            rendering = rendering.substr(0, rendering.size() - 4) + "-0.png";
+        ASSERT_TRUE(ReadReferencePng(SharedTestData() + "bmpsuite/html/" + rendering, &reference));
+        // The renderings of fields wider than 8 bits are the intended colours,
+        // not one formula's: rounding lands within 1 of them.
+        const bool wide = name == "rgb16-3103.bmp" || name == "rgb32-7187.bmp";
+        EXPECT_TRUE(SamePixels(picture, reference, false, wide ? 1 : 0));
+    }
+}
+
+TEST(BmpSuiteTest, BadFilesAreRejectedOrDecodedWithinBounds)
+{
+    // Under the sanitizers a stray read or write fails the test by itself.
+    for (const std::string& name : FilesIn(SharedTestData() + "bmpsuite/b", ".bmp")) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(SharedTestData() + "bmpsuite/b/" + name, &picture);
+        if (picture.result == 0) {
+            EXPECT_STRNE(picture.decoder, nullptr);
+        }
+    }
+    for (const char* name : {"reallybig.bmp", "badbitcount.bmp", "badheadersize.bmp", "shortfile.bmp"}) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(SharedTestData() + "bmpsuite/b/" + name, &picture);
+        EXPECT_NE(picture.result, 0);
+    }
+}
+
+// A BMP of width x height with an 8-bit palette and the given pixel data.
+std::vector<uint8_t> Bmp8(int width, int height, uint32_t compression, const std::vector<uint8_t>& data)
+{
+    std::vector<uint8_t> out(54 + 1024);
+    out[0] = 'B';
+    out[1] = 'M';
+    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i)); };
+    put32(2, uint32_t(out.size() + data.size()));
+    put32(10, 54 + 1024);
+    put32(14, 40);
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height));
+    out[26] = 1;
+    out[28] = 8;
+    put32(30, compression);
+    for (int i = 0; i < 256; ++i) {
+        out[54 + 4 * i] = uint8_t(i);
+        out[54 + 4 * i + 1] = uint8_t(255 - i);
+        out[54 + 4 * i + 2] = uint8_t(i * 3);
+    }
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+TEST(BmpDecoderTest, RunLengthStreamsStayInsideThePicture)
+{
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> data;
+        int result;
+        std::vector<int> firstRow;  // indices of the top row (the file's last line) when checked
+    };
+    const std::vector<Case> cases = {
+        {"run longer than the row", {200, 7, 0, 1}, 0, {}},
+        {"delta far past the picture, then a run", {0, 2, 255, 255, 5, 9, 0, 1}, 0, {}},
+        {"literal run longer than the data", {0, 200, 1, 2, 3}, 0, {}},
+        {"end of line past the last line", {0, 0, 0, 0, 0, 0, 0, 0, 3, 1}, 0, {}},
+        {"no end of picture", {2, 5}, 0, {}},
+        {"odd literal run is padded", {0, 0, 0, 0, 0, 3, 1, 2, 3, 0, 2, 4, 0, 1}, 0, {1, 2, 3, 4, 4, 0}},
+        {"delta then run", {0, 0, 0, 0, 0, 2, 2, 0, 2, 9, 0, 1}, 0, {0, 0, 9, 9, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Picture picture;
+        ASSERT_EQ(DecodeBytes(Bmp8(6, 3, 1, c.data), &picture), c.result);
+        for (size_t x = 0; x < c.firstRow.size(); ++x)
+            EXPECT_EQ(picture.image.pixels[x], c.firstRow[x]) << x;
+    }
+}
+
+TEST(BmpDecoderTest, HeadersThatClaimMoreThanTheFileHoldsAreRejected)
+{
+    // 24-bit, 4000 x 4000, but only a few bytes of pixels.
+    std::vector<uint8_t> file = Bmp8(4000, 4000, 0, std::vector<uint8_t>(100, 1));
+    file[28] = 24;
+    Picture picture;
+    EXPECT_EQ(DecodeBytes(file, &picture), -1);
+    // A width whose row size overflows 32 bits.
+    file = Bmp8(1, 1, 0, std::vector<uint8_t>(16, 1));
+    file[18] = file[19] = file[20] = 0xFF;
+    file[21] = 0x7F;
+    EXPECT_EQ(DecodeBytes(file, &picture), -1);
+}
+
+// ------------------------------------------------------------------ PNG
+
+TEST(PngSuiteTest, EveryFileDecodesToLibpngsPixelsInThePartsFormats)
+{
+    const auto files = FilesIn(SharedTestData() + "pngsuite", ".png");
+    ASSERT_GE(files.size(), 35u);
+    for (const std::string& name : files) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(SharedTestData() + "pngsuite/" + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "PNG");
+        RgbaPicture reference;
+        ASSERT_TRUE(ReadReferencePng(SharedTestData() + "pngsuite/" + name, &reference));
+        const media::ColorFormat& f = picture.image.format;
+        const std::string type = name.substr(name.find('n') + 1, 2);  // 0g, 2c, 3p, 4a, 6a
+        const bool transparency = name.find("trns") != std::string::npos || name.rfind("ftbb", 0) == 0 ||
+                                  name.rfind("ftbg", 0) == 0 || name.rfind("ftbr", 0) == 0 || name.rfind("ftbw", 0) == 0 ||
+                                  name.rfind("ftby", 0) == 0 || name.rfind("ftp1", 0) == 0;
+        const bool grey = type == "0g" || type == "4a";
+        if (grey && (type == "4a" || transparency)) {
+            EXPECT_EQ(f.bitDepth, 16);  // grey with alpha: the alpha is dropped
+            EXPECT_EQ(f.noneMask, 0xFF00u);
+            EXPECT_EQ(f.alphaMask, 0u);
+        } else if (grey) {
+            EXPECT_TRUE(f.usesPalette);
+        } else if (type == "6a" || transparency) {
+            EXPECT_EQ(f.alphaMask, 0xFF000000u);
+        } else if (type == "3p") {
+            EXPECT_TRUE(f.usesPalette);
+        } else {
+            EXPECT_EQ(f.bitDepth, 24);
+        }
+        EXPECT_TRUE(SamePixels(picture, reference, f.alphaMask != 0));
+    }
+}
+
+// ------------------------------------------------------------------ TGA, BGRA, DDS fixtures
+
+TEST(TgaDecoderTest, EveryTypeDepthOrientationAndFooterGivesTheSourcePixels)
+{
+    int checked = 0;
+    for (const std::string& name : FilesIn(ImageDataDir(), ".tga")) {
+        if (name.rfind("tga_", 0) != 0)
+            continue;
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "TGA");
+        const int type = std::stoi(name.substr(5));
+        const int bits = std::stoi(name.substr(name.find('_', 5) + 1));
+        const bool mapped = type == 1 || type == 9;
+        EXPECT_EQ(picture.image.format.bitDepth, bits);
+        EXPECT_EQ(picture.image.format.alphaMask != 0, bits != 24);
+        for (int y = 0; y < PatternHeight; ++y) {
+            for (int x = 0; x < PatternWidth; ++x) {
+                Rgba want = mapped ? PaletteEntry(MappedIndex(x, y)) : TgaPixel(x, y);
+                if (bits == 16) {
+                    want = {Requantise(want.r, 5), Requantise(want.g, 5), Requantise(want.b, 5),
+                            uint8_t(want.a >= 128 ? 255 : 0)};
+                } else if (bits == 24) {
+                    want.a = 255;
+                }
+                const Rgba got = picture.At(x, y);
+                ASSERT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b && got.a == want.a)
+                    << x << "," << y << " " << Describe(got) << " expected " << Describe(want);
+            }
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 50);
+}
+
+TEST(TgaDecoderTest, ImageMagicksFilesGiveTheSourcePixels)
+{
+    // ImageMagick 6.9 keeps a picture's orientation as a tag: it writes the
+    // rows top first yet flags them bottom-up, so by the format the picture
+    // is the source upside down (ImageMagick shows it so with -auto-orient).
+    const RgbaPicture source = FromFormula(PatternWidth, PatternHeight, [](int x, int y) { return Pattern(x, PatternHeight - 1 - y); });
+    for (const char* name : {"im_rgba.tga", "im_rgba_rle.tga", "im_rgb.tga"}) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "TGA");
+        EXPECT_TRUE(SamePixels(picture, source, std::string(name) != "im_rgb.tga"));
+    }
+}
+
+TEST(TgaDecoderTest, HeaderLimitsAndBrokenStreamsAreRejected)
+{
+    const std::vector<uint8_t> good = FileBytes(ImageDataDir() + "tga_t10_24_bottom.tga");
+    struct Case {
+        const char* what;
+        size_t at;
+        std::vector<uint8_t> bytes;
+    };
+    const std::vector<Case> cases = {
+        {"width 8193", 12, {0x01, 0x20}},
+        {"height 8193", 14, {0x01, 0x20}},
+        {"x origin", 8, {1, 0}},
+        {"y origin", 10, {0, 1}},
+        {"type 3", 2, {3}},
+        {"15-bit pixels", 16, {15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = good;
+        std::copy(c.bytes.begin(), c.bytes.end(), file.begin() + long(c.at));
+        Picture picture;
+        EXPECT_EQ(DecodeBytes(file, &picture), -1);
+    }
+    // Width 8192 is still inside the limit (rejected here only because the data is short).
+    std::vector<uint8_t> wide = good;
+    wide[12] = 0x00;
+    wide[13] = 0x20;
+    Picture picture;
+    EXPECT_EQ(DecodeBytes(wide, &picture), -1);
+}
+
+TEST(TgaDecoderTest, ColourMapIndicesPastTheMapReadBlack)
+{
+    std::vector<uint8_t> file = FileBytes(ImageDataDir() + "tga_t1_24_top.tga");
+    // The pixels follow the 18-byte header, the 5-byte ID and 20 three-byte entries.
+    file[18 + 5 + 60] = 250;
+    Picture picture;
+    ASSERT_EQ(DecodeBytes(file, &picture), 0);
+    const Rgba c = picture.At(0, 0);
+    EXPECT_EQ(c.r + c.g + c.b, 0);
+}
+
+TEST(BgraDecoderTest, BothChannelWidthsGiveTheSourcePixels)
+{
+    const RgbaPicture source = FromFormula(PatternWidth, PatternHeight, Pattern);
+    for (const char* name : {"bgra8.bgra", "bgra16.bgra"}) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "BGRA");
+        EXPECT_EQ(picture.image.format.alphaMask, 0xFF000000u);
+        EXPECT_EQ(picture.image.pitch, PatternWidth * 4);
+        EXPECT_TRUE(SamePixels(picture, source, true));
+    }
+    std::vector<uint8_t> file = FileBytes(ImageDataDir() + "bgra8.bgra");
+    file[4] = 0x09;  // another channel word
+    Picture picture;
+    EXPECT_EQ(DecodeBytes(file, &picture), -1);
+}
+
+TEST(DdsDecoderTest, DxtPicturesStayCompressedAndDecodeToTheirBlocks)
+{
+    for (int kind = 1; kind <= 5; ++kind) {
+        for (const std::string size : {"10x6", "8x8"}) {
+            const std::string name = "dxt" + std::to_string(kind) + "_" + size + (size == "10x6" ? "_mips" : "") + ".dds";
+            SCOPED_TRACE(name);
+            Picture picture;
+            DecodeFile(ImageDataDir() + name, &picture);
+            ASSERT_EQ(picture.result, 0);
+            EXPECT_STREQ(picture.decoder, "DDS");
+            EXPECT_EQ(picture.image.format.compressedKind, kind);
+            EXPECT_EQ(picture.image.format.bitDepth, kind == 1 ? 4 : 8);
+            EXPECT_EQ(picture.image.mipLevels, size == "10x6" ? 4 : 0);
+            RgbaPicture expected;
+            expected.width = std::stoi(size);
+            expected.height = std::stoi(size.substr(size.find('x') + 1));
+            const std::string bytes = ReadFile(ImageDataDir() + "dxt" + std::to_string(kind) + "_" + size + ".expected");
+            expected.pixels.assign(bytes.begin(), bytes.end());
+            EXPECT_TRUE(SamePixels(picture, expected, true));
+        }
+    }
+}
+
+TEST(DdsDecoderTest, MaskedPicturesUseTheHeadersPitchAndMasks)
+{
+    const struct {
+        const char* name;
+        int alphaBits, colourBits;
+    } cases[] = {{"dds_a8r8g8b8.dds", 8, 8}, {"dds_a1r5g5b5.dds", 1, 5}, {"dds_a2b10g10r10.dds", 2, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + c.name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        RgbaPicture expected = FromFormula(PatternWidth, PatternHeight, Pattern);
+        for (size_t i = 0; i < expected.pixels.size(); ++i)
+            expected.pixels[i] = Requantise(expected.pixels[i], i % 4 == 3 ? c.alphaBits : c.colourBits);
+        EXPECT_TRUE(SamePixels(picture, expected, true));
+    }
+}
+
+TEST(DdsDecoderTest, RgbWithoutAlphaFlagShortDataAndLongMipChains)
+{
+    std::vector<uint8_t> masked = FileBytes(ImageDataDir() + "dds_a8r8g8b8.dds");
+    Picture picture;
+    masked[4 + 76] = 0x40;  // RGB without the alpha-pixels flag
+    EXPECT_EQ(DecodeBytes(masked, &picture), -1);
+
+    std::vector<uint8_t> dxt = FileBytes(ImageDataDir() + "dxt5_10x6_mips.dds");
+    dxt[4 + 24] = 200;  // mip count far past the data: the levels that are there are kept
+    ASSERT_EQ(DecodeBytes(dxt, &picture), 0);
+    EXPECT_EQ(picture.image.mipLevels, 4);
+    media::FreeBaseImage(&picture.image);
+
+    dxt.resize(128 + 40);  // shorter than the first level
+    EXPECT_EQ(DecodeBytes(dxt, &picture), -1);
+}
+
+// ------------------------------------------------------------------ JPEG and other tools' files
+
+TEST(JpegDecoderTest, ColourGreyProgressiveAndCmykFilesComeCloseToTheSource)
+{
+    const RgbaPicture source = FromFormula(40, 24, Smooth);
+    RgbaPicture grey = source;
+    for (size_t i = 0; i < grey.pixels.size(); i += 4) {
+        const int level = (grey.pixels[i] * 2126 + grey.pixels[i + 1] * 7152 + grey.pixels[i + 2] * 722 + 5000) / 10000;
+        grey.pixels[i] = grey.pixels[i + 1] = grey.pixels[i + 2] = uint8_t(level);
+    }
+    const struct {
+        const char* name;
+        bool grey;
+        int tolerance;
+    } cases[] = {{"im_colour.jpg", false, 6}, {"im_progressive.jpg", false, 6}, {"im_cmyk.jpg", false, 10}, {"im_grey.jpg", true, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + c.name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_STREQ(picture.decoder, "JPEG");
+        EXPECT_EQ(picture.image.format.usesPalette, c.grey);
+        EXPECT_EQ(picture.image.pitch, 40 * (c.grey ? 1 : 3));
+        EXPECT_TRUE(SamePixels(picture, c.grey ? grey : source, false, c.tolerance));
+    }
+}
+
+TEST(DdsDecoderTest, ImageMagicksDxtFilesComeCloseToTheSource)
+{
+    const RgbaPicture source = FromFormula(40, 24, Smooth);
+    for (const char* name : {"im_dxt1.dds", "im_dxt5.dds"}) {
+        SCOPED_TRACE(name);
+        Picture picture;
+        DecodeFile(ImageDataDir() + name, &picture);
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_TRUE(SamePixels(picture, source, true, 24));  // DXT keeps two colours a block
+    }
+}
+
+// ------------------------------------------------------------------ the chain and hostile data
+
+TEST(DecoderChainTest, APngIsRejectedByBmpAndJpegFirst)
+{
+    const std::vector<uint8_t> png = FileBytes(SharedTestData() + "pngsuite/basn2c08.png");
+    for (auto decoder : {media::DecodeBmp, media::DecodeJpeg}) {
+        media::MemoryStream stream{png.data(), png.size()};
+        media::BaseImage image;
+        EXPECT_EQ(decoder(media::MemoryImageReader(&stream), &image), -1);
+        EXPECT_EQ(image.pixels, nullptr);
+    }
+    Picture picture;
+    ASSERT_EQ(DecodeBytes(png, &picture), 0);
+    EXPECT_STREQ(picture.decoder, "PNG");
+}
+
+TEST(DecoderChainTest, EveryPrefixOfEveryKindOfFileDecodesOrRejectsCleanly)
+{
+    const std::vector<std::string> files = {
+        ImageDataDir() + "tga_t9_16_top_footer.tga", ImageDataDir() + "tga_t10_32_bottom.tga",
+        ImageDataDir() + "dxt1_10x6_mips.dds", ImageDataDir() + "dds_a1r5g5b5.dds", ImageDataDir() + "bgra16.bgra",
+        ImageDataDir() + "im_progressive.jpg", SharedTestData() + "pngsuite/basn3p08-trns.png",
+        SharedTestData() + "bmpsuite/g/pal4rle.bmp", SharedTestData() + "bmpsuite/g/rgb16-565.bmp"};
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        const std::vector<uint8_t> bytes = FileBytes(path);
+        ASSERT_FALSE(bytes.empty());
+        for (size_t length = 0; length < bytes.size(); length += 1 + length / 64) {
+            const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + long(length));
+            Picture picture;
+            if (DecodeBytes(prefix, &picture) == 0) {
+                // Whatever was accepted can be read in full.
+                for (int y = 0; y < picture.image.height; ++y)
+                    for (int x = 0; x < picture.image.width; ++x)
+                        picture.At(x, y);
+            }
+        }
+    }
+}
+
+}  // namespace
