@@ -1,0 +1,326 @@
+// Loading image files into handles: formats and alpha, the "_a" pictures,
+// failure lines, file-name records, reload, and the file layer's streams.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "graphics_fixture.h"
+#include "image_fixture.h"
+#include "media/image/image_load.h"
+#include "media/system/memory.h"
+
+namespace {
+
+using namespace testing_support;
+using media::Rgba;
+
+void CopyFile(const std::string& from, const std::string& to)
+{
+    const std::string bytes = ReadFile(from);
+    ASSERT_FALSE(bytes.empty()) << from;
+    FILE* f = std::fopen(to.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << to;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+// A software screen of the given depth in a private folder holding the log
+// and a PIC folder with pictures.
+class ImageLoadTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        char cwd[PATH_MAX];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        saved_ = cwd;
+        dir_ = MakeTempDir();
+        ASSERT_FALSE(dir_.empty());
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        ASSERT_EQ(mkdir("PIC", 0755), 0);
+        StartSoftwareScreen(64, 48, GetParam());
+        ASSERT_TRUE(media::SetLogLocation(dir_.c_str(), "Log.txt"));
+        media::LogStart();
+    }
+    void TearDown() override
+    {
+        StopSoftwareScreen();
+        EXPECT_EQ(chdir(saved_.c_str()), 0);
+        if (std::system(("rm -rf '" + dir_ + "'").c_str()) != 0) {
+        }
+    }
+    std::vector<std::string> Lines() const { return LinesWithoutTimestamps(ReadFile(dir_ + "/Log.txt")); }
+    bool LogHas(const std::string& line) const
+    {
+        const auto lines = Lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    static bool HasAlpha(media::ImageHandle image)
+    {
+        const media::ImageEntry* entry = media::FindImage(image);
+        return entry && entry->body && entry->body->hasAlpha;
+    }
+    // The stored pixel as 8-bit channels.
+    static Rgba Stored(media::ImageHandle image, int x, int y)
+    {
+        const media::PixelRegion r = ImagePixels(image);
+        return media::ReadPixel(*r.format, r.At(x, y));
+    }
+    // What the screen format stores for a colour (channels keep their high bits).
+    static Rgba AsStored(media::ImageHandle image, Rgba colour)
+    {
+        const media::PixelRegion r = ImagePixels(image);
+        uint8_t word[4];
+        media::WritePixel(*r.format, word, colour);
+        return media::ReadPixel(*r.format, word);
+    }
+
+    std::string dir_, saved_;
+};
+
+#define EXPECT_SAME_RGBA(got, want)                                                                     \
+    do {                                                                                                \
+        const Rgba g_ = (got), w_ = (want);                                                             \
+        EXPECT_TRUE(g_.r == w_.r && g_.g == w_.g && g_.b == w_.b && g_.a == w_.a)                       \
+            << Describe(g_) << " vs " << Describe(w_);                                                  \
+    } while (0)
+
+TEST_P(ImageLoadTest, PngAlphaAndTransparencyDecideWhetherTheImageHasAlpha)
+{
+    const struct {
+        const char* file;
+        bool alpha;
+    } cases[] = {{"basn6a08.png", true},  {"basn2c08.png", false}, {"basn3p08.png", false},
+                 {"basn3p08-trns.png", true}, {"basn4a08.png", false}, {"basn0g08.png", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        CopyFile(SharedTestData() + "pngsuite/" + c.file, "PIC/p.png");
+        const media::ImageHandle image = media::LoadImageToHandle(".\\PIC\\p.png", 0);
+        ASSERT_GE(image, 0);
+        EXPECT_EQ(HasAlpha(image), c.alpha);
+        RgbaPicture reference;
+        ASSERT_TRUE(ReadReferencePng("PIC/p.png", &reference));
+        for (int y = 0; y < reference.height; y += 5)
+            for (int x = 0; x < reference.width; x += 3) {
+                const uint8_t* p = reference.At(x, y);
+                const Rgba want = AsStored(image, {p[0], p[1], p[2], c.alpha ? p[3] : uint8_t(255)});
+                EXPECT_SAME_RGBA(Stored(image, x, y), want);
+            }
+        media::DeleteImage(image);
+    }
+}
+
+TEST_P(ImageLoadTest, EveryFormatReachesTheScreenFormatAndTheFlagChangesNothing)
+{
+    for (const char* file : {"tga_t2_32_top.tga", "bgra16.bgra", "dds_a8r8g8b8.dds", "pattern.png"}) {
+        SCOPED_TRACE(file);
+        CopyFile(ImageDataDir() + file, std::string("PIC/") + file);
+        const std::string path = std::string("PIC\\") + file;
+        const media::ImageHandle first = media::LoadImageToHandle(path.c_str(), 0);
+        const media::ImageHandle second = media::LoadImageToHandle(path.c_str(), 1);
+        ASSERT_GE(first, 0);
+        ASSERT_GE(second, 0);
+        EXPECT_TRUE(HasAlpha(first));
+        EXPECT_EQ(Snapshot(ImagePixels(first)), Snapshot(ImagePixels(second)));
+        for (int y = 0; y < PatternHeight; ++y)
+            for (int x = 0; x < PatternWidth; ++x)
+                EXPECT_SAME_RGBA(Stored(first, x, y), AsStored(first, file[0] == 't' ? TgaPixel(x, y) : Pattern(x, y)));
+    }
+}
+
+TEST_P(ImageLoadTest, AlphaPictureIsFoundOnlyByTheFirstDotRule)
+{
+    CopyFile(SharedTestData() + "pngsuite/basn2c08.png", "PIC/b.png");
+    CopyFile(SharedTestData() + "pngsuite/basn0g08.png", "PIC/b_a.png");  // grey: its red is the alpha
+    const media::ImageHandle dotted = media::LoadImageToHandle(".\\PIC\\b.png", 0);
+    ASSERT_GE(dotted, 0);
+    EXPECT_FALSE(HasAlpha(dotted));
+
+    const media::ImageHandle plain = media::LoadImageToHandle("PIC\\b.png", 0);
+    ASSERT_GE(plain, 0);
+    EXPECT_TRUE(HasAlpha(plain));
+    RgbaPicture colour, alpha;
+    ASSERT_TRUE(ReadReferencePng("PIC/b.png", &colour));
+    ASSERT_TRUE(ReadReferencePng("PIC/b_a.png", &alpha));
+    for (int y = 0; y < 32; y += 7)
+        for (int x = 0; x < 32; x += 3) {
+            const uint8_t* c = colour.At(x, y);
+            EXPECT_SAME_RGBA(Stored(plain, x, y), AsStored(plain, {c[0], c[1], c[2], alpha.At(x, y)[0]}));
+        }
+
+    // An alpha picture of another size makes the load fail.
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b_a.png");
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\b.png", 0), -1);
+}
+
+TEST_P(ImageLoadTest, FailuresWriteTheirLines)
+{
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\none.png", 0), -1);
+    EXPECT_TRUE(LogHas("グラフィックファイル PIC\\none.png がありません"));
+
+    FILE* f = std::fopen("PIC/text.png", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a picture", f);
+    std::fclose(f);
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\text.png", 0), -1);
+    const auto lines = Lines();
+    const auto at = std::find(lines.begin(), lines.end(), "右記のグラフィックファイルのロードに失敗しました：PIC\\text.png ");
+    ASSERT_NE(at, lines.end());
+    ASSERT_NE(at + 1, lines.end());
+    EXPECT_EQ(*(at + 1), "");  // the text's own line break and the writer's
+
+    StopSoftwareScreen();
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b.png");
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\b.png", 0), -1);  // graphics not started
+    StartSoftwareScreen(64, 48, GetParam());
+}
+
+TEST_P(ImageLoadTest, LoadedImagesRecordTheirAbsolutePathAndReloadFromIt)
+{
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b.png");
+    ASSERT_EQ(mkdir("sub", 0755), 0);
+    ASSERT_EQ(chdir("sub"), 0);
+    const media::ImageHandle image = media::LoadImageToHandle("..\\sub\\.\\..\\PIC\\b.png", 0);
+    ASSERT_EQ(chdir(".."), 0);
+    ASSERT_GE(image, 0);
+    const media::ImageEntry* entry = media::FindImage(image);
+    ASSERT_NE(entry->fileName, nullptr);
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(std::string(entry->fileName->path), std::string(cwd) + "/PIC/b.png");
+
+    // A part of the image shares the record; both are refilled from the file.
+    const media::ImageHandle part = media::DeriveImage(4, 2, 5, 4, image);
+    ASSERT_GE(part, 0);
+    const auto before = Snapshot(ImagePixels(image));
+    media::FillRegion(ImagePixels(image), 0);
+    media::ReloadImageFiles();
+    EXPECT_EQ(Snapshot(ImagePixels(image)), before);
+    EXPECT_TRUE(LogHas("グラフィックを復帰します"));
+
+    // A file gone at reload time leaves its images as they were.
+    media::FillRegion(ImagePixels(part), 0);
+    ASSERT_EQ(unlink("PIC/b.png"), 0);
+    media::ReloadImageFiles();
+    EXPECT_TRUE(LogHas("ファイル:" + std::string(cwd) + "/PIC/b.png がロードできませんでした"));
+    EXPECT_EQ(Stored(part, 0, 0).r, 0);
+}
+
+TEST_P(ImageLoadTest, JapaneseFileNamesKeepTheirSecondByte)
+{
+    // 表 in Shift-JIS is 0x95 0x5C: the 0x5C is no separator.
+    const std::string name = "\x95\x5C.png";
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/" + name);
+    const media::ImageHandle image = media::LoadImageToHandle(("PIC\\" + name).c_str(), 0);
+    ASSERT_GE(image, 0);
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(std::string(media::FindImage(image)->fileName->path), std::string(cwd) + "/PIC/" + name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, ImageLoadTest, ::testing::Values(16, 32), DepthName);
+
+TEST(ImagePathTest, AlphaNamesAndAbsolutePathsFollowTheProgramsRules)
+{
+    const struct {
+        const char* path;
+        const char* alpha;
+    } names[] = {{"pic\\a.png", "pic\\a_a.png"},
+                 {".\\PIC\\button.png", "_a.\\PIC\\button.png"},
+                 {"PIC\\button.png", "PIC\\button_a.png"},
+                 {"noext", "noext_a"},
+                 {"\x95\x2E\\x.png", "\x95\x2E\\x_a.png"}};  // a trail byte 0x2E is no dot
+    for (const auto& n : names)
+        EXPECT_EQ(media::AlphaPictureName(n.path), n.alpha) << n.path;
+
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string here = cwd;
+    const std::string parent = here.substr(0, here.rfind('/'));
+    const struct {
+        const char* path;
+        std::string absolute;
+    } paths[] = {{".\\PIC\\button.png", here + "/PIC/button.png"},
+                 {"a/./b\\..\\c.png", here + "/a/c.png"},
+                 {"..\\x.png", parent + "/x.png"},
+                 {"/tmp//y.png", "/tmp/y.png"},
+                 {"\\..\\..\\z", "/z"},
+                 {"\x95\x5C\\w", here + "/\x95\x5C/w"}};
+    for (const auto& p : paths)
+        EXPECT_EQ(media::AbsoluteImagePath(p.path), p.absolute) << p.path;
+
+    const struct {
+        const char* path;
+        const char* native;
+    } natives[] = {{".\\PIC\\button.png", "./PIC/button.png"},
+                   {"PIC\\\x95\x5C.png", "PIC/\x95\x5C.png"},
+                   {"\x95\x5C\\\x95\x5C", "\x95\x5C/\x95\x5C"},
+                   {"\xB6\\x", "\xB6/x"}};  // half-width katakana is a character of its own
+    for (const auto& n : natives)
+        EXPECT_EQ(media::NativePath(n.path), n.native) << n.path;
+}
+
+class StreamTest : public LogFixture {};
+
+TEST_F(StreamTest, ReadSeekTellAndEndOfFile)
+{
+    const std::string path = dir_ + "/data.bin";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 100000; ++i)
+        std::fputc(i & 255, f);
+    std::fclose(f);
+
+    const media::StreamHandle s = media::StreamOpen(path.c_str());
+    ASSERT_NE(s, 0u);
+    EXPECT_EQ(media::StreamSize(s), 100000);
+    uint8_t buffer[16];
+    EXPECT_EQ(media::StreamRead(buffer, 4, 2, s), 2u);
+    EXPECT_EQ(buffer[5], 5);
+    EXPECT_EQ(media::StreamTell(s), 8);
+    EXPECT_EQ(media::StreamSeek(s, 10, 1), 0);
+    EXPECT_EQ(media::StreamTell(s), 18);
+    EXPECT_EQ(media::StreamSeek(s, -6, 2), 0);
+    EXPECT_EQ(media::StreamRead(buffer, 4, 3, s), 1u);  // 6 bytes: one whole element
+    EXPECT_EQ(buffer[0], (99994) & 255);
+    EXPECT_EQ(media::StreamEof(s), 1);
+    EXPECT_EQ(media::StreamTell(s), 100000);
+    EXPECT_EQ(media::StreamSeek(s, -1, 0), -1);
+    EXPECT_EQ(media::StreamSeek(s, 0, 3), -1);
+    EXPECT_EQ(media::StreamSeek(s, 65536, 0), 0);
+    EXPECT_EQ(media::StreamEof(s), 0);
+    std::vector<uint8_t> big(40000);
+    EXPECT_EQ(media::StreamRead(big.data(), 1, big.size(), s), 100000u - 65536u);
+    EXPECT_EQ(big[1], (65537) & 255);
+    EXPECT_EQ(media::StreamRead(big.data(), 1, 1, s), 0u);
+    EXPECT_EQ(media::StreamClose(s), 0);
+    EXPECT_EQ(media::StreamOpen((dir_ + "/missing").c_str()), 0u);
+    EXPECT_EQ(media::StreamOpen(dir_.c_str()), 0u);  // a folder is no file
+}
+
+TEST_F(StreamTest, AtMost512StreamsAreOpenAtOnce)
+{
+    const std::string path = dir_ + "/data.bin";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const int before = media::OpenStreamCount();
+    std::vector<media::StreamHandle> open;
+    for (int i = before; i < media::MaxOpenStreams; ++i) {
+        open.push_back(media::StreamOpen(path.c_str()));
+        ASSERT_NE(open.back(), 0u) << i;
+    }
+    EXPECT_EQ(media::StreamOpen(path.c_str()), 0u);
+    const auto lines = Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "同時に開けるファイルの数が限界を超えました"), lines.end());
+    for (media::StreamHandle s : open)
+        media::StreamClose(s);
+    EXPECT_EQ(media::OpenStreamCount(), before);
+    const media::StreamHandle again = media::StreamOpen(path.c_str());
+    EXPECT_NE(again, 0u);
+    media::StreamClose(again);
+}
+
+}  // namespace
