@@ -192,6 +192,11 @@ ImageHandle LoadImageToHandle(const char* path, int flag)
     return handle;
 }
 
+const ImageLoadReport& LastImageLoadReport()
+{
+    return lastReport;
+}
+
 int ReloadImageFiles()
 {
     LogAdd("グラフィックを復帰します\n");
