@@ -486,3 +486,39 @@ TEST(DecoderChainTest, EveryPrefixOfEveryKindOfFileDecodesOrRejectsCleanly)
 }
 
 }  // namespace
+
+namespace {
+
+// Every kind of picture into every screen format: each stored pixel is the
+// picture's pixel as WritePixel stores it (channels keep their high bits).
+TEST(PictureConversionTest, StoredPixelsAreThePicturesPixelsInTheScreenFormat)
+{
+    using media::StandardFormat;
+    const char* files[] = {"bgra8.bgra", "tga_t2_24_top.tga", "tga_t2_32_top.tga", "tga_t2_16_top.tga",
+                           "dxt3_10x6_mips.dds", "dds_a2b10g10r10.dds", "im_grey.jpg"};
+    for (const char* file : files) {
+        Picture picture;
+        DecodeFile(ImageDataDir() + file, &picture);
+        ASSERT_EQ(picture.result, 0) << file;
+        for (StandardFormat id : {StandardFormat::R5G6B5, StandardFormat::R5G6B5A8, StandardFormat::X8R8G8B8,
+                                  StandardFormat::A8R8G8B8, StandardFormat::X1R5G5B5}) {
+            SCOPED_TRACE(std::string(file) + " format " + std::to_string(int(id)));
+            const media::ColorFormat& format = media::GetStandardFormat(id);
+            const int w = picture.image.width, h = picture.image.height;
+            std::vector<uint8_t> pixels(size_t(w) * h * 4, 0xCD);
+            media::PixelRegion region{pixels.data(), w, h, w * 4, &format};
+            media::FillRegionFromPicture(region, picture.image, nullptr, 0, 0);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    media::Rgba want = picture.At(x, y);
+                    if (!format.alphaMask)
+                        want.a = 255;
+                    uint8_t expected[4] = {};
+                    media::WritePixel(format, expected, want);
+                    ASSERT_EQ(std::memcmp(region.At(x, y), expected, size_t(format.bytesPerPixel)), 0) << x << "," << y;
+                }
+        }
+    }
+}
+
+}  // namespace

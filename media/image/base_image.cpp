@@ -13,11 +13,11 @@ bool PictureSizeAllowed(int64_t width, int64_t height)
            width * height <= MaxPicturePixels;
 }
 
-bool AllocateBasePixels(BaseImage* image, int64_t bytes)
+bool AllocateBasePixels(BaseImage* image, int64_t bytes, bool zeroed)
 {
     if (bytes <= 0 || bytes > MaxPictureBytes)
         return false;
-    void* memory = MemAllocZeroed(int32_t(bytes), __FILE__, __LINE__);
+    void* memory = zeroed ? MemAllocZeroed(int32_t(bytes), __FILE__, __LINE__) : MemAlloc(int32_t(bytes), __FILE__, __LINE__);
     if (!memory)
         return false;
     image->pixels = static_cast<uint8_t*>(memory);

@@ -142,7 +142,7 @@ int DecodeJpeg(const ImageReader& reader, BaseImage* image)
     image->height = int32_t(info.output_height);
     image->pitch = int32_t(info.output_width) * components;
     image->format = components == 1 ? GreyFormat() : FullColourFormat();
-    if (!AllocateBasePixels(image, int64_t(image->pitch) * image->height)) {
+    if (!AllocateBasePixels(image, int64_t(image->pitch) * image->height, false)) {  // every line is written
         jpeg_destroy_decompress(&info);
         return -1;
     }
@@ -156,6 +156,8 @@ int DecodeJpeg(const ImageReader& reader, BaseImage* image)
         if (cmyk)
             CmykToBgr(line, row, info.output_width, info.saw_Adobe_marker);
     }
+    if (info.output_scanline < info.output_height)
+        ExitByJump(reinterpret_cast<j_common_ptr>(&info));  // lines left unwritten: reject
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     delete[] line;

@@ -96,7 +96,7 @@ int DecodePng(const ImageReader& reader, BaseImage* image)
     image->width = int32_t(width);
     image->height = int32_t(height);
     image->pitch = int32_t(rowBytes);
-    if (!AllocateBasePixels(image, int64_t(rowBytes) * height))
+    if (!AllocateBasePixels(image, int64_t(rowBytes) * height, false))  // every row is read
         png_error(png, "no memory");
     rows = static_cast<png_bytep*>(MemAlloc(int32_t(sizeof(png_bytep) * height), __FILE__, __LINE__));
     if (!rows)

@@ -29,9 +29,10 @@ struct BaseImage {
 
 // True when width x height passes the size bounds above.
 bool PictureSizeAllowed(int64_t width, int64_t height);
-// Allocates zeroed pixels for the picture; false (nothing allocated) when
-// bytes is not positive or exceeds MaxPictureBytes or the memory is not there.
-bool AllocateBasePixels(BaseImage* image, int64_t bytes);
+// Allocates pixels for the picture (zeroed when asked: decoders that may
+// leave pixels unwritten); false (nothing allocated) when bytes is not
+// positive or exceeds MaxPictureBytes or the memory is not there.
+bool AllocateBasePixels(BaseImage* image, int64_t bytes, bool zeroed = true);
 void FreeBaseImage(BaseImage* image);
 // The picture formats the decoders produce.
 ColorFormat FullColourFormat();                 // 24-bit B, G, R bytes
