@@ -9,7 +9,9 @@
 
 #include "graphics_fixture.h"
 #include "image_fixture.h"
+#include "media/graphics/graphics_hooks.h"
 #include "media/image/image_load.h"
+#include "media_fixture.h"
 #include "media/system/memory.h"
 
 namespace {
@@ -321,6 +323,32 @@ TEST_F(StreamTest, AtMost512StreamsAreOpenAtOnce)
     const media::StreamHandle again = media::StreamOpen(path.c_str());
     EXPECT_NE(again, 0u);
     media::StreamClose(again);
+}
+
+}  // namespace
+
+namespace {
+
+class ProgramPicturesTest : public testing_support::MediaLayerTest {};
+
+// The program's own start: its two pictures load from ".\PIC\" without an
+// alpha picture, and the restore handler is the image reload.
+TEST_F(ProgramPicturesTest, ButtonPicturesLoadAfterStartAndReloadIsTheRestoreHandler)
+{
+    ASSERT_EQ(mkdir("PIC", 0755), 0);
+    for (const char* name : {"button.png", "button2.png"})
+        CopyFile(std::string(KORVANTA_SOURCE_DIR) + "/PIC/" + name, std::string("PIC/") + name);
+    Start();
+    EXPECT_EQ(media::ReloadImagesHook, &media::ReloadImageFiles);
+    for (const char* path : {".\\PIC\\button.png", ".\\PIC\\button2.png"}) {
+        const media::ImageHandle image = media::LoadImageToHandle(path, 0);
+        ASSERT_GE(image, 0) << path;
+        const media::ImageEntry* entry = media::FindImage(image);
+        ASSERT_NE(entry->fileName, nullptr);
+        EXPECT_EQ(std::string(entry->fileName->path), dir_ + "/PIC/" + std::string(path + 6));
+        EXPECT_EQ(media::LastImageLoadReport().alphaPicture, false);
+        EXPECT_STREQ(media::LastImageLoadReport().decoder, "PNG");
+    }
 }
 
 }  // namespace
