@@ -17,7 +17,7 @@ bool AllocateBasePixels(BaseImage* image, int64_t bytes, bool zeroed)
 {
     if (bytes <= 0 || bytes > MaxPictureBytes)
         return false;
-    void* memory = zeroed ? MemAllocZeroed(int32_t(bytes), __FILE__, __LINE__) : MemAlloc(int32_t(bytes), __FILE__, __LINE__);
+    void* memory = zeroed ? MemAllocZeroed(int32_t(bytes), "", 0) : MemAlloc(int32_t(bytes), "", 0);
     if (!memory)
         return false;
     image->pixels = static_cast<uint8_t*>(memory);

@@ -33,7 +33,7 @@ int DecodeRawBgra(const ImageReader& reader, BaseImage* image)
         }
         return 0;
     }
-    uint8_t* row = static_cast<uint8_t*>(MemAlloc(int32_t(width * 8), __FILE__, __LINE__));
+    uint8_t* row = static_cast<uint8_t*>(MemAlloc(int32_t(width * 8), "", 0));
     bool ok = row != nullptr;
     for (int64_t y = 0; ok && y < height; ++y) {
         ok = reader.ReadExact(row, size_t(width * 8));

@@ -45,7 +45,7 @@ bool ReadRange(const ImageReader& reader, long long from, long long fileSize, lo
         return true;
     if (size > MaxPictureBytes)
         return false;
-    out->data = static_cast<uint8_t*>(MemAlloc(int32_t(size), __FILE__, __LINE__));
+    out->data = static_cast<uint8_t*>(MemAlloc(int32_t(size), "", 0));
     if (!out->data || !reader.Seek(from, 0))
         return false;
     out->size = reader.ReadSome(out->data, size_t(size));

@@ -98,7 +98,7 @@ int DecodePng(const ImageReader& reader, BaseImage* image)
     image->pitch = int32_t(rowBytes);
     if (!AllocateBasePixels(image, int64_t(rowBytes) * height, false))  // every row is read
         png_error(png, "no memory");
-    rows = static_cast<png_bytep*>(MemAlloc(int32_t(sizeof(png_bytep) * height), __FILE__, __LINE__));
+    rows = static_cast<png_bytep*>(MemAlloc(int32_t(sizeof(png_bytep) * height), "", 0));
     if (!rows)
         png_error(png, "no memory");
     for (png_uint_32 y = 0; y < height; ++y)

@@ -101,7 +101,7 @@ int DecodeTga(const ImageReader& reader, BaseImage* image)
     }
     Scratch data;
     if (dataSize > 0) {
-        data.data = static_cast<uint8_t*>(MemAlloc(int32_t(dataSize), __FILE__, __LINE__));
+        data.data = static_cast<uint8_t*>(MemAlloc(int32_t(dataSize), "", 0));
         if (!data.data || !reader.ReadExact(data.data, size_t(dataSize)))
             return -1;
     }
