@@ -42,7 +42,7 @@ double TimeRun(const std::function<void()>& call)
         call();
         ++calls;
         elapsed = double(platform::QueryPerformanceCounter() - start) / frequency;
-    } while (elapsed < 0.2);
+    } while (elapsed < 0.1);
     return elapsed / double(calls);
 }
 
@@ -52,7 +52,7 @@ struct Pair {
 Pair SideBySide(const std::function<void()>& load, const std::function<void()>& bare)
 {
     Pair best{1e30, 1e30};
-    for (int run = 0; run < 7; ++run) {
+    for (int run = 0; run < 11; ++run) {
         best.load = std::min(best.load, TimeRun(load));
         best.bare = std::min(best.bare, TimeRun(bare));
     }

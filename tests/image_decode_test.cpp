@@ -93,7 +93,8 @@ TEST(BmpSuiteTest, QuestionableFilesDecodeOrRejectAndKnownOnesMatch)
     const std::vector<std::string> matching = {"pal8os2v2.bmp", "pal8os2v2-16.bmp", "pal8os2v2-40sz.bmp", "pal8os2v2-sz.bmp",
                                                "pal8os2-sz.bmp", "pal8os2-hs.bmp", "pal8oversizepal.bmp", "rgb16-231.bmp",
                                                "rgb16-3103.bmp", "rgb32-7187.bmp", "rgb32h52.bmp", "rgb24largepal.bmp",
-                                               "pal8offs.bmp", "pal4rletrns.bmp", "pal8rletrns.bmp", "rgb16faketrns.bmp"};
+                                               "pal8offs.bmp", "pal4rletrns.bmp", "pal8rletrns.bmp", "rgb16faketrns.bmp",
+                                               "pal2.bmp", "pal2color.bmp", "pal1p1.bmp"};
     for (const std::string& name : FilesIn(SharedTestData() + "bmpsuite/q", ".bmp")) {
         SCOPED_TRACE(name);
         Picture picture;

@@ -1,6 +1,6 @@
 // BMP: the "BM" file header, info headers of every size files carry (OS/2
 // core, OS/2 2.x, Windows 40-byte, V2/V3 with masks, V4, V5), run-length
-// coded 4- and 8-bit pictures, and uncompressed 1, 4, 8, 16, 24 and 32 bits.
+// coded 4- and 8-bit pictures, and uncompressed 1, 2, 4, 8, 16, 24 and 32 bits.
 #include <cstring>
 #include <vector>
 
@@ -248,7 +248,7 @@ Channel MakeChannel(uint32_t mask)
     return c;
 }
 
-// 1 bit, 16 and 32 bits (with or without bit fields): drawn into 24-bit
+// 1 and 2 bits, 16 and 32 bits (with or without bit fields): drawn into 24-bit
 // top-down full colour.
 int DecodeToFullColour(const BmpInfo& info, const ColorFormat& palette, const Bytes& data, BaseImage* image)
 {
@@ -275,8 +275,10 @@ int DecodeToFullColour(const BmpInfo& info, const ColorFormat& palette, const By
         const uint8_t* src = data.data + y * sourcePitch;
         uint8_t* dst = image->pixels + (info.topDown ? y : height - 1 - y) * image->pitch;
         for (int64_t x = 0; x < width; ++x, dst += 3) {
-            if (info.bitCount == 1) {
-                const uint8_t* entry = palette.palette[(src[x / 8] >> (7 - x % 8)) & 1];
+            if (info.bitCount <= 2) {
+                const int64_t bit = x * info.bitCount;
+                const int index = (src[bit / 8] >> (8 - info.bitCount - bit % 8)) & ((1 << info.bitCount) - 1);
+                const uint8_t* entry = palette.palette[index];
                 dst[0] = entry[0]; dst[1] = entry[1]; dst[2] = entry[2];
                 continue;
             }
@@ -306,11 +308,11 @@ int DecodeBmp(const ImageReader& reader, BaseImage* image)
         return -1;
     if (!rle && c != CompressNone && !((c == CompressBitFields || c == CompressAlphaBitFields) && (bits == 16 || bits == 32)))
         return -1;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return -1;
     if (!PictureSizeAllowed(info.width, info.height)) {
         // The size no 24-bit section can be made for.
-        if (bits == 1 || bits == 16 || bits == 32)
+        if (bits <= 2 || bits == 16 || bits == 32)
             LogAdd("ＤＩＢの作成に失敗しました3\n");
         return -1;
     }
