@@ -96,8 +96,13 @@ int DecodeTga(const ImageReader& reader, BaseImage* image)
         if (dataSize < pixelCount * inBytes)
             return -1;  // fewer pixels than the header says
         dataSize = pixelCount * inBytes;
-    } else if (dataSize > pixelCount * (inBytes + 1)) {
-        dataSize = pixelCount * (inBytes + 1);  // the most a run-length stream can need
+    } else {
+        // A packet of 1 + inBytes bytes gives at most 128 pixels: a stream
+        // too short for the picture is rejected before anything is allocated.
+        if ((dataSize / (inBytes + 1)) * 128 < pixelCount)
+            return -1;
+        if (dataSize > pixelCount * (inBytes + 1))
+            dataSize = pixelCount * (inBytes + 1);  // the most a run-length stream can need
     }
     Scratch data;
     if (dataSize > 0) {
