@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick libx11-dev
   python3 valgrind
+  clang
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
