@@ -114,6 +114,24 @@ TEST_P(ImageLoadTest, PngAlphaAndTransparencyDecideWhetherTheImageHasAlpha)
     }
 }
 
+// A PNG without alpha or tRNS drawn with trans hides its black pixels; one
+// with alpha blends by it.
+TEST_P(ImageLoadTest, OpaquePngDrawnWithTransHidesBlack)
+{
+    // pattern.png without its alpha channel: pixel (0, 0) is black.
+    CopyFile(ImageDataDir() + "im_rgb.png", "PIC/rgb.png");
+    const media::ImageHandle image = media::LoadImageToHandle("PIC\\rgb.png", 0);
+    ASSERT_GE(image, 0);
+    ASSERT_FALSE(HasAlpha(image));
+    ASSERT_EQ(Stored(image, 0, 0).r + Stored(image, 0, 0).g + Stored(image, 0, 0).b, 0);
+    media::FillRegion(ScreenPixels(), media::EncodeColor(*ScreenPixels().format, {200, 100, 50, 255}));
+    ASSERT_EQ(media::DrawImage(0, 0, image, 1), 0);
+    const media::Rgba under = media::ReadPixel(*ScreenPixels().format, ScreenPixels().At(0, 0));
+    EXPECT_NE(under.r + under.g + under.b, 0);  // the black pixel was not drawn
+    const media::Rgba drawn = media::ReadPixel(*ScreenPixels().format, ScreenPixels().At(5, 0));
+    EXPECT_SAME_RGBA(drawn, AsStored(image, Stored(image, 5, 0)));
+}
+
 TEST_P(ImageLoadTest, EveryFormatReachesTheScreenFormatAndTheFlagChangesNothing)
 {
     for (const char* file : {"tga_t2_32_top.tga", "bgra16.bgra", "dds_a8r8g8b8.dds", "pattern.png"}) {

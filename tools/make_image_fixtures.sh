@@ -14,3 +14,4 @@ convert smooth.png -define dds:compression=dxt5 -define dds:mipmaps=0 im_dxt5.dd
 convert pattern.png im_rgba.tga
 convert pattern.png -compress RLE im_rgba_rle.tga
 convert pattern.png -alpha off im_rgb.tga
+convert pattern.png -alpha off im_rgb.png
