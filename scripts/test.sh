@@ -14,3 +14,4 @@ cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
 "$root/scripts/thread_check.sh"
 "$root/scripts/valgrind_check.sh"
+"$root/scripts/fuzz.sh" 30
