@@ -1,5 +1,6 @@
 // The program korvanta: the battle simulator in its window, or on the
 // headless desktop driven by an input script.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +18,16 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
+        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
         "directory receives the whole report (Shift-JIS, CR LF line ends).\n"
         "\n"
         "Options:\n"
+        "  --seed S         seed of the random generator instead of the current time;\n"
+        "                   any integer, its low 32 bits are used. A session with the\n"
+        "                   same seed and squads logs the same battle as\n"
+        "                   korvanta-battle --seed S\n"
         "  --headless       run on the virtual headless desktop instead of a display;\n"
         "                   needs --script\n"
         "  --script FILE    input script for the headless desktop (see docs/HEADLESS.md)\n"
@@ -38,11 +43,36 @@ void PrintHelp()
         "                              rasteriser (llvmpipe), which is otherwise\n"
         "                              counted as no GPU\n"
         "\n"
+        "Preparation screen: click a row's button, then a squad in its list; B starts\n"
+        "the battle. Battle screen: one turn a frame; R (held) starts it again, N\n"
+        "goes back once it is over.\n"
         "Keys: Escape and then any key ends the program; so does closing the window.\n"
         "\n"
         "Exit status: 0 after a normal end, 255 when the start fails (for instance a\n"
         "second copy on the same display), 1 when there is no display, 2 for bad\n"
         "arguments.\n");
+}
+
+// Any decimal integer, reduced to its low 32 bits (two's complement for
+// negatives), as korvanta-battle reads it; false when the text is no integer.
+bool ParseSeed(const char* text, uint32_t* seed)
+{
+    const char* p = text;
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p == '-';
+        ++p;
+    }
+    if (*p == '\0')
+        return false;
+    uint32_t value = 0;
+    for (; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        value = value * 10u + uint32_t(*p - '0');
+    }
+    *seed = negative ? 0u - value : value;
+    return true;
 }
 
 int Refuse(const char* message)
@@ -65,6 +95,15 @@ int main(int argc, char** argv)
         if (argument == "--help" || argument == "-h") {
             PrintHelp();
             return 0;
+        } else if (argument == "--seed") {
+            uint32_t seed = 0;
+            if (i + 1 >= argc)
+                return Refuse("--seed needs a value");
+            if (!ParseSeed(argv[++i], &seed)) {
+                std::string message = "--seed: '" + std::string(argv[i]) + "' is not an integer";
+                return Refuse(message.c_str());
+            }
+            SetSessionSeed(seed);
         } else if (argument == "--headless") {
             headless = true;
         } else if (argument == "--script" || argument == "--desktop") {

@@ -4,21 +4,27 @@
 #include <ctime>
 
 #include "app/battle_data.h"
+#include "app/battle_screen.h"
+#include "app/preparation_screen.h"
 #include "app/random.h"
 #include "app/shell_state.h"
+#include "media/font/text.h"
 #include "media/graphics/draw.h"
 #include "media/graphics/screen.h"
+#include "media/image/image_load.h"
 #include "media/input/input.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
 #include "media/system/window.h"
 
-ShellHooks shellHooks;
 FrameRateState frameRate;
 
 namespace {
 
 constexpr int FramePeriodMilliseconds = 30;
+
+bool sessionSeedGiven = false;
+uint32_t sessionSeed = 0;
 
 // Counts, per key, the consecutive frames it has been down.
 void CountHeldKeys()
@@ -33,14 +39,12 @@ void CountHeldKeys()
 void RunCurrentScreen()
 {
     if (ScreenState == BattleScreen) {
-        const int over = shellHooks.runBattleFrame ? shellHooks.runBattleFrame() : 1;
+        const int over = RunBattleFrame();
         if (over != 0 && KeyPressCounter[KeyN] >= 1)
             ScreenState = PreparationScreen;
     } else if (ScreenState == PreparationScreen) {
-        if (shellHooks.runPreparationScreen)
-            shellHooks.runPreparationScreen();
-        // Without a battle screen there is nothing to switch to.
-        if (KeyPressCounter[KeyB] >= 1 && shellHooks.runBattleFrame) {
+        RunPreparationScreen();
+        if (KeyPressCounter[KeyB] >= 1) {
             ScreenState = BattleScreen;
             battleTurn = 0;
         }
@@ -73,9 +77,10 @@ bool StartProgram()
         return false;
     media::SetDrawTarget(media::ScreenBack);
     whiteColor = media::PackColor(255, 255, 255);
-    SeedRandom(uint32_t(std::time(nullptr)));
-    if (shellHooks.loadButtonImages)
-        shellHooks.loadButtonImages();
+    SeedRandom(sessionSeedGiven ? sessionSeed : uint32_t(std::time(nullptr)));
+    // Not checked: a picture that did not load stays -1 and is simply not drawn.
+    buttonImages[0] = media::LoadImageToHandle(".\\PIC\\button.png", 0);
+    buttonImages[1] = media::LoadImageToHandle(".\\PIC\\button2.png", 0);
     LoadPilotData();
     LoadWeaponData();
     LoadSquadData();
@@ -128,9 +133,17 @@ void DrawFrameRate()
             sum += time;
         frameRate.averageFrameTime = int32_t(sum / 60);
     }
-    if (frameRate.averageFrameTime != 0 && shellHooks.drawFrameRateText)
-        shellHooks.drawFrameRateText(1000.0 / frameRate.averageFrameTime, frameRate.averageFrameTime);
+    if (frameRate.averageFrameTime != 0) {
+        media::DrawTextFormat(0, 0, media::PackColor(255, 255, 255), "%.1fFPS", 1000.0 / frameRate.averageFrameTime);
+        media::DrawTextFormat(0, 20, media::PackColor(255, 255, 255), "%dms", frameRate.averageFrameTime);
+    }
     frameRate.frameSlot = (frameRate.frameSlot + 1) % 60;
+}
+
+void SetSessionSeed(uint32_t seed)
+{
+    sessionSeed = seed;
+    sessionSeedGiven = true;
 }
 
 int WinMain()

@@ -5,16 +5,9 @@
 
 #include <cstdint>
 
-// The parts of the program that other modules bring; an empty entry is
-// skipped, so the shell runs before they exist.
-struct ShellHooks {
-    void (*loadButtonImages)() = nullptr;      // fills buttonImages at start
-    void (*runPreparationScreen)() = nullptr;  // the screen of ScreenState 2
-    int (*runBattleFrame)() = nullptr;         // the screen of ScreenState 1; 1 once the battle is over
-    // Draws the frame-rate figure ("%.1fFPS" at 0, 0 and "%dms" at 0, 20).
-    void (*drawFrameRateText)(double framesPerSecond, int32_t averageMilliseconds) = nullptr;
-};
-extern ShellHooks shellHooks;
+// A session's seed: the start seeds the program's rand with it instead of
+// the current time, so that a session replays a battle of korvanta-battle.
+void SetSessionSeed(uint32_t seed);
 
 // The whole program: 0 after a normal end, -1 when the window mode or the
 // media layer's start fails.
