@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Whole sessions of korvanta on the headless desktop: the shipped demo
+# session fights exactly the battle of korvanta-battle with the same seed and
+# squads, its screenshots show the preparation screen and the boxes where
+# they belong; without PIC/ the buttons still work; in a read-only folder the
+# program runs and only the log is lost.
+set -uo pipefail
+build="${1:?usage: korvanta_session_test.sh BUILD-DIR}"
+source "$(dirname "$0")/korvanta_session_lib.sh"
+
+white=255,255,255
+black=0,0,0
+# The raw box colours 255 and 65280 on the 16-bit screen, widened.
+blue=0,28,255
+yellow=255,227,0
+
+# ---------------------------------------------------------------- the demo session
+demo="$work/demo"
+run_session "$demo" "$(cat "$source_dir/demo/session.txt")"
+[ "$status" = 0 ] && pass "demo session ends with 0" || fail "demo session: status $status"
+expect_same_battle "$demo" --army1 1,2,0 --army2 2,0,1
+# The last list (army 2, row 3: top line 180) is open, the other rows' frames
+# around it; the list box is black inside, away from its texts.
+expect_pixels "$demo/prep.png" \
+  0,45=$white 139,45=$white 70,39=$white 70,199=$white 0,185=$white \
+  140,180=$white 239,180=$white 140,199=$white 239,219=$white 190,219=$white 237,217=$black \
+  240,190=$black 70,110=$black
+# Machines that live to the end with seed 42 (the final durability lines):
+# army A's squad 0 machine 2 (type 1) and squad 1 machine 0 (type 139), army
+# B's squad 2 machines 1 and 2 (type 1).
+expect_pixels "$demo/battle.png" \
+  120,10=$blue 129,59=$blue 55,20=$yellow 50,0=$yellow 59,49=$yellow 215,180=$blue 229,209=$blue \
+  130,30=$black 0,45=$black
+grep -q "ヴォルテ(3)の耐久力は4" <(log_text "$demo") || fail "demo: the expected survivors changed (seed 42)"
+
+# ---------------------------------------------------------------- without PIC/
+nopic="$work/nopic"
+session="$(choose 0 0 1; choose 1 2 0; printf 'mouse move 600 300\nwait 5 frames\nscreenshot prep.png\n'; fight; quit)"
+NO_PIC=1 run_session "$nopic" "$session"
+[ "$status" = 0 ] && pass "without PIC/: ends with 0" || fail "without PIC/: status $status"
+expect_same_battle "$nopic" --army1 2,0,0 --army2 0,0,1
+expect_pixels "$nopic/prep.png" 125,45=$black 130,50=$black 135,55=$black 139,50=$white
+
+# ---------------------------------------------------------------- read-only folder
+readonly_dir="$work/readonly"
+mkdir -p "$readonly_dir"
+ln -s "$source_dir/PIC" "$readonly_dir/PIC"
+chmod 555 "$readonly_dir"
+as_other_user=()
+# Root writes anywhere: run as nobody, for whom the folder is read-only.
+[ "$(id -u)" = 0 ] && as_other_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+session="$(choose 0 0 0; fight; quit)"
+printf '%s' "$session" >"$work/readonly-script.txt"
+chmod 644 "$work/readonly-script.txt"
+(cd "$readonly_dir" && timeout 120 "${as_other_user[@]}" "$korvanta" --seed 42 --headless \
+  --script "$work/readonly-script.txt" --desktop "session-$$-readonly" >"$work/readonly.out" 2>"$work/readonly.err")
+status=$?
+[ "$status" = 0 ] && pass "read-only folder: ends with 0" || { fail "read-only folder: status $status"; head "$work/readonly.err"; }
+[ ! -e "$readonly_dir/Log.txt" ] && pass "read-only folder: no log" || fail "read-only folder: a log appeared"
+
+finish
