@@ -64,6 +64,14 @@ status=$?
 [ $status = 2 ] && grep -q -- "--script" "$work/out" && pass "--headless alone refused with 2" ||
   fail "--headless alone: status $status"
 
+grep -q -- "--seed S" "$work/help" && pass "--help names --seed" || fail "--help does not name --seed"
+for bad in "--seed" "--seed x1" "--seed -" "--seed 1.5"; do
+  # shellcheck disable=SC2086
+  "$korvanta" $bad >"$work/out" 2>&1
+  status=$?
+  [ $status = 2 ] && grep -q -- "--seed" "$work/out" && pass "'$bad' refused with 2" || fail "'$bad': status $status"
+done
+
 "$korvanta" --bogus >"$work/out" 2>&1
 status=$?
 [ $status = 2 ] && grep -q -- "--bogus" "$work/out" && pass "unknown option refused with 2" ||
