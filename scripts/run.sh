@@ -6,9 +6,13 @@
 # lines of Log.txt in UTF-8 and leaves prep.png and battle.png beside it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DKORVANTA_BUILD_TESTS=OFF -DKORVANTA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$root/build" -j"$(nproc)"
+# Setting up and building report on standard error: standard output carries
+# the battle's lines only.
+{
+  "$root/scripts/install-deps.sh"
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DKORVANTA_BUILD_TESTS=OFF -DKORVANTA_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$root/build" -j"$(nproc)"
+} >&2
 korvanta="$root/build/app/korvanta"
 cd "$root"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
