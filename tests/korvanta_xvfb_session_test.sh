@@ -79,12 +79,12 @@ sleep 0.3
 shot prep.png
 click_at 190 190
 key b
-sleep 0.1
+sleep 0.5
 shot battle.png
 sleep 4  # the battle needs at most 43 frames of 30 ms
 shot over.png
 key n
-sleep 0.3
+sleep 0.6
 shot back.png
 key Escape
 sleep 0.3
