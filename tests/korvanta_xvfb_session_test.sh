@@ -48,14 +48,16 @@ window="$(timeout 30 xdotool search --sync --onlyvisible --name '^Korvanta$' 2>/
 sleep 0.5
 xdotool windowfocus "$window" 2>/dev/null
 
-# Each press is held well over a frame (30 ms) and followed by a pause.
+# Each press is held for many frames (30 ms each) and followed by a pause: a
+# press and release taken in one pump (a loaded machine runs frames late)
+# would never be seen down.
 click_at() {
   xdotool mousemove --window "$window" "$1" "$2"
-  sleep 0.2
+  sleep 0.3
   xdotool mousedown 1
-  sleep 0.2
+  sleep 0.3
   xdotool mouseup 1
-  sleep 0.2
+  sleep 0.3
 }
 pick() {
   local y=$(($1 * 100 + 40 + $2 * 20))
@@ -64,9 +66,9 @@ pick() {
 }
 key() {
   xdotool keydown "$1"
-  sleep 0.2
+  sleep 0.5
   xdotool keyup "$1"
-  sleep 0.2
+  sleep 0.3
 }
 shot() { import -window "$window" "png24:$session/$1" 2>>"$session/import.log"; }
 

@@ -179,12 +179,12 @@ if [ -z "$window" ]; then
 else
   sleep 0.5
   xdotool windowfocus "$window" 2>/dev/null
-  # Hold each key for a few frames: a press shorter than a frame may fall
-  # between two samples.
-  xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
-  sleep 0.3
+  # Hold each key for many frames: a press and release taken in one pump (a
+  # loaded machine runs frames late) is never seen down.
+  xdotool keydown Escape; sleep 0.5; xdotool keyup Escape
+  sleep 0.5
   kill -0 "$third_pid" 2>/dev/null && pass "Escape alone waits for another key" || fail "ended on Escape alone"
-  xdotool keydown b; sleep 0.2; xdotool keyup b
+  xdotool keydown b; sleep 0.5; xdotool keyup b
   wait_exit "$third_pid" 30
   [ "$status" = 0 ] && pass "Escape then B ends with 0" || fail "Escape then B: status $status"
 fi
