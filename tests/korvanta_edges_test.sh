@@ -10,6 +10,9 @@ source "$(dirname "$0")/korvanta_session_lib.sh"
 
 white=255,255,255
 black=0,0,0
+# The faces of the released and the pressed button pictures.
+released=148,150,165
+pressed=107,109,123
 
 count_lines() { log_text "$1" | grep -c -x -- "$2"; }
 
@@ -38,6 +41,16 @@ run_session "$held" "$session"
 expect_pixels "$held/onbutton.png" 239,50=$black 140,40=$black
 expect_pixels "$held/dragged.png" 239,50=$white 140,79=$white
 expect_same_battle "$held" --army1 1,0,0 --army2 2,0,0
+
+# ---------------------------------------------------------------- the pressed look
+# The pressed picture shows for the first frames of a press on the button
+# (at most three), the released one again while the button is still held.
+look="$work/look"
+session="$(printf 'mouse move 130 50\nwait 3 frames\nbutton down left\nwait 1 frames\nscreenshot pressed.png\nwait 6 frames\nscreenshot held.png\nbutton up left\nwait 3 frames\n'; quit)"
+run_session "$look" "$session"
+[ "$status" = 0 ] && pass "pressed look: ends with 0" || fail "pressed look: status $status"
+expect_pixels "$look/pressed.png" 123,43=$pressed 123,63=$released 139,45=$white 239,79=$white
+expect_pixels "$look/held.png" 123,43=$released 123,63=$released
 
 # ---------------------------------------------------------------- N while the battle runs
 # N pressed a few turns in changes nothing: the battle runs to its end and

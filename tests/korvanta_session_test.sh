@@ -13,6 +13,8 @@ black=0,0,0
 # The raw box colours 255 and 65280 on the 16-bit screen, widened.
 blue=0,28,255
 yellow=255,227,0
+# The face of the released button picture on the 16-bit screen.
+released=148,150,165
 
 # ---------------------------------------------------------------- the demo session
 demo="$work/demo"
@@ -25,6 +27,9 @@ expect_pixels "$demo/prep.png" \
   0,45=$white 139,45=$white 70,39=$white 70,199=$white 0,185=$white \
   140,180=$white 239,180=$white 140,199=$white 239,219=$white 190,219=$white 237,217=$black \
   240,190=$black 70,110=$black
+# The button pictures, with the row frame drawn over their right column.
+expect_pixels "$demo/prep.png" 123,43=$released 120,40=231,231,247 123,163=$released 139,45=$white 139,165=$white
+grep -q "グラフィックファイル" <(log_text "$demo") && fail "demo: a picture did not load"
 # Machines that live to the end with seed 42 (the final durability lines):
 # army A's squad 0 machine 2 (type 1) and squad 1 machine 0 (type 139), army
 # B's squad 2 machines 1 and 2 (type 1).
@@ -42,6 +47,12 @@ SEED=4294967291 NO_PIC=1 run_session "$nopic" "$session"
 [ "$status" = 0 ] && pass "without PIC/: ends with 0" || fail "without PIC/: status $status"
 SEED=-5 expect_same_battle "$nopic" --army1 2,0,0 --army2 0,0,1
 expect_pixels "$nopic/prep.png" 125,45=$black 130,50=$black 135,55=$black 139,50=$white
+# Both missing pictures are named where the start loads them, before the data.
+missing="$(log_text "$nopic" | grep -A2 -x 'グラフィックファイル .\\PIC\\button.png がありません')"
+[ "$missing" = "$(printf '%s\n' 'グラフィックファイル .\PIC\button.png がありません' \
+  'グラフィックファイル .\PIC\button2.png がありません' 'パイロットデータ読み込み')" ] &&
+  pass "without PIC/: both pictures logged missing, before the data" ||
+  fail "without PIC/: the missing-picture lines: '$missing'"
 
 # ---------------------------------------------------------------- read-only folder
 readonly_dir="$work/readonly"

@@ -107,7 +107,7 @@ expect_same_battle "$session" --army1 1,2,0 --army2 2,0,1
 
 # The preparation screen with army 2's row 3 list open; the battle's boxes in
 # the window's colours; after the end still the battle screen; then back.
-expect_pixels "$session/prep.png" \
+expect_pixels "$session/prep.png" 123,43=148,150,165 139,45=$white \
   0,45=$white 139,45=$white 70,39=$white 0,185=$white 140,180=$white 239,219=$white 237,217=$black 240,190=$black
 expect_pixels "$session/battle.png" 120,10=$blue 129,59=$blue 55,20=$yellow 215,180=$blue 0,45=$black
 expect_pixels "$session/over.png" 120,10=$blue 55,20=$yellow 215,180=$blue 0,45=$black
