@@ -58,7 +58,8 @@ window=$(xwininfo -name "Korvanta input probe" | sed -n 's/.*Window id: \(0x[0-9
 read -r left top < <(xwininfo -id "$window" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
 
 # XTest through libXtst: the moves as fast as the server takes them, then
-# XSync; then the click and the key, each held for 100 ms.
+# XSync; then the click and the key, each held for 500 ms so that a loaded
+# machine, whose frames may stretch, still reads them down in some frame.
 python3 - "$left" "$top" <<'PY' || fail "XTest input failed"
 import ctypes, sys, time
 left, top = int(sys.argv[1]), int(sys.argv[2])
@@ -79,12 +80,12 @@ for i in range(1000):
 x11.XSync(display, 0)
 xtst.XTestFakeButtonEvent(display, 1, 1, 0)
 x11.XSync(display, 0)
-time.sleep(0.1)
+time.sleep(0.5)
 xtst.XTestFakeButtonEvent(display, 1, 0, 0)
 keycode = x11.XKeysymToKeycode(display, 0x61)  # 'a'
 xtst.XTestFakeKeyEvent(display, keycode, 1, 0)
 x11.XSync(display, 0)
-time.sleep(0.1)
+time.sleep(0.5)
 xtst.XTestFakeKeyEvent(display, keycode, 0, 0)
 x11.XSync(display, 0)
 PY
