@@ -19,6 +19,7 @@
 #include "app/battle_stats_files.h"
 #include "app/battle_stats_progress.h"
 #include "app/battle_stats_workers.h"
+#include "app/random.h"
 #include "media/log/log.h"
 #include "media/system/memory.h"
 #include "media/system/system_state.h"
@@ -108,24 +109,12 @@ struct ArgumentError {
     std::string message;
 };
 
-// Any decimal integer, reduced to its low 32 bits (two's complement for negatives).
 uint32_t ParseSeed(const char* text)
 {
-    const char* p = text;
-    bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
-    if (*p == '\0')
+    uint32_t seed = 0;
+    if (!ParseSeedText(text, &seed))
         throw ArgumentError{"--seed: '" + std::string(text) + "' is not an integer"};
-    uint32_t value = 0;
-    for (; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            throw ArgumentError{"--seed: '" + std::string(text) + "' is not an integer"};
-        value = value * 10u + uint32_t(*p - '0');
-    }
-    return negative ? 0u - value : value;
+    return seed;
 }
 
 // A whole number from 1 to the limit, in plain decimal digits.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/random.h"
 #include "app/shell.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
@@ -53,28 +54,6 @@ void PrintHelp()
         "arguments.\n");
 }
 
-// Any decimal integer, reduced to its low 32 bits (two's complement for
-// negatives), as korvanta-battle reads it; false when the text is no integer.
-bool ParseSeed(const char* text, uint32_t* seed)
-{
-    const char* p = text;
-    bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
-    if (*p == '\0')
-        return false;
-    uint32_t value = 0;
-    for (; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
-        value = value * 10u + uint32_t(*p - '0');
-    }
-    *seed = negative ? 0u - value : value;
-    return true;
-}
-
 int Refuse(const char* message)
 {
     std::fprintf(stderr, "korvanta: %s (see --help)\n", message);
@@ -99,7 +78,7 @@ int main(int argc, char** argv)
             uint32_t seed = 0;
             if (i + 1 >= argc)
                 return Refuse("--seed needs a value");
-            if (!ParseSeed(argv[++i], &seed)) {
+            if (!ParseSeedText(argv[++i], &seed)) {
                 std::string message = "--seed: '" + std::string(argv[i]) + "' is not an integer";
                 return Refuse(message.c_str());
             }
