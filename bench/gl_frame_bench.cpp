@@ -8,6 +8,7 @@
 // depth 24), so that the server's time is ours to read.
 //
 // Usage: gl_frame_bench [SECONDS] [ROUNDS]   (defaults 5 and 3)
+#include "process_clock.h"
 #include "xvfb_server.h"
 
 #include <cstdio>
@@ -22,49 +23,6 @@
 #include <vector>
 
 namespace {
-
-double MonotonicSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-void SleepSeconds(double seconds)
-{
-    timespec ts{};
-    ts.tv_sec = time_t(seconds);
-    ts.tv_nsec = long((seconds - double(ts.tv_sec)) * 1e9);
-    while (nanosleep(&ts, &ts) != 0) {
-    }
-}
-
-// User plus system time of a process and all its threads, in seconds.
-double ProcessorSeconds(pid_t pid)
-{
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return -1;
-    char line[1024] = {};
-    const bool read = std::fgets(line, sizeof line, file) != nullptr;
-    std::fclose(file);
-    const char* rest = read ? std::strrchr(line, ')') : nullptr;
-    unsigned long long user = 0, system = 0;
-    if (!rest || std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
-        return -1;
-    return double(user + system) / double(sysconf(_SC_CLK_TCK));
-}
-
-std::string ProgramDirectory()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string text(path, size_t(length));
-    return text.substr(0, text.rfind('/'));
-}
 
 struct Result {
     double startMs = -1;      // processor time until the media layer had started

@@ -6,6 +6,7 @@
 // from /proc/PID/stat.
 //
 // Usage: idle_cpu_bench [SECONDS]   (default 10)
+#include "process_clock.h"
 #include "xvfb_server.h"
 #include <SDL.h>
 
@@ -21,55 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-double MonotonicSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-void SleepSeconds(double seconds)
-{
-    timespec ts{};
-    ts.tv_sec = time_t(seconds);
-    ts.tv_nsec = long((seconds - double(ts.tv_sec)) * 1e9);
-    while (nanosleep(&ts, &ts) != 0) {
-    }
-}
-
-// User plus system time of a process, in seconds; negative when unreadable.
-double ProcessorSeconds(pid_t pid)
-{
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return -1;
-    char line[1024] = {};
-    const bool read = std::fgets(line, sizeof line, file) != nullptr;
-    std::fclose(file);
-    if (!read)
-        return -1;
-    // Fields after the command name (which may hold spaces): state is 3rd,
-    // utime the 14th and stime the 15th field of the line.
-    const char* rest = std::strrchr(line, ')');
-    if (!rest)
-        return -1;
-    unsigned long long userTicks = 0, systemTicks = 0;
-    if (std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &userTicks, &systemTicks) != 2)
-        return -1;
-    return double(userTicks + systemTicks) / double(sysconf(_SC_CLK_TCK));
-}
-
-std::string ProgramDirectory()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string text(path, size_t(length));
-    return text.substr(0, text.rfind('/'));
-}
 
 // Lets a process run for the warm-up, then measures its processor share over
 // the measuring time; ends it afterwards.
