@@ -266,6 +266,8 @@ void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour
     const DrawArea inside{0, 0, w, h};
     RenderText(TextMode::Draw, int(x - left), int(y - top), text, colour, &pixels, &inside, font, edgeColour, -1,
                vertical);
+    const int32_t written[4] = {0, 0, w, h};
+    ImagePixelsChanged(temporary, written);
 
     const DrawArea saved = displaySettings.drawArea;
     const DrawState state = CurrentDrawState();

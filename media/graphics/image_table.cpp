@@ -1,5 +1,6 @@
 #include "media/graphics/image_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -17,13 +18,12 @@ int32_t liveCount = 0;
 int32_t highWaterMark = 0;
 int32_t checkCounter = 0;
 
-ImageBody* NewBody(int32_t width, int32_t height, bool hasAlpha)
+ImageBody* NewBody(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format)
 {
     void* memory = MemAllocZeroed(sizeof(ImageBody), "", 0);
     if (!memory)
         return nullptr;
     ImageBody* body = new (memory) ImageBody;
-    const ColorFormat& format = ImageColorFormat(hasAlpha);
     if (!CreateMemImage(&body->image, width, height, format)) {
         body->~ImageBody();
         MemFree(memory);
@@ -210,12 +210,13 @@ const ColorFormat& ImageColorFormat(bool hasAlpha)
     return GetStandardFormat(hasAlpha ? StandardFormat::A8R8G8B8 : StandardFormat::X8R8G8B8);
 }
 
-ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable)
+namespace {
+
+ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format)
 {
-    (void)drawable;  // every software image can be drawn into
     if (!GraphicsStarted() || width <= 0 || height <= 0)
         return -1;
-    ImageBody* body = NewBody(width, height, hasAlpha);
+    ImageBody* body = NewBody(width, height, hasAlpha, format);
     if (!body)
         return -1;
     const ImageHandle handle = NewImageHandle();
@@ -224,6 +225,69 @@ ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool dr
     entry->width = width;
     entry->height = height;
     return handle;
+}
+
+}  // namespace
+
+ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable)
+{
+    (void)drawable;  // every software image can be drawn into
+    return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha));
+}
+
+ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)
+{
+    if (alphaBits != 1 && alphaBits != 4)
+        return -1;
+    const ColorFormat& format =
+        GetStandardFormat(alphaBits == 1 ? StandardFormat::A1R5G5B5 : StandardFormat::A4R4G4B4);
+    return MakeImageOfFormat(width, height, true, format);
+}
+
+void ImagePixelsChanged(ImageHandle handle, const int32_t* rect)
+{
+    // The software path draws from the memory copy itself.
+    (void)handle;
+    (void)rect;
+}
+
+int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegion& source)
+{
+    PixelRegion target;
+    if (!GetImagePixels(handle, &target) || !source.pixels || !source.format)
+        return -1;
+    // Cut to the image.
+    int32_t sx = 0, sy = 0, width = source.width, height = source.height;
+    if (x < 0) {
+        sx = -x;
+        width += x;
+        x = 0;
+    }
+    if (y < 0) {
+        sy = -y;
+        height += y;
+        y = 0;
+    }
+    width = std::min(width, target.width - x);
+    height = std::min(height, target.height - y);
+    if (width <= 0 || height <= 0)
+        return 0;
+    const bool same = SameLayout(*source.format, *target.format) && !target.format->usesPalette;
+    const int sourceBytes = source.format->bytesPerPixel, targetBytes = target.format->bytesPerPixel;
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* s = source.Row(sy + row) + int64_t(sx) * sourceBytes;
+        uint8_t* t = target.At(x, y + row);
+        if (same) {
+            std::memmove(t, s, size_t(width) * size_t(targetBytes));
+            continue;
+        }
+        for (int32_t i = 0; i < width; ++i)
+            WritePixel(*target.format, t + int64_t(i) * targetBytes,
+                       ReadPixel(*source.format, s + int64_t(i) * sourceBytes));
+    }
+    const int32_t changed[4] = {x, y, x + width, y + height};
+    ImagePixelsChanged(handle, changed);
+    return 0;
 }
 
 ImageHandle DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, ImageHandle source)

@@ -81,6 +81,18 @@ const ColorFormat& ImageColorFormat(bool hasAlpha);
 // drawable asks for an image that can be a draw target; every software image
 // can be one.
 ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable);
+// A 16-bit image with a narrow alpha channel, the format of a glyph cache
+// texture: A1R5G5B5 (alphaBits 1) or A4R4G4B4 (alphaBits 4). Its memory copy
+// has that format too. -1 for other alpha widths or when it cannot be made.
+ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits);
+// The memory copy of an image was written through GetImagePixels (loaders,
+// the text layer): on the hardware path its textures are filled again from
+// it. rect: left, top, right, bottom inside the entry; null = all of it.
+void ImagePixelsChanged(ImageHandle handle, const int32_t* rect = nullptr);
+// Copies the region into the image with its top-left pixel at (x, y) of the
+// entry, converted to the image's format and cut to the image, then
+// refreshes the image's textures. 0, or -1 for an invalid handle.
+int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegion& source);
 // A new handle showing the part (x, y, width, height) of the source image and
 // sharing its body; width and height are cut back to what lies inside it.
 ImageHandle DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, ImageHandle source);

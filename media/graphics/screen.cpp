@@ -205,6 +205,22 @@ bool CurrentDrawSurface(PixelRegion* target, DrawArea* area)
     return true;
 }
 
+bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* words)
+{
+    PixelRegion region;
+    if (!words || !TargetPixels(target, &region))
+        return false;
+    if (x < 0 || y < 0 || width < 0 || height < 0 || x > region.width - width || y > region.height - height)
+        return false;
+    const int bytes = region.format->bytesPerPixel;
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* p = region.At(x, y + row);
+        for (int32_t i = 0; i < width; ++i)
+            *words++ = LoadPixelWord(p + int64_t(i) * bytes, bytes);
+    }
+    return true;
+}
+
 // ------------------------------------------------------------ mode
 
 int SetScreenMode(int width, int height, int depth, int refresh)

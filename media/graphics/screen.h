@@ -67,6 +67,14 @@ struct DisplaySettings {
 };
 extern DisplaySettings displaySettings;
 
+// The pixel words of a draw target (a screen target or a drawable image) as
+// it holds them now: the screen format's words (R5G6B5 in the low 16 bits,
+// or X8R8G8B8 with the none bits set); images in their own format. The
+// rectangle (x, y, width, height) must lie inside the target; words has
+// width x height entries, row by row. Pending primitives are drawn first.
+// False when the target cannot be read. For tests and tools.
+bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* words);
+
 // The software screen; null while the graphics are down.
 MEMIMG* ScreenImage();
 // The pixels of the current draw target and its draw area (kept inside the

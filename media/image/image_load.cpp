@@ -144,8 +144,10 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
     if (handle < 0)
         return LogAdd("メモリイメージの作成に失敗しました\n");
     PixelRegion region;
-    if (GetImagePixels(handle, &region))
+    if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);
+        ImagePixelsChanged(handle);
+    }
     return handle;
 }
 
@@ -220,8 +222,10 @@ int ReloadImageFiles()
             }
         }
         PixelRegion region;
-        if (GetImagePixels(entry->handle, &region))
+        if (GetImagePixels(entry->handle, &region)) {
             FillRegionFromPicture(region, colour, loaded == 0 ? &alpha : nullptr, entry->offsetX, entry->offsetY);
+            ImagePixelsChanged(entry->handle);
+        }
     }
     FreeBaseImage(&colour);
     FreeBaseImage(&alpha);

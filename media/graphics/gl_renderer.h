@@ -1,0 +1,62 @@
+// The hardware path's renderer: every primitive becomes triangles collected
+// into one vertex batch, drawn with the device's shader program into the
+// current render target (the screen's framebuffer or a drawable image's).
+// The batch is drawn (flushed) whenever the target, the clip rectangle, the
+// texture, the blend mode, the filter or the alpha test changes, and before
+// clearing and presenting; each flush that draws is one draw call.
+#pragma once
+
+#include <cstdint>
+
+#include <GL/glcorearb.h>
+
+#include "media/graphics/screen.h"
+
+namespace media {
+
+// One vertex: position in target pixels (y downward, pixel edges on
+// integers), texel coordinates (0..1 over the texture's size), and the
+// colour every texel is multiplied by (brightness, blend parameter as alpha).
+struct GlVertex {
+    float x, y, u, v;
+    uint8_t r, g, b, a;
+};
+
+// Blend modes 0 to 4 of the drawing state.
+enum class GlBlend : int8_t { None, Alpha, Add, Subtract, Multiply };
+
+// Everything about a primitive that is GL state rather than vertex data.
+struct GlPrimitiveState {
+    GLuint texture = 0;           // 0: untextured (rectangles)
+    GlBlend blend = GlBlend::None;
+    int filter = 0;               // 0 nearest, 1 bilinear, 2 anisotropic
+    float alphaThreshold = -1.0f; // texels whose alpha is at most this are discarded (-1: none)
+    bool opaqueTexels = false;    // texel alpha read as 1 (images drawn without transparency)
+    bool operator==(const GlPrimitiveState&) const = default;
+};
+
+// StartGraphics on the hardware path: the batch's buffers and the fixed
+// states. False when they cannot be made.
+bool StartGlRenderer();
+void EndGlRenderer();
+
+// The target the batch draws into: a framebuffer object and its size.
+// Flushes first.
+void GlSetRenderTarget(GLuint framebuffer, int width, int height);
+// The draw area as scissor (the viewport stays the whole target). Flushes
+// when it changes.
+void GlSetClipArea(const DrawArea& area);
+// Appends whole triangles (count a multiple of 3) drawn with the state;
+// flushes first when the state differs from the batch's.
+void GlQueueTriangles(const GlPrimitiveState& state, const GlVertex* vertices, int count);
+// Draws what the batch holds.
+void GlFlush();
+// Flushes, then fills the rectangle (right and bottom exclusive) of the
+// current target with the colour, and its depth with 1.0; the scissor goes
+// back to the draw area afterwards.
+void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t green, uint8_t blue);
+
+// Draw calls made since the renderer started (a flush that draws is one).
+uint64_t GlDrawCallCount();
+
+}  // namespace media
