@@ -221,6 +221,23 @@ bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t he
     return true;
 }
 
+bool CurrentTargetArea(DrawArea* area)
+{
+    const DisplaySettings& d = displaySettings;
+    int width, height;
+    if (!TargetSize(d.drawTarget, &width, &height))
+        return false;
+    DrawArea a = d.drawArea;
+    a.left = std::clamp(a.left, 0, width);
+    a.right = std::clamp(a.right, a.left, width);
+    a.top = std::clamp(a.top, 0, height);
+    a.bottom = std::clamp(a.bottom, a.top, height);
+    if (d.drawAreaEmpty)
+        a.right = a.left;
+    *area = a;
+    return true;
+}
+
 // ------------------------------------------------------------ mode
 
 int SetScreenMode(int width, int height, int depth, int refresh)

@@ -81,5 +81,9 @@ MEMIMG* ScreenImage();
 // target). False when nothing can be drawn: graphics down or the target image
 // gone. An empty draw area comes back with left == right or top == bottom.
 bool CurrentDrawSurface(PixelRegion* target, DrawArea* area);
+// The draw area of the current target kept inside it, on either path (the
+// hardware path's targets have no pixels in memory). False when nothing can
+// be drawn; an empty area comes back with left == right or top == bottom.
+bool CurrentTargetArea(DrawArea* area);
 
 }  // namespace media
