@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "media/graphics/blend_rows.h"
+#include "media/graphics/gl_draw.h"
 #include "media/graphics/screen.h"
 #include "media/system/lifecycle.h"
 #include "media/system/memory.h"
@@ -730,6 +731,8 @@ uint32_t CurrentTransColor()
 
 int DrawRect(int x1, int y1, int x2, int y2, ColorValue colour, int fill)
 {
+    if (displaySettings.hardwarePath)
+        return GlDrawRect(x1, y1, x2, y2, colour, fill);
     Surface surface;
     if (TakeSurface(&surface) < 0)
         return -1;

@@ -73,6 +73,8 @@ constexpr GLenum TextureMaxAnisotropy = 0x84FE;  // GL_TEXTURE_MAX_ANISOTROPY_EX
     X(EnableVertexAttribArray, PFNGLENABLEVERTEXATTRIBARRAYPROC)         \
     X(DrawArrays, PFNGLDRAWARRAYSPROC)                                   \
     X(BlendFunc, PFNGLBLENDFUNCPROC)                                     \
+    X(BlendFuncSeparate, PFNGLBLENDFUNCSEPARATEPROC)                     \
+    X(BufferSubData, PFNGLBUFFERSUBDATAPROC)                             \
     X(BlendEquation, PFNGLBLENDEQUATIONPROC)
 
 // Found only where the context offers them.

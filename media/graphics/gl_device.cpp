@@ -574,7 +574,12 @@ void main()
     vec4 texel = mode.x > 0.5 ? SAMPLE(image, uv) : vec4(1.0);
     if (texel.a <= mode.y)
         discard;
-    RESULT = texel * tint;
+    if (mode.z > 0.5)
+        texel.a = 1.0;
+    vec4 result = texel * tint;
+    if (mode.w > 0.5)
+        result.rgb = result.rgb * result.a + (1.0 - result.a);
+    RESULT = result;
 }
 )";
 
@@ -698,6 +703,11 @@ bool GlDeviceReady()
 const GlDeviceInfo& GlDevice()
 {
     return device;
+}
+
+GLuint GlDepthRenderbuffer()
+{
+    return depthRenderbuffer;
 }
 
 const GlProgram& GlDrawProgram()

@@ -68,12 +68,15 @@ struct GlDeviceInfo {
     bool swapIntervalSet = false;          // the driver took the wanted swap interval
 };
 const GlDeviceInfo& GlDevice();
+// The depth buffer every screen-sized framebuffer shares.
+GLuint GlDepthRenderbuffer();
 
 // The shader program every primitive draws with, and its inputs.
 struct GlProgram {
     GLuint program = 0;
     GLint transform = -1;  // vec4: scale x, scale y, offset x, offset y (pixels to clip space)
-    GLint mode = -1;       // vec4: x textured, y alpha-test threshold
+    GLint mode = -1;       // vec4: x textured, y alpha-test threshold, z texel alpha taken as 1,
+                           // w colour premultiplied towards white (multiply blending)
     GLint image = -1;      // sampler2D, unit 0
 };
 const GlProgram& GlDrawProgram();

@@ -35,6 +35,17 @@ struct GlPrimitiveState {
     bool operator==(const GlPrimitiveState&) const = default;
 };
 
+// The vertex colour and blend that the drawing state gives a primitive: the
+// brightness as colour, the blend parameter as alpha for modes 1 to 3 (255
+// for mode 0 and for multiply, which ignores the parameter). sourceAlpha: the
+// primitive's texels carry alpha that must blend (an alpha image drawn
+// transparent), which makes mode 0 an alpha blend.
+struct GlTint {
+    uint8_t r = 255, g = 255, b = 255, a = 255;
+    GlBlend blend = GlBlend::None;
+};
+GlTint GlTintOfDrawState(bool sourceAlpha);
+
 // StartGraphics on the hardware path: the batch's buffers and the fixed
 // states. False when they cannot be made.
 bool StartGlRenderer();
@@ -58,5 +69,16 @@ void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t 
 
 // Draw calls made since the renderer started (a flush that draws is one).
 uint64_t GlDrawCallCount();
+
+// The framebuffer and size the batch draws into now.
+GLuint GlCurrentFramebuffer();
+// Binds the current target, its viewport and scissor again (after the
+// presentation drew into the window).
+void GlRebindTarget();
+// The rectangle (x, y, width, height; y downward) of a framebuffer whose
+// height is targetHeight, as 8-bit channels, red, green, blue, alpha per
+// pixel, row by row from the top. Flushes first. False when it cannot be read.
+bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,
+                            uint8_t* rgba);
 
 }  // namespace media

@@ -1,9 +1,8 @@
 #include "media/graphics/gl_screen.h"
 
-#include <cstdint>
-
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_renderer.h"
 #include "media/graphics/screen.h"
 #include "media/platform/gl_context.h"
 #include "media/system/system_state.h"
@@ -14,51 +13,38 @@ using gl_api::gl;
 
 namespace {
 
-struct Vertex {
-    float x, y, u, v;
-    uint8_t r, g, b, a;
+// A screen-sized colour texture with its framebuffer (the depth buffer
+// attached).
+struct ScreenBuffer {
+    GLuint texture = 0;
+    GLuint framebuffer = 0;
 };
 
 struct GlScreen {
-    GLuint texture = 0;
-    GLuint vertexBuffer = 0;
-    GLuint vertexArray = 0;
-    int width = 0, height = 0, depth = 0;
+    ScreenBuffer main;
+    ScreenBuffer sub;  // full screen: made by the front-screen timer
+    int width = 0, height = 0;
 };
 GlScreen screen;
-
-void BindVertexLayout()
-{
-    gl.BindBuffer(GL_ARRAY_BUFFER, screen.vertexBuffer);
-    gl.EnableVertexAttribArray(AttributePosition);
-    gl.EnableVertexAttribArray(AttributeTexcoord);
-    gl.EnableVertexAttribArray(AttributeColour);
-    gl.VertexAttribPointer(AttributePosition, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                           reinterpret_cast<const void*>(offsetof(Vertex, x)));
-    gl.VertexAttribPointer(AttributeTexcoord, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                           reinterpret_cast<const void*>(offsetof(Vertex, u)));
-    gl.VertexAttribPointer(AttributeColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
-                           reinterpret_cast<const void*>(offsetof(Vertex, r)));
-}
 
 double SizeRate(double rate)
 {
     return rate > 0 ? rate : 1.0;
 }
 
-}  // namespace
-
-bool CreateGlScreen()
+void ReleaseBuffer(ScreenBuffer* buffer)
 {
-    ReleaseGlScreen();
+    GlDeleteFramebuffer(&buffer->framebuffer);
+    GlDeleteTexture(&buffer->texture);
+}
+
+bool MakeBuffer(ScreenBuffer* buffer)
+{
     const DisplaySettings& d = displaySettings;
-    screen.width = d.width;
-    screen.height = d.height;
-    screen.depth = d.depth;
     while (gl.GetError() != GL_NO_ERROR) {
     }
-    screen.texture = GlNewTexture();
-    gl.BindTexture(GL_TEXTURE_2D, screen.texture);
+    buffer->texture = GlNewTexture();
+    gl.BindTexture(GL_TEXTURE_2D, buffer->texture);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -68,37 +54,92 @@ bool CreateGlScreen()
     else
         gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, d.width, d.height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                       nullptr);
-    screen.vertexArray = GlNewVertexArray();
-    if (screen.vertexArray)
-        gl.BindVertexArray(screen.vertexArray);
-    screen.vertexBuffer = GlNewBuffer();
-    BindVertexLayout();
-    gl.Disable(GL_DITHER);
-    gl.Disable(GL_BLEND);
-    gl.Disable(GL_SCISSOR_TEST);
-    gl.Disable(GL_DEPTH_TEST);
-    gl.Disable(GL_CULL_FACE);
-    const bool made = gl.GetError() == GL_NO_ERROR && screen.texture && screen.vertexBuffer;
+    buffer->framebuffer = GlNewFramebuffer();
+    gl.BindFramebuffer(GL_FRAMEBUFFER, buffer->framebuffer);
+    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, buffer->texture, 0);
+    if (GLuint depth = GlDepthRenderbuffer())
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    const bool complete = gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    bool made = complete && gl.GetError() == GL_NO_ERROR && buffer->texture && buffer->framebuffer;
+    if (made) {
+        gl.Disable(GL_SCISSOR_TEST);
+        gl.Viewport(0, 0, d.width, d.height);
+        gl.ClearColor(float(d.background[0]) / 255.0f, float(d.background[1]) / 255.0f,
+                      float(d.background[2]) / 255.0f, 1.0f);
+        gl.ClearDepth(1.0);
+        gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        made = gl.GetError() == GL_NO_ERROR;
+    }
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!made)
-        ReleaseGlScreen();
+        ReleaseBuffer(buffer);
     return made;
+}
+
+// Copies the screen-sized framebuffer `from` onto `to`.
+void CopyBuffer(GLuint from, GLuint to)
+{
+    gl.Disable(GL_SCISSOR_TEST);
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl.BlitFramebuffer(0, 0, screen.width, screen.height, 0, 0, screen.width, screen.height, GL_COLOR_BUFFER_BIT,
+                       GL_NEAREST);
+}
+
+}  // namespace
+
+bool CreateGlScreen()
+{
+    ReleaseGlScreen();
+    screen.width = displaySettings.width;
+    screen.height = displaySettings.height;
+    return MakeBuffer(&screen.main);
 }
 
 void ReleaseGlScreen()
 {
-    GlDeleteTexture(&screen.texture);
-    GlDeleteBuffer(&screen.vertexBuffer);
-    GlDeleteVertexArray(&screen.vertexArray);
+    if (GlContextAlive()) {
+        ReleaseBuffer(&screen.sub);
+        ReleaseBuffer(&screen.main);
+    }
     screen = GlScreen{};
 }
 
-int PresentGlScreen()
+GLuint GlScreenFramebuffer()
+{
+    return screen.sub.framebuffer ? screen.sub.framebuffer : screen.main.framebuffer;
+}
+
+bool GlSubBackBufferExists()
+{
+    return screen.sub.framebuffer != 0;
+}
+
+bool CreateGlSubBackBuffer()
+{
+    if (screen.sub.framebuffer)
+        return true;
+    if (!GlDeviceReady() || !screen.main.framebuffer)
+        return false;
+    GlFlush();
+    const bool made = MakeBuffer(&screen.sub);
+    if (made)
+        CopyBuffer(screen.main.framebuffer, screen.sub.framebuffer);
+    GlRebindTarget();
+    return made;
+}
+
+int PresentGlScreen(bool repaint)
 {
     DisplaySettings& d = displaySettings;
-    const MEMIMG* image = ScreenImage();
-    if (!GlDeviceReady() || !screen.texture || !image)
+    if (!GlDeviceReady() || !screen.main.framebuffer)
         return 0;
-    if (d.waitVSync && (!d.presentOnVSync || !GlDevice().swapIntervalSet))
+    GlFlush();
+    // The sub back buffer goes onto the screen's buffer first, as a copy.
+    if (screen.sub.framebuffer)
+        CopyBuffer(screen.sub.framebuffer, screen.main.framebuffer);
+
+    if (!repaint && d.waitVSync && (!d.presentOnVSync || !GlDevice().swapIntervalSet))
         WaitVerticalBlank();
 
     const bool emulating = d.emulate320x240 && d.width == 640 && d.height == 480;
@@ -113,47 +154,24 @@ int PresentGlScreen()
     }
     int drawableWidth = 0, drawableHeight = 0;
     platform::gl::DrawableSize(&drawableWidth, &drawableHeight);
-    if (drawableWidth <= 0 || drawableHeight <= 0)
+    if (drawableWidth <= 0 || drawableHeight <= 0) {
+        GlRebindTarget();
         return 0;
+    }
 
-    // The frame's pixels as the screen holds them: no conversion on the way.
-    gl.BindTexture(GL_TEXTURE_2D, screen.texture);
-    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    gl.PixelStorei(GL_UNPACK_ROW_LENGTH, image->pitch / image->format.bytesPerPixel);
-    if (screen.depth == 16)
-        gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->width, image->height, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
-                         image->pixels);
-    else
-        gl.TexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->width, image->height, GL_BGRA,
-                         GL_UNSIGNED_INT_8_8_8_8_REV, image->pixels);
-    gl.PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-
-    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    // Both framebuffers keep the top row highest, so the copy needs no flip;
+    // the window's rows are counted from its bottom edge.
+    gl.Disable(GL_SCISSOR_TEST);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.Viewport(0, 0, drawableWidth, drawableHeight);
     gl.ClearColor(0, 0, 0, 1);
     gl.Clear(GL_COLOR_BUFFER_BIT);
-
-    const float right = float(destinationWidth), bottom = float(destinationHeight);
-    const float u = float(sourceWidth) / float(screen.width), v = float(sourceHeight) / float(screen.height);
-    const Vertex quad[6] = {
-        {0, 0, 0, 0, 255, 255, 255, 255},     {right, 0, u, 0, 255, 255, 255, 255},
-        {right, bottom, u, v, 255, 255, 255, 255}, {0, 0, 0, 0, 255, 255, 255, 255},
-        {right, bottom, u, v, 255, 255, 255, 255}, {0, bottom, 0, v, 255, 255, 255, 255},
-    };
-    if (screen.vertexArray)
-        gl.BindVertexArray(screen.vertexArray);
-    else
-        BindVertexLayout();
-    gl.BindBuffer(GL_ARRAY_BUFFER, screen.vertexBuffer);
-    gl.BufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
-    const GlProgram& program = GlDrawProgram();
-    gl.UseProgram(program.program);
-    // Pixels to clip space, y downward.
-    gl.Uniform4f(program.transform, 2.0f / float(drawableWidth), -2.0f / float(drawableHeight), -1.0f, 1.0f);
-    gl.Uniform4f(program.mode, 1.0f, -1.0f, 0.0f, 0.0f);
-    gl.ActiveTexture(GL_TEXTURE0);
-    gl.DrawArrays(GL_TRIANGLES, 0, 6);
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, screen.main.framebuffer);
+    gl.BlitFramebuffer(0, screen.height - sourceHeight, sourceWidth, screen.height, 0,
+                       drawableHeight - destinationHeight, destinationWidth, drawableHeight, GL_COLOR_BUFFER_BIT,
+                       GL_NEAREST);
     platform::gl::Swap();
+    GlRebindTarget();
     return 0;
 }
 
@@ -163,11 +181,7 @@ bool TrialPresentFails()
         return false;
     if (platform::gl::TakeSimulatedLoss())
         return true;
-    DisplaySettings& d = displaySettings;
-    const bool wait = d.waitVSync;
-    d.waitVSync = false;
-    PresentGlScreen();
-    d.waitVSync = wait;
+    PresentGlScreen(true);
     return gl.GetGraphicsResetStatus && GlDevice().robust && gl.GetGraphicsResetStatus() != GL_NO_ERROR;
 }
 

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "media/graphics/device_setup.h"
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_device.h"
+#include "media/graphics/gl_image.h"
+#include "media/graphics/gl_renderer.h"
 #include "media/graphics/gl_screen.h"
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/image_table.h"
@@ -36,6 +40,8 @@ namespace {
 constexpr uint32_t FrontScreenTimerPeriod = 32;  // milliseconds
 
 MEMIMG screenImage;
+// Full screen on the hardware path: a failed sub back buffer is tried once.
+bool subBackBufferFailed = false;
 
 struct ScreenMode {
     int width, height, depth, refresh;
@@ -96,6 +102,23 @@ bool TargetPixels(int target, PixelRegion* region)
     if (!entry || !entry->body || !entry->body->drawable)
         return false;
     return GetImagePixels(target, region);
+}
+
+// The framebuffer of a draw target on the hardware path; 0 when it has none.
+GLuint TargetFramebuffer(int target)
+{
+    if (IsScreenTarget(target))
+        return GlScreenFramebuffer();
+    const ImageEntry* entry = FindImage(target);
+    return entry && entry->body && entry->body->drawable ? ImageFramebuffer(entry) : 0;
+}
+
+// The hardware path's scissor for the draw area of the current target.
+void ApplyClipArea()
+{
+    DrawArea area;
+    if (displaySettings.hardwarePath && CurrentTargetArea(&area))
+        GlSetClipArea(area);
 }
 
 double SizeRate(double rate)
@@ -192,7 +215,8 @@ MEMIMG* ScreenImage()
 bool CurrentDrawSurface(PixelRegion* target, DrawArea* area)
 {
     const DisplaySettings& d = displaySettings;
-    if (!TargetPixels(d.drawTarget, target))
+    // The hardware path's targets live on the device.
+    if (d.hardwarePath || !TargetPixels(d.drawTarget, target))
         return false;
     DrawArea a = d.drawArea;
     a.left = std::clamp(a.left, 0, target->width);
@@ -207,6 +231,28 @@ bool CurrentDrawSurface(PixelRegion* target, DrawArea* area)
 
 bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* words)
 {
+    if (displaySettings.hardwarePath) {
+        int targetWidth, targetHeight;
+        const GLuint framebuffer = TargetFramebuffer(target);
+        if (!words || !framebuffer || !TargetSize(target, &targetWidth, &targetHeight))
+            return false;
+        if (x < 0 || y < 0 || width < 0 || height < 0 || x > targetWidth - width || y > targetHeight - height)
+            return false;
+        // 8-bit channels from the device, truncated into the target's own
+        // format: exact for every channel of 8 bits or fewer.
+        const ImageEntry* entry = IsScreenTarget(target) ? nullptr : FindImage(target);
+        const ColorFormat& format = !entry                               ? ScreenColorFormat()
+                                    : MemImageValid(&entry->body->image) ? entry->body->image.format
+                                                                         : ImageColorFormat(entry->body->hasAlpha);
+        std::vector<uint8_t> bytes(size_t(width) * size_t(height) * 4);
+        if (!GlReadFramebufferBytes(framebuffer, targetHeight, x, y, width, height, bytes.data()))
+            return false;
+        for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
+            const uint8_t* p = &bytes[i * 4];
+            words[i] = EncodeColor(format, Rgba{p[0], p[1], p[2], p[3]});
+        }
+        return true;
+    }
     PixelRegion region;
     if (!words || !TargetPixels(target, &region))
         return false;
@@ -292,9 +338,18 @@ int StartGraphics()
     }
 
     d.started = true;
-    if (!CreateMemImage(&screenImage, d.width, d.height, ScreenColorFormat()))
-        AbortMediaLibrary("プライマリサーフェス用の MEMIMG の作成に失敗しました\n");
-    ClearRegion(WholeRegion(&screenImage));
+    subBackBufferFailed = false;
+    if (d.hardwarePath && !StartGlRenderer()) {
+        // Without the renderer's buffers the device is of no use: the memory
+        // path takes over.
+        ReleaseGlDevice();
+        d.hardwarePath = false;
+    }
+    if (!d.hardwarePath) {
+        if (!CreateMemImage(&screenImage, d.width, d.height, ScreenColorFormat()))
+            AbortMediaLibrary("プライマリサーフェス用の MEMIMG の作成に失敗しました\n");
+        ClearRegion(WholeRegion(&screenImage));
+    }
     ResetDrawState();
 
     SetDrawTarget(ScreenFront);
@@ -318,6 +373,7 @@ int EndGraphics()
         platform::ChangeDisplayMode(nullptr);
         d.displayModeSwitched = false;
     }
+    EndGlRenderer();
     ReleaseGraphicsDevice();
     ReleaseMemImage(&screenImage);
     d.started = false;
@@ -416,6 +472,12 @@ int SetDrawTarget(int target)
         return -1;
     int oldWidth = 0, oldHeight = 0;
     const bool hadTarget = TargetSize(d.drawTarget, &oldWidth, &oldHeight);
+    if (d.hardwarePath) {
+        const GLuint framebuffer = TargetFramebuffer(target);
+        if (!framebuffer)
+            return -1;
+        GlSetRenderTarget(framebuffer, width, height);
+    }
     d.drawTarget = target;
     if (target == ScreenFront)
         ArmFrontScreenTimer();
@@ -441,6 +503,7 @@ int SetDrawRegion(int left, int top, int right, int bottom)
     d.drawArea.top = std::clamp(top, 0, height);
     d.drawArea.bottom = std::clamp(bottom, 0, height);
     d.drawAreaEmpty = d.drawArea.left == d.drawArea.right || d.drawArea.top == d.drawArea.bottom;
+    ApplyClipArea();
     return 0;
 }
 
@@ -449,6 +512,21 @@ int ClearDrawTarget(const int* rect)
     const DisplaySettings& d = displaySettings;
     PixelRegion target;
     const int targetId = d.drawTarget == 0 ? ScreenBack : d.drawTarget;
+    if (d.hardwarePath) {
+        int width, height;
+        if (!d.started || !TargetSize(targetId, &width, &height))
+            return 0;
+        int left = 0, top = 0, right = width, bottom = height;
+        if (rect && rect[0] >= 0 && rect[1] >= 0) {
+            left = std::min(rect[0], width);
+            top = std::min(rect[1], height);
+            right = std::clamp(rect[2], left, width);
+            bottom = std::clamp(rect[3], top, height);
+        }
+        GlClearRect(left, top, right, bottom, uint8_t(d.background[0]), uint8_t(d.background[1]),
+                    uint8_t(d.background[2]));
+        return 0;
+    }
     if (!TargetPixels(targetId, &target))
         return 0;
     if (rect && rect[0] >= 0 && rect[1] >= 0) {
@@ -483,6 +561,17 @@ void OnFrontScreenTimer()
         platform::KillTimer(systemState.mainWindow, FrontScreenTimerId);
     if (displaySettings.drawTarget != ScreenFront)
         return;
+    if (displaySettings.hardwarePath && !systemState.windowed && !GlSubBackBufferExists() && !subBackBufferFailed) {
+        if (CreateGlSubBackBuffer()) {
+            int width, height;
+            if (TargetSize(displaySettings.drawTarget, &width, &height))
+                GlSetRenderTarget(GlScreenFramebuffer(), width, height);
+            ApplyClipArea();
+        } else {
+            subBackBufferFailed = true;
+            LogAdd("サブバックバッファの作成に失敗しました\n");
+        }
+    }
     PresentScreen();
     ArmFrontScreenTimer();
 }
@@ -492,6 +581,10 @@ void PaintFromBackScreen(const int* dirty)
     DisplaySettings& d = displaySettings;
     if (!systemState.initialised || d.drawTarget != ScreenBack || systemState.quitRequested)
         return;
+    if (d.hardwarePath) {
+        PresentGlScreen(true);
+        return;
+    }
     const bool wait = d.waitVSync;
     d.waitVSync = false;
     if (dirty) {

@@ -1,0 +1,305 @@
+#include "media/graphics/gl_renderer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "media/graphics/draw.h"
+#include "media/graphics/gl_api.h"
+#include "media/graphics/gl_device.h"
+
+namespace media {
+
+using gl_api::gl;
+
+namespace {
+
+// Vertices the batch holds before it is drawn on its own: about 2700 quads,
+// more than a whole frame of the program draws.
+constexpr size_t BatchCapacity = 16384;
+
+struct Renderer {
+    bool started = false;
+    GLuint vertexBuffer = 0;
+    GLuint vertexArray = 0;
+    std::vector<GlVertex> batch;
+    GlPrimitiveState batchState;
+    GLuint framebuffer = 0;
+    int width = 0, height = 0;
+    DrawArea clip;
+    uint64_t drawCalls = 0;
+};
+Renderer renderer;
+
+void BindVertexLayout()
+{
+    gl.BindBuffer(GL_ARRAY_BUFFER, renderer.vertexBuffer);
+    gl.EnableVertexAttribArray(AttributePosition);
+    gl.EnableVertexAttribArray(AttributeTexcoord);
+    gl.EnableVertexAttribArray(AttributeColour);
+    gl.VertexAttribPointer(AttributePosition, 2, GL_FLOAT, GL_FALSE, sizeof(GlVertex),
+                           reinterpret_cast<const void*>(offsetof(GlVertex, x)));
+    gl.VertexAttribPointer(AttributeTexcoord, 2, GL_FLOAT, GL_FALSE, sizeof(GlVertex),
+                           reinterpret_cast<const void*>(offsetof(GlVertex, u)));
+    gl.VertexAttribPointer(AttributeColour, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GlVertex),
+                           reinterpret_cast<const void*>(offsetof(GlVertex, r)));
+}
+
+void ApplyBlend(GlBlend blend)
+{
+    if (blend == GlBlend::None) {
+        gl.Disable(GL_BLEND);
+        return;
+    }
+    gl.Enable(GL_BLEND);
+    switch (blend) {
+    case GlBlend::Alpha:
+        // The target's alpha becomes a + d.a x (1 - a), as the memory path keeps it.
+        gl.BlendEquation(GL_FUNC_ADD);
+        gl.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        break;
+    case GlBlend::Add:
+        gl.BlendEquation(GL_FUNC_ADD);
+        gl.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE, GL_ZERO, GL_ONE);
+        break;
+    case GlBlend::Subtract:
+        // d - s x a: the target minus the source.
+        gl.BlendEquation(GL_FUNC_REVERSE_SUBTRACT);
+        gl.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE, GL_ZERO, GL_ONE);
+        break;
+    case GlBlend::Multiply:
+        // The shader turns s into s x a + (1 - a), so d x that is d x s where
+        // the texel covers and d where it does not.
+        gl.BlendEquation(GL_FUNC_ADD);
+        gl.BlendFuncSeparate(GL_DST_COLOR, GL_ZERO, GL_ZERO, GL_ONE);
+        break;
+    case GlBlend::None:
+        break;
+    }
+}
+
+void ApplyTexture(const GlPrimitiveState& state)
+{
+    gl.ActiveTexture(GL_TEXTURE0);
+    gl.BindTexture(GL_TEXTURE_2D, state.texture);
+    if (!state.texture)
+        return;
+    const GLint filter = state.filter == 0 ? GL_NEAREST : GL_LINEAR;
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    const GlDeviceInfo& device = GlDevice();
+    if (device.anisotropic)
+        gl.TexParameterf(GL_TEXTURE_2D, gl_api::TextureMaxAnisotropy,
+                         state.filter == 2 ? device.maxAnisotropy : 1.0f);
+}
+
+void ApplyScissor()
+{
+    // GL counts rows from the bottom; the draw area counts them from the top.
+    const DrawArea& a = renderer.clip;
+    gl.Scissor(a.left, renderer.height - a.bottom, a.right - a.left, a.bottom - a.top);
+}
+
+}  // namespace
+
+GlTint GlTintOfDrawState(bool sourceAlpha)
+{
+    const DrawState& s = CurrentDrawState();
+    GlTint tint;
+    tint.r = uint8_t(s.brightRed);
+    tint.g = uint8_t(s.brightGreen);
+    tint.b = uint8_t(s.brightBlue);
+    switch (s.blendMode) {
+    case 1:
+        tint.blend = GlBlend::Alpha;
+        break;
+    case 2:
+        tint.blend = GlBlend::Add;
+        break;
+    case 3:
+        tint.blend = GlBlend::Subtract;
+        break;
+    case 4:
+        tint.blend = GlBlend::Multiply;
+        break;
+    default:
+        tint.blend = sourceAlpha ? GlBlend::Alpha : GlBlend::None;
+        break;
+    }
+    if (s.blendMode >= 1 && s.blendMode <= 3)
+        tint.a = uint8_t(s.blendParameter);
+    return tint;
+}
+
+bool StartGlRenderer()
+{
+    EndGlRenderer();
+    while (gl.GetError() != GL_NO_ERROR) {
+    }
+    renderer.vertexArray = GlNewVertexArray();
+    if (renderer.vertexArray)
+        gl.BindVertexArray(renderer.vertexArray);
+    renderer.vertexBuffer = GlNewBuffer();
+    if (!renderer.vertexBuffer) {
+        EndGlRenderer();
+        return false;
+    }
+    BindVertexLayout();
+    gl.BufferData(GL_ARRAY_BUFFER, BatchCapacity * sizeof(GlVertex), nullptr, GL_STREAM_DRAW);
+    renderer.batch.reserve(BatchCapacity);
+    // Fixed states: pixels written as computed, nothing culled or depth-tested
+    // (primitives are drawn in order), the draw area as scissor.
+    gl.Disable(GL_DITHER);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.Disable(GL_CULL_FACE);
+    gl.Disable(GL_BLEND);
+    gl.Enable(GL_SCISSOR_TEST);
+    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
+    const GlProgram& program = GlDrawProgram();
+    gl.UseProgram(program.program);
+    gl.Uniform1i(program.image, 0);
+    if (gl.GetError() != GL_NO_ERROR) {
+        EndGlRenderer();
+        return false;
+    }
+    renderer.started = true;
+    return true;
+}
+
+void EndGlRenderer()
+{
+    if (GlContextAlive()) {
+        GlDeleteBuffer(&renderer.vertexBuffer);
+        GlDeleteVertexArray(&renderer.vertexArray);
+    }
+    const uint64_t drawCalls = renderer.drawCalls;
+    renderer = Renderer{};
+    renderer.drawCalls = drawCalls;
+}
+
+void GlSetRenderTarget(GLuint framebuffer, int width, int height)
+{
+    if (!renderer.started)
+        return;
+    GlFlush();
+    renderer.framebuffer = framebuffer;
+    renderer.width = width;
+    renderer.height = height;
+    renderer.clip = DrawArea{0, 0, width, height};
+    GlRebindTarget();
+}
+
+void GlRebindTarget()
+{
+    if (!renderer.started)
+        return;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
+    gl.Viewport(0, 0, renderer.width, renderer.height);
+    gl.Enable(GL_SCISSOR_TEST);
+    ApplyScissor();
+}
+
+GLuint GlCurrentFramebuffer()
+{
+    return renderer.framebuffer;
+}
+
+void GlSetClipArea(const DrawArea& area)
+{
+    if (!renderer.started)
+        return;
+    const DrawArea& c = renderer.clip;
+    if (c.left == area.left && c.top == area.top && c.right == area.right && c.bottom == area.bottom)
+        return;
+    GlFlush();
+    renderer.clip = area;
+    ApplyScissor();
+}
+
+void GlQueueTriangles(const GlPrimitiveState& state, const GlVertex* vertices, int count)
+{
+    if (!renderer.started || count <= 0)
+        return;
+    if (!renderer.batch.empty() && !(state == renderer.batchState))
+        GlFlush();
+    if (renderer.batch.size() + size_t(count) > BatchCapacity)
+        GlFlush();
+    renderer.batchState = state;
+    renderer.batch.insert(renderer.batch.end(), vertices, vertices + count);
+    if (renderer.batch.size() >= BatchCapacity)
+        GlFlush();
+}
+
+void GlFlush()
+{
+    if (!renderer.started || renderer.batch.empty())
+        return;
+    const GlPrimitiveState& state = renderer.batchState;
+    if (renderer.vertexArray)
+        gl.BindVertexArray(renderer.vertexArray);
+    else
+        BindVertexLayout();
+    gl.BindBuffer(GL_ARRAY_BUFFER, renderer.vertexBuffer);
+    // A fresh store each time: the driver need not wait for the last draw.
+    const size_t bytes = renderer.batch.size() * sizeof(GlVertex);
+    gl.BufferData(GL_ARRAY_BUFFER, BatchCapacity * sizeof(GlVertex), nullptr, GL_STREAM_DRAW);
+    gl.BufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), renderer.batch.data());
+
+    const GlProgram& program = GlDrawProgram();
+    gl.UseProgram(program.program);
+    // Target pixels to clip space; y runs downward.
+    gl.Uniform4f(program.transform, 2.0f / float(renderer.width), -2.0f / float(renderer.height), -1.0f, 1.0f);
+    gl.Uniform4f(program.mode, state.texture ? 1.0f : 0.0f, state.alphaThreshold, state.opaqueTexels ? 1.0f : 0.0f,
+                 state.blend == GlBlend::Multiply ? 1.0f : 0.0f);
+    ApplyTexture(state);
+    ApplyBlend(state.blend);
+    gl.DrawArrays(GL_TRIANGLES, 0, GLsizei(renderer.batch.size()));
+    ++renderer.drawCalls;
+    renderer.batch.clear();
+}
+
+void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t green, uint8_t blue)
+{
+    if (!renderer.started)
+        return;
+    GlFlush();
+    if (right <= left || bottom <= top)
+        return;
+    gl.Scissor(left, renderer.height - bottom, right - left, bottom - top);
+    gl.ClearColor(float(red) / 255.0f, float(green) / 255.0f, float(blue) / 255.0f, 1.0f);
+    gl.ClearDepth(1.0);
+    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ApplyScissor();
+}
+
+bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,
+                            uint8_t* rgba)
+{
+    if (!renderer.started || x < 0 || y < 0 || width < 0 || height < 0 || y > targetHeight - height)
+        return false;
+    GlFlush();
+    if (width == 0 || height == 0)
+        return true;
+    while (gl.GetError() != GL_NO_ERROR) {
+    }
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    std::vector<uint8_t> rows(size_t(width) * size_t(height) * 4);
+    gl.ReadPixels(x, targetHeight - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    const bool read = gl.GetError() == GL_NO_ERROR;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
+    if (!read)
+        return false;
+    // GL's rows run upward.
+    const size_t rowBytes = size_t(width) * 4;
+    for (int row = 0; row < height; ++row)
+        std::copy_n(rows.data() + size_t(height - 1 - row) * rowBytes, rowBytes, rgba + size_t(row) * rowBytes);
+    return true;
+}
+
+uint64_t GlDrawCallCount()
+{
+    return renderer.drawCalls;
+}
+
+}  // namespace media
