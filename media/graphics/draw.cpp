@@ -709,6 +709,8 @@ int SetDrawFilter(int mode)
 {
     if (mode >= 0 && mode <= 2)
         state.filter = mode;
+    else if (displaySettings.hardwarePath)
+        return -1;  // the device has no such filter
     return 0;
 }
 

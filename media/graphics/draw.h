@@ -27,7 +27,8 @@ void SetDrawBrightnessWord(int word);
 // Modes: 0 none, 1 alpha, 2 add, 3 subtract, 4 multiply; other modes draw as 0.
 int SetBlendState(int mode, int parameter);
 int SetTransColor(int red, int green, int blue);
-// 0 nearest, 1 bilinear, 2 anisotropic (bilinear here).
+// 0 nearest, 1 bilinear, 2 anisotropic (bilinear in memory). Other modes are
+// kept out; on the hardware path they return -1.
 int SetDrawFilter(int mode);
 // Brightness white, no blending, transparent colour black, nearest filter.
 void ResetDrawState();

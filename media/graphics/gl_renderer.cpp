@@ -26,7 +26,8 @@ struct Renderer {
     GlPrimitiveState batchState;
     GLuint framebuffer = 0;
     int width = 0, height = 0;
-    DrawArea clip;
+    DrawArea clip;          // the draw area asked for
+    DrawArea batchScissor;  // the scissor the batch is drawn with
     uint64_t drawCalls = 0;
 };
 Renderer renderer;
@@ -93,11 +94,27 @@ void ApplyTexture(const GlPrimitiveState& state)
                          state.filter == 2 ? device.maxAnisotropy : 1.0f);
 }
 
-void ApplyScissor()
+void ApplyScissor(const DrawArea& a)
 {
     // GL counts rows from the bottom; the draw area counts them from the top.
-    const DrawArea& a = renderer.clip;
     gl.Scissor(a.left, renderer.height - a.bottom, a.right - a.left, a.bottom - a.top);
+}
+
+bool SameArea(const DrawArea& a, const DrawArea& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Whether the vertices lie inside the area (pixel edges on integers, so a
+// triangle inside covers no pixel outside).
+bool Inside(const GlVertex* vertices, int count, const DrawArea& a)
+{
+    for (int i = 0; i < count; ++i) {
+        const GlVertex& v = vertices[i];
+        if (!(v.x >= float(a.left) && v.x <= float(a.right) && v.y >= float(a.top) && v.y <= float(a.bottom)))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -187,6 +204,7 @@ void GlSetRenderTarget(GLuint framebuffer, int width, int height)
     renderer.width = width;
     renderer.height = height;
     renderer.clip = DrawArea{0, 0, width, height};
+    renderer.batchScissor = renderer.clip;
     GlRebindTarget();
 }
 
@@ -197,7 +215,7 @@ void GlRebindTarget()
     gl.BindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
     gl.Viewport(0, 0, renderer.width, renderer.height);
     gl.Enable(GL_SCISSOR_TEST);
-    ApplyScissor();
+    ApplyScissor(renderer.batchScissor);
 }
 
 GLuint GlCurrentFramebuffer()
@@ -207,24 +225,27 @@ GLuint GlCurrentFramebuffer()
 
 void GlSetClipArea(const DrawArea& area)
 {
-    if (!renderer.started)
-        return;
-    const DrawArea& c = renderer.clip;
-    if (c.left == area.left && c.top == area.top && c.right == area.right && c.bottom == area.bottom)
-        return;
-    GlFlush();
+    // Taken into account as primitives are queued: text narrows the area
+    // for every glyph, and glyphs inside their area need no scissor change.
     renderer.clip = area;
-    ApplyScissor();
 }
 
 void GlQueueTriangles(const GlPrimitiveState& state, const GlVertex* vertices, int count)
 {
     if (!renderer.started || count <= 0)
         return;
-    if (!renderer.batch.empty() && !(state == renderer.batchState))
-        GlFlush();
-    if (renderer.batch.size() + size_t(count) > BatchCapacity)
-        GlFlush();
+    // A primitive inside the draw area joins a batch whose scissor holds it;
+    // one reaching outside needs the draw area itself as the scissor.
+    const DrawArea whole{0, 0, renderer.width, renderer.height};
+    const bool inside = Inside(vertices, count, renderer.clip);
+    if (!renderer.batch.empty()) {
+        const bool fits = inside ? Inside(vertices, count, renderer.batchScissor)
+                                 : SameArea(renderer.batchScissor, renderer.clip);
+        if (!fits || !(state == renderer.batchState) || renderer.batch.size() + size_t(count) > BatchCapacity)
+            GlFlush();
+    }
+    if (renderer.batch.empty())
+        renderer.batchScissor = inside ? whole : renderer.clip;
     renderer.batchState = state;
     renderer.batch.insert(renderer.batch.end(), vertices, vertices + count);
     if (renderer.batch.size() >= BatchCapacity)
@@ -254,6 +275,7 @@ void GlFlush()
                  state.blend == GlBlend::Multiply ? 1.0f : 0.0f);
     ApplyTexture(state);
     ApplyBlend(state.blend);
+    ApplyScissor(renderer.batchScissor);
     gl.DrawArrays(GL_TRIANGLES, 0, GLsizei(renderer.batch.size()));
     ++renderer.drawCalls;
     renderer.batch.clear();
@@ -270,7 +292,6 @@ void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t 
     gl.ClearColor(float(red) / 255.0f, float(green) / 255.0f, float(blue) / 255.0f, 1.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ApplyScissor();
 }
 
 bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,

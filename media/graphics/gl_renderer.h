@@ -1,9 +1,10 @@
 // The hardware path's renderer: every primitive becomes triangles collected
 // into one vertex batch, drawn with the device's shader program into the
 // current render target (the screen's framebuffer or a drawable image's).
-// The batch is drawn (flushed) whenever the target, the clip rectangle, the
-// texture, the blend mode, the filter or the alpha test changes, and before
-// clearing and presenting; each flush that draws is one draw call.
+// The batch is drawn (flushed) whenever the target, the texture, the blend
+// mode, the filter or the alpha test changes, or a primitive needs another
+// scissor, and before clearing, reading back and presenting; each flush that
+// draws is one draw call.
 #pragma once
 
 #include <cstdint>
@@ -54,8 +55,10 @@ void EndGlRenderer();
 // The target the batch draws into: a framebuffer object and its size.
 // Flushes first.
 void GlSetRenderTarget(GLuint framebuffer, int width, int height);
-// The draw area as scissor (the viewport stays the whole target). Flushes
-// when it changes.
+// The draw area primitives are cut to (the viewport stays the whole target).
+// A primitive lying inside it is queued as it is; one reaching outside is
+// drawn with the area as scissor, which flushes when the batch's scissor
+// differs. So narrowing the area per glyph costs no draw call.
 void GlSetClipArea(const DrawArea& area);
 // Appends whole triangles (count a multiple of 3) drawn with the state;
 // flushes first when the state differs from the batch's.
