@@ -98,8 +98,8 @@ bool DeviceUsable()
 // Writes the texture words of the rectangle (x0, y0)-(x1, y1) of a piece
 // (piece coordinates; beyond the used part the last column and row repeat, so
 // that filtering at the piece's edge sees the image's own edge) row by row.
-void PieceWords(const ImageBody& body, DeviceFormat format, const GlTexturePiece& piece, int32_t x0, int32_t y0,
-                int32_t x1, int32_t y1, uint8_t* out)
+void PieceWords(const ImageBody& body, DeviceFormat format, bool upsideDown, const GlTexturePiece& piece,
+                int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint8_t* out)
 {
     const MEMIMG& image = body.image;
     const ColorFormat& f = image.format;
@@ -113,7 +113,7 @@ void PieceWords(const ImageBody& body, DeviceFormat format, const GlTexturePiece
     const bool source565 = IsFormat(f, StandardFormat::R5G6B5);
     const bool source8888 = IsFormat(f, StandardFormat::X8R8G8B8) || IsFormat(f, StandardFormat::A8R8G8B8);
     for (int32_t ty = y0; ty < y1; ++ty) {
-        const int32_t sy = piece.y + std::min(ty, piece.usedHeight - 1);
+        const int32_t sy = upsideDown ? std::max(body.height - 1 - ty, 0) : piece.y + std::min(ty, piece.usedHeight - 1);
         const uint8_t* row = image.pixels + int64_t(sy) * image.pitch;
         for (int32_t tx = x0; tx < x1; ++tx) {
             const int32_t sx = piece.x + std::min(tx, piece.usedWidth - 1);
@@ -148,9 +148,10 @@ void PieceWords(const ImageBody& body, DeviceFormat format, const GlTexturePiece
 
 // Fills the rectangle of a piece (piece coordinates) from the memory copy.
 // whole: the texture's storage is made (empty: with zero words).
-bool UploadPiece(const ImageBody& body, DeviceFormat format, const GlTexturePiece& piece, int32_t x0, int32_t y0,
-                 int32_t x1, int32_t y1, bool whole, bool empty = false)
+bool UploadPiece(const ImageBody& body, const GlImageTextures& textures, const GlTexturePiece& piece, int32_t x0,
+                 int32_t y0, int32_t x1, int32_t y1, bool whole, bool empty = false)
 {
+    const DeviceFormat format = textures.format;
     const UploadLayout layout = LayoutFor(format);
     const int64_t bytes = int64_t(x1 - x0) * (y1 - y0) * layout.bytes;
     void* words = MemAlloc(int32_t(bytes), "", 0);
@@ -159,7 +160,7 @@ bool UploadPiece(const ImageBody& body, DeviceFormat format, const GlTexturePiec
     if (empty)
         std::memset(words, 0, size_t(bytes));
     else
-        PieceWords(body, format, piece, x0, y0, x1, y1, static_cast<uint8_t*>(words));
+        PieceWords(body, format, textures.upsideDown, piece, x0, y0, x1, y1, static_cast<uint8_t*>(words));
     gl.BindTexture(GL_TEXTURE_2D, piece.texture);
     if (whole)
         gl.TexImage2D(GL_TEXTURE_2D, 0, GLint(GlInternalFormat(format)), piece.textureWidth, piece.textureHeight, 0,
@@ -270,6 +271,7 @@ bool CreateImageTextures(ImageBody* body)
     if (!textures)
         return false;
     textures->format = format;
+    textures->upsideDown = body->drawable;
     GlFlush();
     while (gl.GetError() != GL_NO_ERROR) {
     }
@@ -297,7 +299,7 @@ bool CreateImageTextures(ImageBody* body)
                 // A draw target starts empty, its memory copy too.
                 if (body->drawable && MemImageValid(&body->image))
                     std::memset(body->image.pixels, 0, size_t(body->image.pitch) * size_t(body->height));
-                made = UploadPiece(*body, format, piece, 0, 0, piece.textureWidth, piece.textureHeight, true,
+                made = UploadPiece(*body, *textures, piece, 0, 0, piece.textureWidth, piece.textureHeight, true,
                                    body->drawable) &&
                        gl.GetError() == GL_NO_ERROR;
                 x += columns[c];
@@ -355,9 +357,16 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
         // The repeated edge beyond the used part follows its edge.
         if (x1 == piece.usedWidth)
             x1 = piece.textureWidth;
-        if (y1 == piece.usedHeight)
+        if (textures.upsideDown) {
+            // Body rows y0..y1 are texture rows height - y1 .. height - y0;
+            // the repeated rows lie above body row 0.
+            const int32_t t0 = body->height - y1, t1 = y0 == 0 ? piece.textureHeight : body->height - y0;
+            y0 = t0;
+            y1 = t1;
+        } else if (y1 == piece.usedHeight) {
             y1 = piece.textureHeight;
-        UploadPiece(*body, textures.format, piece, x0, y0, x1, y1, false);
+        }
+        UploadPiece(*body, textures, piece, x0, y0, x1, y1, false);
     }
 }
 

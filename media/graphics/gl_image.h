@@ -29,13 +29,22 @@ struct GlTexturePiece {
 };
 
 // A body's textures: columns x rows pieces, row by row; drawable bodies have
-// exactly one piece and its framebuffer.
+// exactly one piece and its framebuffer. A framebuffer's rows count from the
+// bottom, so a drawable body's texture holds the body upside down (body row
+// j in texture row height - 1 - j); the other textures hold it as it is.
 struct GlImageTextures {
     DeviceFormat format = DeviceFormat::None;
     GLuint framebuffer = 0;
+    bool upsideDown = false;
     int32_t columns = 0, rows = 0;
     GlTexturePiece* pieces = nullptr;
     int32_t Count() const { return columns * rows; }
+    // The texel coordinate v of the edge above body row y (y may be one past
+    // the piece's last row) in a body `height` rows high.
+    double TexelV(const GlTexturePiece& piece, int64_t y, int32_t height) const
+    {
+        return upsideDown ? double(height - y) / piece.textureHeight : double(y - piece.y) / piece.textureHeight;
+    }
 };
 
 // The texture format a body's pixels go to on the hardware path.
