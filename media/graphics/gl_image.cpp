@@ -247,8 +247,10 @@ DeviceFormat ImageTextureFormat(const ImageBody& body)
             return device.drawableAlpha32;
         return deep ? device.drawable32 : device.drawable16;
     }
+    // Pictures with alpha take the 32-bit alpha row at either depth: their
+    // memory copy carries 8 bits of alpha, which 4-bit rows would cut.
     if (body.hasAlpha)
-        return deep ? device.alpha32 : device.alpha16;
+        return device.alpha32;
     return deep ? device.alphaTest32 : device.alphaTest16;
 }
 
