@@ -14,7 +14,8 @@ def load(folder):
             if parts and parts[0] == "path":
                 header = (int(parts[3]), int(parts[5]), int(parts[6]))
             elif parts and parts[0] == "case":
-                cases.append((parts[1], *map(int, parts[2:7])))
+                steps = tuple(int(v) for v in parts[6].split(","))
+                cases.append((parts[1], *map(int, parts[2:6]), steps))
     with open(folder + "/words", "rb") as f:
         data = f.read()
     words = struct.unpack("<%dI" % (len(data) // 4), data)
@@ -42,13 +43,13 @@ def main():
                 b = hardware[y * width + x]
                 if a == b:
                     continue
-                worst = max(abs(p - q) for p, q in zip(channels(a, depth), channels(b, depth)))
-                if worst > steps:
+                apart = [abs(p - q) for p, q in zip(channels(a, depth), channels(b, depth))]
+                if any(d > s for d, s in zip(apart, steps)):
                     wrong.append((x - x0, y - y0, a, b))
         if wrong:
             bad += 1
             sample = ", ".join("(%d,%d) %08x/%08x" % p for p in wrong[:6])
-            print("  %s: %d pixels beyond %d steps: %s" % (name, len(wrong), steps, sample))
+            print("  %s: %d pixels beyond %s steps: %s" % (name, len(wrong), steps, sample))
         else:
             print("  %s: agrees" % name)
     return 1 if bad else 0

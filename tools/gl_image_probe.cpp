@@ -10,7 +10,7 @@
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
 // depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
 // rectangle the case drew into and how many steps of the screen's channel
-// width the two paths may differ there.
+// width the two paths may differ there, red, green and blue ("0,1,0").
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +31,9 @@ using namespace media;
 
 constexpr int ScreenW = 700, ScreenH = 400;
 
-// Colours whose 6-bit green is even: the 16-bit alpha-test texture row keeps
-// five bits of green, so these are the ones both paths must draw alike.
 Rgba PatternColour(int x, int y)
 {
-    return Rgba{uint8_t(x * 37 + y * 11), uint8_t((x * 13 + y * 29) & 0xF7), uint8_t(x * 5 + y * 53), 255};
+    return Rgba{uint8_t(x * 37 + y * 11), uint8_t(x * 13 + y * 29), uint8_t(x * 5 + y * 53), 255};
 }
 
 // An image without alpha: a pattern with black (the transparent colour)
@@ -88,11 +86,13 @@ Cell CellAt(int index)
     return Cell{10 + (index % 8) * 85, 10 + (index / 8) * 70};
 }
 
-int cases = 0;
-void Case(const char* name, int x, int y, int w, int h, int steps)
+// How far a case may differ: `steps` in every channel, and where the image
+// has no alpha on a 16-bit screen one green step more at most: its texture
+// row (A1R5G5B5) keeps five bits of green.
+void Case(const char* name, int x, int y, int w, int h, int steps, bool alphaTestRow = true)
 {
-    std::printf("case %s %d %d %d %d %d\n", name, x, y, w, h, steps);
-    ++cases;
+    const int green = steps + (alphaTestRow && ScreenDepth() == 16 ? 1 : 0);
+    std::printf("case %s %d %d %d %d %d,%d,%d\n", name, x, y, w, h, steps, green, steps);
 }
 
 // A background the transparent cases draw over.
@@ -118,11 +118,11 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     c = CellAt(n++);
     Backdrop(c);
     DrawImage(c.x + 4, c.y + 4, alpha, 1);
-    Case("alpha", c.x, c.y, 80, 64, alphaSteps);
+    Case("alpha", c.x, c.y, 80, 64, alphaSteps, false);
 
     c = CellAt(n++);
     DrawImage(c.x, c.y, alpha, 0);
-    Case("alpha-opaque", c.x, c.y, 80, 64, 0);
+    Case("alpha-opaque", c.x, c.y, 80, 64, 0, false);
 
     c = CellAt(n++);
     Backdrop(c);
@@ -151,7 +151,7 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
         DrawImage(c.x + 2, c.y + 2, derived, 1);
         DeleteImage(derived);
     }
-    Case("derived-alpha", c.x, c.y, 80, 64, alphaSteps);
+    Case("derived-alpha", c.x, c.y, 80, 64, alphaSteps, false);
 
     c = CellAt(n++);
     Backdrop(c);
@@ -180,7 +180,8 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     SetBlendState(3, 100);
     DrawImage(c.x + 20, c.y + 20, pattern, 1);
     SetBlendState(0, 0);
-    Case("blend-add-subtract", c.x, c.y, 80, 64, 1);
+    // Two blended draws over each other: each may round by a step.
+    Case("blend-add-subtract", c.x, c.y, 80, 64, 2);
 
     c = CellAt(n++);
     Backdrop(c);
@@ -193,7 +194,7 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     Backdrop(c);
     SetDrawFilter(1);
     DrawImageQuad(float(c.x + 5), float(c.y + 3), float(c.x + 75), float(c.y + 3), float(c.x + 75),
-                  float(c.y + 60), float(c.x + 5), float(c.y + 60), alpha, 1);
+                  float(c.y + 60), float(c.x + 5), float(c.y + 60), pattern, 0);
     SetDrawFilter(0);
     Case("quad-bilinear", c.x, c.y, 80, 64, 2);
 
@@ -203,6 +204,33 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     Case("wide-pieces", 0, 300, ScreenW, 40, 0);
     DrawImagePart(100, 350, 480, 3, 200, 30, wide, 1, 1);
     Case("wide-mirrored-part", 100, 350, 200, 30, 0);
+
+    // The wide image shrunk onto a quad: its pieces meet inside the quad.
+    // (760 x 40 onto 608 x 32: pixel centres never fall on a texel edge.)
+    DrawImageQuad(50.0f, 250.0f, 658.0f, 250.0f, 658.0f, 282.0f, 50.0f, 282.0f, wide, 1);
+    Case("wide-quad", 50, 250, 608, 32, 0);
+
+    // Pixels changed after the image was made: only that rectangle is sent again.
+    c = CellAt(n++);
+    {
+        const ImageHandle changed = PatternImage(40, 32);
+        DrawImage(c.x, c.y, changed, 0);
+        const ColorFormat& format = GetStandardFormat(StandardFormat::X8R8G8B8);
+        uint32_t words[12 * 9];
+        for (int i = 0; i < 12 * 9; ++i)
+            words[i] = EncodeColor(format, Rgba{uint8_t(i * 9), 250, uint8_t(255 - i), 255});
+        PixelRegion region;
+        region.pixels = reinterpret_cast<uint8_t*>(words);
+        region.width = 12;
+        region.height = 9;
+        region.pitch = 12 * 4;
+        region.format = &format;
+        UpdateImagePixels(changed, 30, 20, region);  // reaches past the right and bottom edges
+        UpdateImagePixels(changed, 5, 4, region);
+        DrawImage(c.x + 40, c.y + 20, changed, 0);
+        DeleteImage(changed);
+    }
+    Case("updated", c.x, c.y, 80, 64, 0);
 
     // A drawable image drawn into, then drawn.
     c = CellAt(n++);
