@@ -232,6 +232,31 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     }
     Case("updated", c.x, c.y, 80, 64, 0);
 
+    // Glyph-cache images (1-bit and 4-bit alpha), a glyph cut out of each and
+    // drawn tinted, as the text layer draws them.
+    c = CellAt(n++);
+    Backdrop(c);
+    for (int bits : {1, 4}) {
+        const ImageHandle cache = MakeGlyphCacheImage(64, 32, bits);
+        PixelRegion pixels;
+        if (cache < 0 || !GetImagePixels(cache, &pixels))
+            continue;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const int alpha = bits == 1 ? ((x / 3 + y / 2) % 2) * 255 : ((x + y) % 16) * 17;
+                WritePixel(*pixels.format, pixels.At(x, y), Rgba{255, 255, 255, uint8_t(alpha)});
+            }
+        }
+        ImagePixelsChanged(cache);
+        const ImageHandle glyph = DeriveImage(8, 4, 30, 24, cache);
+        SetDrawBrightness(250, 120, 30);
+        DrawImage(c.x + (bits == 1 ? 4 : 40), c.y + 10, glyph, 1);
+        SetDrawBrightness(255, 255, 255);
+        DeleteImage(glyph);
+        DeleteImage(cache);
+    }
+    Case("glyph-caches", c.x, c.y, 80, 64, 1, false);
+
     // A drawable image drawn into, then drawn.
     c = CellAt(n++);
     SetDrawTarget(target);
