@@ -5,6 +5,7 @@
 #include <new>
 
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_image.h"
 #include "media/graphics/screen.h"
 #include "media/system/lifecycle.h"
 #include "media/system/memory.h"
@@ -44,6 +45,7 @@ void ReleaseBody(ImageBody* body)
 {
     if (!body || --body->refCount > 0)
         return;
+    DeleteImageTextures(body);
     ReleaseMemImage(&body->image);
     body->~ImageBody();
     MemFree(body);
@@ -212,13 +214,22 @@ const ColorFormat& ImageColorFormat(bool hasAlpha)
 
 namespace {
 
-ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format)
+ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format,
+                              bool drawable)
 {
     if (!GraphicsStarted() || width <= 0 || height <= 0)
         return -1;
     ImageBody* body = NewBody(width, height, hasAlpha, format);
     if (!body)
         return -1;
+    if (displaySettings.hardwarePath) {
+        body->textureBased = true;
+        body->drawable = drawable;
+        if (!CreateImageTextures(body)) {
+            ReleaseBody(body);
+            return -1;
+        }
+    }
     const ImageHandle handle = NewImageHandle();
     ImageEntry* entry = FindImage(handle);
     entry->body = body;
@@ -231,8 +242,8 @@ ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, cons
 
 ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable)
 {
-    (void)drawable;  // every software image can be drawn into
-    return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha));
+    // Every software image can be drawn into; the flag matters on the hardware path.
+    return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha), drawable);
 }
 
 ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)
@@ -241,14 +252,24 @@ ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)
         return -1;
     const ColorFormat& format =
         GetStandardFormat(alphaBits == 1 ? StandardFormat::A1R5G5B5 : StandardFormat::A4R4G4B4);
-    return MakeImageOfFormat(width, height, true, format);
+    return MakeImageOfFormat(width, height, true, format, false);
 }
 
 void ImagePixelsChanged(ImageHandle handle, const int32_t* rect)
 {
     // The software path draws from the memory copy itself.
-    (void)handle;
-    (void)rect;
+    ImageEntry* entry = FindImage(handle);
+    if (!entry || !entry->body || !entry->body->textures)
+        return;
+    int32_t left = 0, top = 0, right = entry->width, bottom = entry->height;
+    if (rect) {
+        left = std::max(rect[0], 0);
+        top = std::max(rect[1], 0);
+        right = std::min(rect[2], entry->width);
+        bottom = std::min(rect[3], entry->height);
+    }
+    UploadImageTextures(entry->body, entry->offsetX + left, entry->offsetY + top, entry->offsetX + right,
+                        entry->offsetY + bottom);
 }
 
 int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegion& source)

@@ -17,16 +17,21 @@ using ImageHandle = int32_t;
 
 constexpr int32_t ImageSlotCount = 32768;
 
+struct GlImageTextures;
+
 struct ImageBody {
     int32_t refCount = 0;
-    bool textureBased = false;  // never on this platform (no hardware path)
+    bool textureBased = false;  // made on the hardware path: drawn from `textures`
     bool hasAlpha = false;
-    bool drawable = false;      // always set on the software path
+    bool drawable = false;      // always set on the software path; on the hardware path for draw targets
     bool alphaTest = false;
     int32_t bitDepth = 0;
     uint32_t transColor = 0;    // 0x00RRGGBB, copied from the drawing state when the body is made
     int32_t width = 0, height = 0;
+    // The pixels in memory: on the hardware path the copy the textures are
+    // filled from (loaders and the text layer write it).
     MEMIMG image;
+    GlImageTextures* textures = nullptr;  // hardware path (gl_image.h); null while the device is away
 };
 
 // Where a loaded image came from, shared by the entries cut from one file.

@@ -142,7 +142,7 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
     const bool hasAlpha = colour.format.alphaMask != 0 || alpha != nullptr;
     const ImageHandle handle = MakeEmptyImage(colour.width, colour.height, hasAlpha, false);
     if (handle < 0)
-        return LogAdd("メモリイメージの作成に失敗しました\n");
+        return LogAdd(displaySettings.hardwarePath ? "テクスチャの作成に失敗しました\n" : "メモリイメージの作成に失敗しました\n");
     PixelRegion region;
     if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);

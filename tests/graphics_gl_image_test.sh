@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Images on the hardware path against the memory path, on private Xvfb
+# servers of depth 16 (both paths at 16 bits) and 24 (32-bit screen): the
+# probe draws the same table of image cases on each path (KORVANTA_GRAPHICS=gl
+# forces the hardware path on llvmpipe) and every case's rectangle must agree
+# within the steps of the screen's channel width the case allows (0: equal).
+#   bash tests/graphics_gl_image_test.sh BUILD_DIR
+set -u
+build=$(cd "${1:?build directory}" && pwd)
+probe="$build/tools/gl_image_probe"
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in Xvfb python3; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 0; }
+done
+[ -x "$probe" ] || { echo "FAIL: $probe was not built"; exit 1; }
+
+work=$(mktemp -d /tmp/korvanta-glimage-XXXXXX)
+servers=()
+cleanup() {
+    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+display=""
+start_server() {
+    local file="$work/display-$1"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
+    servers+=($!)
+    for _ in $(seq 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    [ -s "$file" ] || { echo "FAIL: Xvfb of depth $1 did not start"; exit 1; }
+    display=":$(head -n1 "$file")"
+}
+
+# Runs the probe on display $2 with graphics $3 at screen depth $4; words and
+# output under $work/$1.
+run_probe() {
+    local folder="$work/$1"
+    mkdir -p "$folder"
+    (cd "$folder" && env DISPLAY="$2" KORVANTA_GRAPHICS="$3" "$probe" "$folder/words" --depth "$4" >out 2>err)
+    echo $? >"$folder/status"
+}
+
+# A 24-bit desktop runs the 32-bit screen.
+for depth in 16 24; do
+    start_server $depth
+    screen=$([ $depth = 16 ] && echo 16 || echo 32)
+    run_probe "sw$depth" "$display" software $screen
+    run_probe "gl$depth" "$display" gl $screen
+    if ! grep -q '^path software' "$work/sw$depth/out" || [ "$(cat "$work/sw$depth/status")" != 0 ]; then
+        fail "depth $depth: the memory path did not draw: $(cat "$work/sw$depth/out" "$work/sw$depth/err")"
+        continue
+    fi
+    if ! grep -q '^path hardware' "$work/gl$depth/out" || [ "$(cat "$work/gl$depth/status")" != 0 ]; then
+        fail "depth $depth: the hardware path did not draw: $(cat "$work/gl$depth/out" "$work/gl$depth/err")"
+        continue
+    fi
+    grep -q '^ended live 0$' "$work/gl$depth/out" || fail "depth $depth: GL objects left after the end"
+    if python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth"; then
+        pass "depth $depth: every image case agrees with the memory path"
+    else
+        fail "depth $depth: image cases differ from the memory path"
+    fi
+done
+
+[ $failures = 0 ] || exit 1
+echo "all passed"

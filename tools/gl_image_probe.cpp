@@ -1,0 +1,325 @@
+// Draws a table of image cases (opaque, keyed, alpha, parts, mirrored parts,
+// derived images, quads, brightness, blending, clipping, an image wider than
+// the screen in several texture pieces, a drawable image) into the back
+// screen of whichever graphics path runs, and writes the screen's pixel words
+// for a comparison of the two paths.
+//
+//   gl_image_probe OUTPUT_FILE [--depth 16|32]
+//
+// OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
+// each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
+// depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
+// rectangle the case drew into and how many steps of the screen's channel
+// width the two paths may differ there, red, green and blue ("0,1,0").
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "media/graphics/draw.h"
+#include "media/graphics/gl_device.h"
+#include "media/graphics/image_table.h"
+#include "media/graphics/screen.h"
+#include "media/platform/platform.h"
+#include "media/system/lifecycle.h"
+#include "media/system/window.h"
+
+namespace {
+
+using namespace media;
+
+constexpr int ScreenW = 700, ScreenH = 400;
+
+Rgba PatternColour(int x, int y)
+{
+    return Rgba{uint8_t(x * 37 + y * 11), uint8_t(x * 13 + y * 29), uint8_t(x * 5 + y * 53), 255};
+}
+
+// An image without alpha: a pattern with black (the transparent colour)
+// dots and a black frame, so that keying shows.
+ImageHandle PatternImage(int width, int height)
+{
+    const ImageHandle image = MakeEmptyImage(width, height, false, false);
+    PixelRegion pixels;
+    if (image < 0 || !GetImagePixels(image, &pixels))
+        return -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Rgba c = PatternColour(x, y);
+            if ((x + y) % 7 == 0 || x == 0 || y == height - 1)
+                c = Rgba{0, 0, 0, 255};
+            WritePixel(*pixels.format, pixels.At(x, y), c);
+        }
+    }
+    ImagePixelsChanged(image);
+    return image;
+}
+
+ImageHandle AlphaImage(int width, int height)
+{
+    const ImageHandle image = MakeEmptyImage(width, height, true, false);
+    PixelRegion pixels;
+    if (image < 0 || !GetImagePixels(image, &pixels))
+        return -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Rgba c = PatternColour(x, y);
+            c.a = uint8_t(x * 255 / (width - 1));
+            if (y % 5 == 0)
+                c.a = 255;
+            if (y % 5 == 1)
+                c.a = 0;
+            WritePixel(*pixels.format, pixels.At(x, y), c);
+        }
+    }
+    ImagePixelsChanged(image);
+    return image;
+}
+
+struct Cell {
+    int x, y;
+};
+// Cells of 80 x 64 pixels, each case in its own.
+Cell CellAt(int index)
+{
+    return Cell{10 + (index % 8) * 85, 10 + (index / 8) * 70};
+}
+
+// How far a case may differ: `steps` in every channel, and where the image
+// has no alpha on a 16-bit screen one green step more at most: its texture
+// row (A1R5G5B5) keeps five bits of green.
+void Case(const char* name, int x, int y, int w, int h, int steps, bool alphaTestRow = true)
+{
+    const int green = steps + (alphaTestRow && ScreenDepth() == 16 ? 1 : 0);
+    std::printf("case %s %d %d %d %d %d,%d,%d\n", name, x, y, w, h, steps, green, steps);
+}
+
+// A background the transparent cases draw over.
+void Backdrop(Cell c)
+{
+    DrawRect(c.x, c.y, c.x + 80, c.y + 64, PackColor(40, 200, 120), 1);
+}
+
+void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHandle target)
+{
+    // Blending rounds on the hardware path where the memory path truncates.
+    const int alphaSteps = 1;
+    int n = 0;
+    Cell c = CellAt(n++);
+    DrawImage(c.x, c.y, pattern, 0);
+    Case("opaque", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    DrawImage(c.x + 4, c.y + 4, pattern, 1);
+    Case("keyed", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    DrawImage(c.x + 4, c.y + 4, alpha, 1);
+    Case("alpha", c.x, c.y, 80, 64, alphaSteps, false);
+
+    c = CellAt(n++);
+    DrawImage(c.x, c.y, alpha, 0);
+    Case("alpha-opaque", c.x, c.y, 80, 64, 0, false);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    DrawImagePart(c.x + 10, c.y + 10, 5, 7, 30, 25, pattern, 1, 0);
+    Case("part", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    DrawImagePart(c.x + 10, c.y + 10, 5, 7, 30, 25, pattern, 1, 1);
+    Case("mirrored-part", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    {
+        const ImageHandle derived = DeriveImage(8, 6, 30, 22, pattern);
+        DrawImage(c.x + 2, c.y + 2, derived, 1);
+        DrawImagePart(c.x + 40, c.y + 30, 3, 2, 20, 15, derived, 0, 1);
+        DeleteImage(derived);
+    }
+    Case("derived", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    {
+        const ImageHandle derived = DeriveImage(10, 5, 40, 30, alpha);
+        DrawImage(c.x + 2, c.y + 2, derived, 1);
+        DeleteImage(derived);
+    }
+    Case("derived-alpha", c.x, c.y, 80, 64, alphaSteps, false);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    SetDrawRegion(c.x + 6, c.y + 9, c.x + 50, c.y + 40);
+    DrawImage(c.x - 3, c.y - 2, pattern, 1);
+    SetDrawRegion(0, 0, ScreenW, ScreenH);
+    Case("clipped", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    SetDrawBrightness(200, 128, 64);
+    DrawImage(c.x, c.y, pattern, 0);
+    SetDrawBrightness(255, 255, 255);
+    Case("brightness", c.x, c.y, 80, 64, 1);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    SetBlendState(1, 128);
+    DrawImage(c.x + 4, c.y + 4, pattern, 1);
+    SetBlendState(0, 0);
+    Case("blend-alpha", c.x, c.y, 80, 64, 1);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    SetBlendState(2, 200);
+    DrawImage(c.x + 4, c.y + 4, pattern, 1);
+    SetBlendState(3, 100);
+    DrawImage(c.x + 20, c.y + 20, pattern, 1);
+    SetBlendState(0, 0);
+    // Two blended draws over each other: each may round by a step.
+    Case("blend-add-subtract", c.x, c.y, 80, 64, 2);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    // Twice the size, nearest: pixel centres fall on texel quarters, never on an edge.
+    DrawImageQuad(float(c.x), float(c.y), float(c.x + 80), float(c.y), float(c.x + 80), float(c.y + 64),
+                  float(c.x), float(c.y + 64), pattern, 1);
+    Case("quad", c.x, c.y, 80, 64, 0);
+
+    c = CellAt(n++);
+    Backdrop(c);
+    SetDrawFilter(1);
+    DrawImageQuad(float(c.x + 5), float(c.y + 3), float(c.x + 75), float(c.y + 3), float(c.x + 75),
+                  float(c.y + 60), float(c.x + 5), float(c.y + 60), pattern, 0);
+    SetDrawFilter(0);
+    Case("quad-bilinear", c.x, c.y, 80, 64, 2);
+
+    // An image as wide as the screen and more: several texture pieces side by side.
+    c = CellAt(n++);
+    DrawImage(-30, 300, wide, 0);
+    Case("wide-pieces", 0, 300, ScreenW, 40, 0);
+    DrawImagePart(100, 350, 480, 3, 200, 30, wide, 1, 1);
+    Case("wide-mirrored-part", 100, 350, 200, 30, 0);
+
+    // The wide image shrunk onto a quad: its pieces meet inside the quad.
+    // (760 x 40 onto 608 x 32: pixel centres never fall on a texel edge.)
+    DrawImageQuad(50.0f, 250.0f, 658.0f, 250.0f, 658.0f, 282.0f, 50.0f, 282.0f, wide, 1);
+    Case("wide-quad", 50, 250, 608, 32, 0);
+
+    // Pixels changed after the image was made: only that rectangle is sent again.
+    c = CellAt(n++);
+    {
+        const ImageHandle changed = PatternImage(40, 32);
+        DrawImage(c.x, c.y, changed, 0);
+        const ColorFormat& format = GetStandardFormat(StandardFormat::X8R8G8B8);
+        uint32_t words[12 * 9];
+        for (int i = 0; i < 12 * 9; ++i)
+            words[i] = EncodeColor(format, Rgba{uint8_t(i * 9), 250, uint8_t(255 - i), 255});
+        PixelRegion region;
+        region.pixels = reinterpret_cast<uint8_t*>(words);
+        region.width = 12;
+        region.height = 9;
+        region.pitch = 12 * 4;
+        region.format = &format;
+        UpdateImagePixels(changed, 30, 20, region);  // reaches past the right and bottom edges
+        UpdateImagePixels(changed, 5, 4, region);
+        DrawImage(c.x + 40, c.y + 20, changed, 0);
+        DeleteImage(changed);
+    }
+    Case("updated", c.x, c.y, 80, 64, 0);
+
+    // Glyph-cache images (1-bit and 4-bit alpha), a glyph cut out of each and
+    // drawn tinted, as the text layer draws them.
+    c = CellAt(n++);
+    Backdrop(c);
+    for (int bits : {1, 4}) {
+        const ImageHandle cache = MakeGlyphCacheImage(64, 32, bits);
+        PixelRegion pixels;
+        if (cache < 0 || !GetImagePixels(cache, &pixels))
+            continue;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const int alpha = bits == 1 ? ((x / 3 + y / 2) % 2) * 255 : ((x + y) % 16) * 17;
+                WritePixel(*pixels.format, pixels.At(x, y), Rgba{255, 255, 255, uint8_t(alpha)});
+            }
+        }
+        ImagePixelsChanged(cache);
+        const ImageHandle glyph = DeriveImage(8, 4, 30, 24, cache);
+        SetDrawBrightness(250, 120, 30);
+        DrawImage(c.x + (bits == 1 ? 4 : 40), c.y + 10, glyph, 1);
+        SetDrawBrightness(255, 255, 255);
+        DeleteImage(glyph);
+        DeleteImage(cache);
+    }
+    Case("glyph-caches", c.x, c.y, 80, 64, 1, false);
+
+    // A drawable image drawn into, then drawn.
+    c = CellAt(n++);
+    SetDrawTarget(target);
+    DrawImage(-5, -5, pattern, 0);
+    DrawRect(10, 10, 30, 20, PackColor(255, 255, 255), 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x, c.y, target, 0);
+    Case("drawable", c.x, c.y, 80, 64, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: gl_image_probe OUTPUT_FILE [--depth 16|32]\n");
+        return 2;
+    }
+    int depth = 16;
+    for (int i = 2; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--depth")
+            depth = std::atoi(argv[++i]);
+    }
+    std::string error;
+    if (!platform::SelectSdlBackend(&error)) {
+        std::fprintf(stderr, "gl_image_probe: %s\n", error.c_str());
+        return 1;
+    }
+    SetWindowTitle("GlImageProbe");
+    ChangeWindowMode(1);
+    SetScreenMode(ScreenW, ScreenH, depth, 60);
+    if (InitMediaLibrary() != 0) {
+        platform::CloseBackend();
+        return 3;
+    }
+    std::printf("path %s depth %d size %d %d\n", displaySettings.hardwarePath ? "hardware" : "software",
+                ScreenDepth(), ScreenW, ScreenH);
+    const ImageHandle pattern = PatternImage(40, 32);
+    const ImageHandle alpha = AlphaImage(48, 36);
+    const ImageHandle wide = PatternImage(760, 40);
+    const ImageHandle target = MakeEmptyImage(70, 50, false, true);
+    if (pattern < 0 || alpha < 0 || wide < 0 || target < 0) {
+        std::fprintf(stderr, "gl_image_probe: images not made (%d %d %d %d)\n", pattern, alpha, wide, target);
+        EndMediaLibrary();
+        platform::CloseBackend();
+        return 4;
+    }
+    SetDrawTarget(ScreenBack);
+    ClearDrawTarget(nullptr);
+    DrawCases(pattern, alpha, wide, target);
+    std::vector<uint32_t> words(size_t(ScreenW) * ScreenH);
+    const bool read = ReadTargetWords(ScreenBack, 0, 0, ScreenW, ScreenH, words.data());
+    int status = read ? 0 : 5;
+    if (FILE* out = std::fopen(argv[1], "wb")) {
+        std::fwrite(words.data(), sizeof(uint32_t), words.size(), out);
+        std::fclose(out);
+    } else {
+        status = 6;
+    }
+    std::printf("live %d\n", GlLiveObjectCount());
+    std::fflush(stdout);
+    EndMediaLibrary();
+    std::printf("ended live %d\n", GlLiveObjectCount());
+    platform::CloseBackend();
+    return status;
+}
