@@ -449,9 +449,8 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
     if (!r)
         return LogAdd("フォントハンドル値が異常です\n");
     WaitWhileInactive();
-    PixelRegion target;
     DrawArea area;
-    if (!CurrentDrawSurface(&target, &area))
+    if (!CurrentTargetArea(&area))
         return 0;
     if (area.left >= area.right || area.top >= area.bottom)
         return 0;
@@ -472,7 +471,10 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
         return 0;
     const DrawState& state = CurrentDrawState();
     const bool plainBlend = state.blendMode == 0 || (state.blendMode == 1 && state.blendParameter == 255);
-    if (plainBlend && !(r->type & FontTypeAntialiased)) {
+    // Straight into the target's pixels where they are in memory; the
+    // hardware path's targets take the text through the temporary image.
+    PixelRegion target;
+    if (plainBlend && !(r->type & FontTypeAntialiased) && CurrentDrawSurface(&target, &area)) {
         RenderText(TextMode::Draw, x, y, text, colour, &target, &area, font, edgeColour, -1, vertical);
         return 0;
     }
