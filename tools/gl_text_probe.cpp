@@ -55,7 +55,8 @@ void MakeFonts()
         fonts[type] = CreateFontToHandle(nullptr, 20, 6, type, -1, edges[type], 0);
 }
 
-// The lines: every font type plain, under a brightness, and blended.
+// The lines: every font type plain, under a brightness, blended, vertical
+// and cut by the draw area.
 void DrawTextPicture()
 {
     SetDrawTarget(ScreenBack);
@@ -72,6 +73,8 @@ void DrawTextPicture()
         SetBlendState(1, 160);
         DrawTextToHandle(6, y + 42, text, PackColor(90, 255, 120), fonts[type], PackColor(0, 0, 0), 0);
         SetBlendState(0, 255);
+        // Vertical, each glyph a quarter turn clockwise.
+        DrawTextToHandle(420, y, "あ漢Ag", PackColor(255, 255, 255), fonts[type], PackColor(0, 160, 0), 1);
         // Cut by the draw area's right edge.
         SetDrawRegion(0, 0, 600, ScreenH);
         DrawTextToHandle(560, y, "Wm", PackColor(255, 255, 255), fonts[type], PackColor(255, 0, 255), 0);
