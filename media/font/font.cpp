@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/handle.h"
@@ -235,6 +236,114 @@ void WriteCell(const FontRecord& r, const GlyphSlot& slot, const uint8_t* bitmap
     }
 }
 
+// Texture cache texels: white, the coverage in the alpha bits.
+constexpr uint16_t EmptyTexel1 = 0x7FFF;  // A1R5G5B5, alpha 0
+constexpr uint16_t FullTexel1 = 0xFFFF;
+constexpr uint16_t EmptyTexel4 = 0x0FFF;  // A4R4G4B4, alpha 0
+
+uint16_t EmptyTexel(const FontRecord& r) { return IsAntialiased(r) ? EmptyTexel4 : EmptyTexel1; }
+
+// A coverage of 0..16 as a texel of the cache's format.
+uint16_t TexelFor(const FontRecord& r, int coverage)
+{
+    if (!IsAntialiased(r))
+        return coverage ? FullTexel1 : EmptyTexel1;
+    return uint16_t((coverage > 0 ? (coverage - 1) << 12 : 0) | EmptyTexel4);
+}
+
+void StoreTexel(const PixelRegion& region, int32_t x, int32_t y, uint16_t texel)
+{
+    std::memcpy(region.At(x, y), &texel, sizeof texel);
+}
+
+// Writes a glyph bitmap (null: none) into a slot's square of cacheBase: the
+// glyph plane, and for edged fonts the edge plane cacheWidth to the right.
+void WriteTextureCell(FontRecord& r, const GlyphSlot& slot, const uint8_t* bitmap, int32_t rowBytes, int32_t width,
+                      int32_t height)
+{
+    const int32_t cell = r.cellSize;
+    int32_t cellX, cellY;
+    if (!GlyphCachePosition(r, slot, &cellX, &cellY))
+        return;
+    const bool antialiased = IsAntialiased(r), edged = IsEdged(r);
+    const PixelRegion glyphPlane = SubRegion(&r.cacheBase, cellX, cellY, cell, cell);
+    FillRegion(glyphPlane, EmptyTexel(r));
+    PixelRegion edgePlane;
+    if (edged) {
+        edgePlane = SubRegion(&r.cacheBase, cellX + r.cacheWidth, cellY, cell, cell);
+        FillRegion(edgePlane, EmptyTexel(r));
+    }
+    if (!bitmap)
+        return;
+
+    // Coverage 0..16 per pixel of each plane; one bit counts as 16.
+    static std::vector<uint8_t> glyph, edge;
+    glyph.assign(size_t(cell) * size_t(cell), 0);
+    edge.assign(edged ? size_t(cell) * size_t(cell) : 0, 0);
+    const int32_t e = edged ? r.edgeSize : 0;
+    static EdgeShape shape;
+    if (edged)
+        MakeEdgeShape(e, &shape);
+    for (int32_t y = 0; y < height && y + e < cell; ++y) {
+        const uint8_t* row = bitmap + int64_t(y) * rowBytes;
+        for (int32_t x = 0; x < width && x + e < cell; ++x) {
+            const int v = antialiased ? row[x] : ((row[x >> 3] >> (7 - (x & 7))) & 1) * 16;
+            if (!v)
+                continue;
+            const int32_t gx = x + e, gy = y + e;
+            glyph[size_t(gy) * size_t(cell) + size_t(gx)] = uint8_t(v);
+            if (!edged)
+                continue;
+            ForEachStamp(e, shape, [&](int dx, int dy) {
+                const int32_t px = gx + dx, py = gy + dy;
+                if (px < 0 || py < 0 || px >= cell || py >= cell)
+                    return;
+                uint8_t& a = edge[size_t(py) * size_t(cell) + size_t(px)];
+                // Overlapping stamps add up as coverages do: 1 - (1 - a)(1 - v).
+                a = antialiased ? uint8_t((256 - (16 - a) * (16 - v)) / 16) : 16;
+            });
+        }
+    }
+    for (int32_t y = 0; y < cell; ++y) {
+        for (int32_t x = 0; x < cell; ++x) {
+            const size_t at = size_t(y) * size_t(cell) + size_t(x);
+            if (glyph[at])
+                StoreTexel(glyphPlane, x, y, TexelFor(r, glyph[at]));
+            if (edged && edge[at])
+                StoreTexel(edgePlane, x, y, TexelFor(r, edge[at]));
+        }
+    }
+}
+
+// Hands a slot's square (both planes) from cacheBase to the cache image,
+// which uploads it to its texture.
+void TransferTextureCell(const FontRecord& r, const GlyphSlot& slot)
+{
+    if (r.cacheImage == -1 || !MemImageValid(&r.cacheBase))
+        return;
+    int32_t cellX, cellY;
+    if (!GlyphCachePosition(r, slot, &cellX, &cellY))
+        return;
+    const int planes = IsEdged(r) ? 2 : 1;
+    for (int plane = 0; plane < planes; ++plane) {
+        const int32_t x = cellX + plane * r.cacheWidth;
+        MEMIMG& base = const_cast<MEMIMG&>(r.cacheBase);
+        UpdateImagePixels(r.cacheImage, x, cellY, SubRegion(&base, x, cellY, r.cellSize, r.cellSize));
+    }
+}
+
+void ReleaseCacheImages(FontRecord& r)
+{
+    // Unhooked first: deleting the images here is no loss to report.
+    if (FindImage(r.cacheImage))
+        SetImageLostFlag(r.cacheImage, nullptr);
+    if (FindImage(r.edgeImage))
+        DeleteImage(r.edgeImage);
+    if (FindImage(r.cacheImage))
+        DeleteImage(r.cacheImage);
+    r.cacheImage = r.edgeImage = -1;
+}
+
 void DeleteAllFontHandles()
 {
     for (int32_t i = 0; i < FontTableSize; ++i) {
@@ -348,20 +457,36 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
         r->cellSize = r->cellHeight;
 
     if (r->useTexture) {
-        // 512 x 512 grown until ten cells fit, as a device cache would be.
+        // 512 x 512 grown until ten cells fit.
         r->cacheWidth = r->cacheHeight = 512;
-        while ((r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize) < 10) {
+        while (r->cellSize <= MaxCellSize &&
+               (r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize) < 10) {
             if (r->cacheWidth <= r->cacheHeight)
                 r->cacheWidth *= 2;
             else
                 r->cacheHeight *= 2;
         }
-        r->slotCount = std::min(MaxGlyphSlots, (r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize));
-        r->slotsPerColumn = r->cacheHeight / r->cellSize;
+        // Slots sit one pixel right of and below their cell (a clear border
+        // for filtering), so the last pixel row and column hold no cell.
+        const int32_t columns = (r->cacheWidth - 1) / r->cellSize;
+        r->slotsPerColumn = (r->cacheHeight - 1) / r->cellSize;
+        r->slotCount = std::min(MaxGlyphSlots, columns * r->slotsPerColumn);
         r->textureLost = 1;
-        if (EnsureCacheTexture(handle) != 0) {
+        if (r->slotCount < 1 || EnsureCacheTexture(handle) != 0) {
             LogAdd("テクスチャ文字キャッシュの作成に失敗しました\n");
+            ReleaseCacheImages(*r);
+            r->textureLost = 0;
             r->useTexture = 0;
+        } else {
+            const int planes = IsEdged(*r) ? 2 : 1;
+            const ColorFormat& format = GetStandardFormat(IsAntialiased(*r) ? StandardFormat::A4R4G4B4
+                                                                            : StandardFormat::A1R5G5B5);
+            if (!CreateMemImage(&r->cacheBase, planes * r->cacheWidth, r->cacheHeight, format)) {
+                LogAdd("文字キャッシュ基本イメージ用のメモリの確保に失敗しました\n");
+                DeleteFontHandle(handle);
+                return -1;
+            }
+            FillRegion(WholeRegion(&r->cacheBase), EmptyTexel(*r));
         }
     }
     if (!r->useTexture) {
@@ -399,11 +524,7 @@ int DeleteFontHandle(FontHandle handle)
     if (r->memoryCache)
         MemFree(r->memoryCache);
     r->memoryCache = nullptr;
-    if (r->cacheImage != -1)
-        DeleteImage(r->cacheImage);
-    if (r->edgeImage != -1)
-        DeleteImage(r->edgeImage);
-    r->cacheImage = r->edgeImage = -1;
+    ReleaseCacheImages(*r);
     if (MemImageValid(&r->cacheBase))
         ReleaseMemImage(&r->cacheBase);
     if (r->lostFlag)
@@ -584,9 +705,42 @@ int EnsureCacheTexture(FontHandle handle)
         return -1;
     if (!r->textureLost)
         return 0;
+    // The old images went with the device or with DeleteAllImages; whatever
+    // is left of them goes now.
+    ReleaseCacheImages(*r);
     r->textureLost = 0;
-    // No device textures on this platform: the caller keeps a memory cache.
-    return -1;
+    const int planes = IsEdged(*r) ? 2 : 1;
+    if (int64_t(planes) * r->cacheWidth * r->cacheHeight > INT32_MAX / 2)
+        return -1;
+    r->cacheImage = MakeGlyphCacheImage(planes * r->cacheWidth, r->cacheHeight, IsAntialiased(*r) ? 4 : 1);
+    if (r->cacheImage == -1)
+        return -1;
+    if (planes == 2) {
+        r->edgeImage = DeriveImage(r->cacheWidth, 0, r->cacheWidth, r->cacheHeight, r->cacheImage);
+        if (r->edgeImage == -1) {
+            ReleaseCacheImages(*r);
+            return -1;
+        }
+    }
+    SetImageLostFlag(r->cacheImage, &r->textureLost);
+    PixelRegion pixels;
+    if (GetImagePixels(r->cacheImage, &pixels))
+        FillRegion(pixels, EmptyTexel(*r));
+    ImagePixelsChanged(r->cacheImage);
+    if (MemImageValid(&r->cacheBase))
+        FillRegion(WholeRegion(&r->cacheBase), EmptyTexel(*r));
+    ResetGlyphCache(handle);
+    return 0;
+}
+
+bool GlyphCachePosition(const FontRecord& r, const GlyphSlot& slot, int32_t* x, int32_t* y)
+{
+    if (slot.slotIndex < 0 || r.slotsPerColumn <= 0)
+        return false;
+    const int32_t border = r.useTexture ? 1 : 0;
+    *x = slot.slotIndex / r.slotsPerColumn * r.cellSize + border;
+    *y = slot.slotIndex % r.slotsPerColumn * r.cellSize + border;
+    return true;
 }
 
 GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes)
@@ -625,6 +779,8 @@ GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes)
         }
         if (!r->useTexture)
             std::memset(CellRow(*r, *slot, 0), 0, size_t(r->cellSize) * size_t(r->memoryPitch));
+        else
+            WriteTextureCell(*r, *slot, nullptr, 0, 0, 0);
 
         const uint8_t first = uint8_t(code & 0xFF), second = uint8_t(code >> 8);
         const uint32_t systemCode = second ? uint32_t(first) * 256 + second : first;
@@ -660,11 +816,15 @@ GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes)
             slot->height = int16_t(std::min(gm.blackBoxY, r->cellSize - edges));
             if (!r->useTexture)
                 WriteCell(*r, *slot, buffer + rowBytes, rowBytes, gm.blackBoxX, gm.blackBoxY);
+            else
+                WriteTextureCell(*r, *slot, buffer + rowBytes, rowBytes, gm.blackBoxX, gm.blackBoxY);
             MemFree(buffer);
         }
         slot->advance = int16_t(slot->advance + edges);
         slot->width = int16_t(slot->width + edges);
         slot->height = int16_t(slot->height + edges);
+        if (r->useTexture)
+            TransferTextureCell(*r, *slot);
 
         entry->cached = 1;
         entry->slot = slot;

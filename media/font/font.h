@@ -71,10 +71,13 @@ struct FontRecord {
     int32_t edgeSize;
     int32_t cacheWidth, cacheHeight;
     int32_t slotsPerColumn;
-    // Texture cache (a device drawing path); this platform draws from memory.
+    // Texture cache (the hardware path): a glyph-cache image, A1R5G5B5 or
+    // (antialiased) A4R4G4B4, twice cacheWidth wide for edged fonts with the
+    // edge plane on the right; glyphs are written into cacheBase and handed
+    // to the image cell by cell.
     ImageHandle cacheImage;
-    ImageHandle edgeImage;
-    int32_t textureLost;
+    ImageHandle edgeImage;  // the right half of cacheImage (edged fonts)
+    int32_t textureLost;    // the image's lost flag: made again before the next use
     MEMIMG cacheBase;
     int32_t useTexture;
 };
@@ -103,6 +106,9 @@ GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes);
 int EnsureCacheTexture(FontHandle handle);
 int ResetGlyphCache(FontHandle handle);
 
+// The top-left pixel of a slot's cell in the cache (memory bitmap or cache
+// image; texture cells lie one pixel right and down). False for no slot.
+bool GlyphCachePosition(const FontRecord& r, const GlyphSlot& slot, int32_t* x, int32_t* y);
 // The record of a valid handle, else null.
 FontRecord* FindFont(FontHandle handle);
 // Fills the graphics' font hooks (start, end, screen-mode change, restore).

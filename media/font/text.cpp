@@ -190,6 +190,44 @@ struct GlyphPainter {
     }
 };
 
+// One glyph from a texture cache onto the draw target: the edge plane in the
+// edge colour, then the glyph plane in the text colour, each drawn with
+// transparency and the colour as brightness (the cache's texels are white;
+// their alpha is the coverage). The brightness is put back afterwards.
+void DrawTextureGlyph(const FontRecord& font, const GlyphSlot& slot, int64_t x, int64_t y, int64_t pen,
+                      bool vertical, Rgba colour, Rgba edge)
+{
+    int32_t cellX, cellY;
+    if (font.cacheImage == -1 || !GlyphCachePosition(font, slot, &cellX, &cellY))
+        return;
+    const DrawState saved = CurrentDrawState();
+    auto brightness = [](Rgba c) { return int(c.r) << 16 | int(c.g) << 8 | int(c.b); };
+    const bool edged = (font.type & FontTypeEdge) != 0 && font.edgeImage != -1;
+    const ImageHandle planes[2] = {font.edgeImage, font.cacheImage};
+    const Rgba colours[2] = {edge, colour};
+    const int64_t w = slot.width, h = slot.height;
+    for (int plane = edged ? 0 : 1; plane < 2; ++plane) {
+        SetDrawBrightnessWord(brightness(colours[plane]));
+        if (!vertical) {
+            const int64_t left = x + pen + slot.xOffset, top = y + slot.yOffset;
+            if (left < INT32_MIN || left > INT32_MAX || top < INT32_MIN || top > INT32_MAX)
+                break;
+            DrawImagePart(int(left), int(top), cellX, cellY, int(w), int(h), planes[plane], 1, 0);
+            continue;
+        }
+        // A quarter turn clockwise: the glyph's top-left corner goes to the
+        // box's top-right one.
+        const ImageHandle glyph = DeriveImage(cellX, cellY, int32_t(w), int32_t(h), planes[plane]);
+        if (glyph == -1)
+            break;
+        const float left = float(x + font.cellHeight - slot.yOffset - h), right = left + float(h);
+        const float top = float(y + pen + slot.xOffset), bottom = top + float(w);
+        DrawImageQuad(right, top, right, bottom, left, bottom, left, top, glyph, 1);
+        DeleteImage(glyph);
+    }
+    SetDrawBrightness(saved.brightRed, saved.brightGreen, saved.brightBlue);
+}
+
 // Colour through the draw brightness, as 8-bit channels.
 Rgba BrightenedColour(ColorValue value)
 {
@@ -378,6 +416,7 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
         if (bytes != 1 && bytes != 2 && bytes != 4)
             painter.dest = nullptr;
     }
+    const bool fromTexture = mode == TextMode::Draw && r->useTexture;
     int64_t pen = 0;
     for (int i = 0; i < count; ++i) {
         uint16_t code = records[i].Code();
@@ -389,6 +428,8 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
         }
         if (drawing && painter.dest && !IsSpace(code) && !(slot->width == 0 && slot->height == 0))
             painter.Draw(*slot, x, y, pen, vertical != 0);
+        else if (fromTexture && !IsSpace(code) && !(slot->width == 0 && slot->height == 0))
+            DrawTextureGlyph(*r, *slot, x, y, pen, vertical != 0, painter.colour, painter.edge);
         pen += slot->advance + r->spacing;
     }
     const int advance = int(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX));
@@ -408,9 +449,8 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
     if (!r)
         return LogAdd("フォントハンドル値が異常です\n");
     WaitWhileInactive();
-    PixelRegion target;
     DrawArea area;
-    if (!CurrentDrawSurface(&target, &area))
+    if (!CurrentTargetArea(&area))
         return 0;
     if (area.left >= area.right || area.top >= area.bottom)
         return 0;
@@ -431,7 +471,10 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
         return 0;
     const DrawState& state = CurrentDrawState();
     const bool plainBlend = state.blendMode == 0 || (state.blendMode == 1 && state.blendParameter == 255);
-    if (plainBlend && !(r->type & FontTypeAntialiased)) {
+    // Straight into the target's pixels where they are in memory; the
+    // hardware path's targets take the text through the temporary image.
+    PixelRegion target;
+    if (plainBlend && !(r->type & FontTypeAntialiased) && CurrentDrawSurface(&target, &area)) {
         RenderText(TextMode::Draw, x, y, text, colour, &target, &area, font, edgeColour, -1, vertical);
         return 0;
     }

@@ -444,19 +444,58 @@ int ChangeScreenMode(int width, int height, int depth, int force, int refresh)
 
 void RestoreGraphics()
 {
-    if (!displaySettings.started)
+    DisplaySettings& d = displaySettings;
+    if (!d.started)
         return;
-    // Software images live in memory and survive; only the platform side is
-    // made again (in full screen that switches the display mode back).
+    const bool hardware = d.hardwarePath;
+    // The device goes with every GL object; image handles, their bodies and
+    // memory copies stay. Software images live in memory and survive: only
+    // the platform side is made again (in full screen that switches the
+    // display mode back).
+    if (hardware) {
+        ReleaseAllImageTextures();
+        EndGlRenderer();
+    }
     ReleaseGraphicsDevice();
     EndInput();
     SetupGraphicsDevice();
-    if (displaySettings.hardwarePath) {
-        if (ReloadImagesHook)
-            ReloadImagesHook();
-        if (RecreateFontsHook)
-            RecreateFontsHook();
+    subBackBufferFailed = false;
+    if (d.hardwarePath && !StartGlRenderer()) {
+        ReleaseGlDevice();
+        d.hardwarePath = false;
     }
+    if (!d.hardwarePath) {
+        // The device could not be made again: the memory path takes over,
+        // with a screen of its own and fonts with memory caches.
+        if (!MemImageValid(&screenImage)) {
+            if (!CreateMemImage(&screenImage, d.width, d.height, ScreenColorFormat()))
+                AbortMediaLibrary("プライマリサーフェス用の MEMIMG の作成に失敗しました\n");
+            ClearRegion(WholeRegion(&screenImage));
+        }
+        if (hardware && RecreateFontsHook)
+            RecreateFontsHook();
+        return;
+    }
+
+    RecreateAllImageTextures();  // drawable images come back empty
+    const int target = d.drawTarget;
+    const DrawArea area = d.drawArea;
+    SetDrawTarget(ScreenBack);
+    SetDrawRegion(0, 0, d.width, d.height);
+    // Twice, so that neither buffer of the window shows what was there
+    // before the loss.
+    for (int i = 0; i < 2; ++i) {
+        ClearDrawTarget(nullptr);
+        PresentScreen();
+    }
+    if (SetDrawTarget(target) == 0)
+        SetDrawRegion(area.left, area.top, area.right, area.bottom);
+    else
+        SetDrawTarget(ScreenBack);
+    if (ReloadImagesHook)
+        ReloadImagesHook();  // images refilled from their files
+    if (RecreateFontsHook)
+        RecreateFontsHook();  // under their old handles, texture caches empty
 }
 
 // ------------------------------------------------------------ target and area

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Text through the texture glyph caches of the hardware path, and a lost
+# device, on private Xvfb servers (Mesa's llvmpipe, KORVANTA_GRAPHICS=gl):
+# - the caches: 1-bit alpha for plain and edged fonts, 4-bit for antialiased
+#   ones, the edge plane as the right half of edged fonts' caches;
+# - the text picture (four font types, plain, under a brightness, blended,
+#   cut by the draw area) set against the memory path's, at depths 16 and 24;
+# - a simulated loss and WM_ACTIVATE: the image shows its file's new pixels,
+#   the drawable image is empty, fonts keep their handles and their caches
+#   fill again (the same text picture as before), the log says so, and no GL
+#   object is left at the end.
+#   bash tests/graphics_gl_text_test.sh BUILD_DIR
+set -u
+build=$(cd "${1:?build directory}" && pwd)
+probe="$build/tools/gl_text_probe"
+
+for tool in Xvfb iconv python3; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 0; }
+done
+[ -x "$probe" ] || { echo "FAIL: $probe was not built"; exit 1; }
+
+work=$(mktemp -d /tmp/korvanta-gltext-XXXXXX)
+servers=()
+cleanup() {
+    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+display=""
+start_server() {
+    local file="$work/display-$1"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
+    servers+=($!)
+    for _ in $(seq 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    [ -s "$file" ] || { echo "FAIL: Xvfb of depth $1 did not start"; exit 1; }
+    display=":$(head -n1 "$file")"
+}
+
+# run NAME DISPLAY GRAPHICS DEPTH [probe arguments...]
+run() {
+    local folder="$work/$1" on=$2 graphics=$3 depth=$4
+    shift 4
+    mkdir -p "$folder"
+    (cd "$folder" && env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" --depth "$depth" --out pic "$@" \
+        >out 2>err)
+    echo $? >"$folder/status"
+    iconv -f CP932 -t UTF-8 "$folder/Log.txt" >"$folder/log" 2>/dev/null
+}
+
+# Sets two pictures of screen words side by side, band by band (font type x
+# line). Everywhere: the same pixels touched. Where the caches hold the same
+# coverage as the memory path's (plain and antialiased fonts; edged ones
+# unblended): within one step of each channel's width. Edged fonts blended,
+# and antialiased edged fonts, compose their edge differently (see
+# docs/FONTS.md), so only their shape is compared.
+compare() {  # gl-picture software-picture depth
+    python3 - "$@" <<'EOF'
+import struct, sys
+gl_path, sw_path, depth = sys.argv[1], sys.argv[2], int(sys.argv[3])
+W, H = 640, 260
+def words(path):
+    data = open(path, 'rb').read()
+    return struct.unpack('<%dI' % (len(data) // 4), data)
+a, b = words(gl_path), words(sw_path)
+if len(a) != W * H or len(b) != W * H:
+    print('bad picture sizes', len(a), len(b)); sys.exit(1)
+if depth == 16:
+    channels = lambda w: ((w >> 11) & 31, (w >> 5) & 63, w & 31)
+else:
+    channels = lambda w: ((w >> 16) & 255, (w >> 8) & 255, w & 255)
+background = b[0]
+bad = []
+for font in range(4):
+    for line in range(3):
+        top = 4 + font * 64 + line * 21
+        strict = font in (0, 2) or (font == 1 and line < 2)
+        shape = steps = 0
+        for y in range(top, top + 21):
+            for x in range(W):
+                p, q = a[y * W + x], b[y * W + x]
+                if (p == background) != (q == background):
+                    shape += 1
+                elif strict and max(abs(i - j) for i, j in zip(channels(p), channels(q))) > 1:
+                    steps += 1
+        if shape or steps:
+            bad.append('type %d line %d: %d pixels touched on one path only, %d beyond one step' %
+                       (font, line, shape, steps))
+lit = sum(1 for w in b if w != background)
+if lit < 5000:
+    bad.append('only %d pixels of text' % lit)
+print('; '.join(bad) if bad else 'same')
+sys.exit(1 if bad else 0)
+EOF
+}
+
+start_server 16
+d16=$display
+start_server 24
+d24=$display
+
+for depth in 16 32; do
+    on=$d16
+    [ "$depth" = 32 ] && on=$d24
+    gl=gl$depth sw=sw$depth
+    run "$gl" "$on" gl "$depth" --lose
+    run "$sw" "$on" software "$depth"
+    out="$work/$gl/out"
+
+    if [ "$(cat "$work/$gl/status")" = 0 ] && grep -q "^started hardware depth $depth$" "$out" &&
+       grep -q '^ended live 0$' "$out" && grep -q "^started software depth $depth$" "$work/$sw/out"; then
+        pass "depth $depth: hardware and memory paths ran, no GL object left"
+    else
+        fail "depth $depth: $(cat "$out" "$work/$gl/err" "$work/$sw/out")"
+        continue
+    fi
+
+    # The caches, before the loss and after it: type, alpha width, planes,
+    # texels in the glyph and the edge plane.
+    caches_ok=1
+    for type in 0 1 2 3; do
+        alpha=1 planes=1
+        [ "$type" -ge 2 ] && alpha=4
+        [ $((type % 2)) = 1 ] && planes=2
+        lines=$(grep -c "^font $type texture 1 alpha $alpha planes $planes texels [1-9][0-9]* " "$out")
+        edge_lines=$(grep "^font $type " "$out" | awk -v p=$planes '($11 > 0) == (p == 2)' | wc -l)
+        [ "$lines" = 2 ] && [ "$edge_lines" = 2 ] || caches_ok=0
+    done
+    if [ $caches_ok = 1 ] && ! grep -q '^font [0-3] texture 1' "$work/$sw/out"; then
+        pass "depth $depth: texture caches A1R5G5B5 / A4R4G4B4, the edge plane on the right, refilled after the loss"
+    else
+        fail "depth $depth: glyph caches: $(grep '^font' "$out" "$work/$sw/out")"
+    fi
+
+    if result=$(compare "$work/$gl/pic" "$work/$sw/pic" "$depth"); then
+        pass "depth $depth: text of the four font types as on the memory path"
+    else
+        fail "depth $depth: text against the memory path: $result"
+    fi
+    if result=$(compare "$work/$gl/pic.after" "$work/$sw/pic" "$depth"); then
+        pass "depth $depth: after the loss the text draws as before"
+    else
+        fail "depth $depth: text after the loss: $result"
+    fi
+
+    if grep -q '^restored hardware live [1-9]' "$out" && ! grep -q '^check .* FAIL' "$out" &&
+       [ "$(grep -c '^check .* ok' "$out")" = 5 ] && grep -qF "グラフィックを復帰します" "$work/$gl/log"; then
+        pass "depth $depth: lost device restored: new file's pixels, drawable image empty, fonts and text back, logged"
+    else
+        fail "depth $depth: restore: $(grep '^check\|^restored' "$out")"
+        grep -c "グラフィックを復帰します" "$work/$gl/log"
+    fi
+done
+
+[ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all passed"
