@@ -41,12 +41,13 @@ start_server() {
     display=":$(head -n1 "$file")"
 }
 
-# Runs the probe on display $2 with graphics $3 at screen depth $4; words and
-# output under $work/$1.
+# Runs the probe on display $2 with graphics $3 at screen depth $4 (more
+# probe arguments follow); words and output under $work/$1.
 run_probe() {
-    local folder="$work/$1"
+    local folder="$work/$1" on=$2 graphics=$3 depth=$4
+    shift 4
     mkdir -p "$folder"
-    (cd "$folder" && env DISPLAY="$2" KORVANTA_GRAPHICS="$3" "$probe" "$folder/words" --depth "$4" >out 2>err)
+    (cd "$folder" && env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$folder/words" --depth "$depth" "$@" >out 2>err)
     echo $? >"$folder/status"
 }
 
@@ -69,6 +70,21 @@ for depth in 16 24; do
         pass "depth $depth: every image case agrees with the memory path"
     else
         fail "depth $depth: image cases differ from the memory path"
+    fi
+
+    # Textures deleted and made again as after a lost device: the same
+    # pictures, the drawable image empty again, the same number of GL objects.
+    run_probe "swlost$depth" "$display" software $screen --recreate
+    run_probe "gllost$depth" "$display" gl $screen --recreate
+    counts=$(grep '^textures live' "$work/gllost$depth/out")
+    read -r _ _ before _ released _ recreated <<<"$counts"
+    if [ -n "$counts" ] && [ "$released" -lt "$before" ] && [ "$recreated" = "$before" ] &&
+       [ "$(cat "$work/gllost$depth/status")" = 0 ] &&
+       python3 "$here/gl_image_compare.py" "$work/swlost$depth" "$work/gllost$depth" >"$work/lost$depth.txt"; then
+        pass "depth $depth: textures made again draw the same; $counts"
+    else
+        fail "depth $depth: textures made again: $counts $(cat "$work/gllost$depth/err")"
+        grep -v agrees "$work/lost$depth.txt"
     fi
 done
 

@@ -4,7 +4,12 @@
 // screen of whichever graphics path runs, and writes the screen's pixel words
 // for a comparison of the two paths.
 //
-//   gl_image_probe OUTPUT_FILE [--depth 16|32]
+//   gl_image_probe OUTPUT_FILE [--depth 16|32] [--recreate]
+//
+// --recreate: once the images are made (and the drawable one drawn into),
+// their textures are deleted and made again as after a lost device, before
+// anything is drawn; prints "textures live <before> released <n> recreated <n>".
+// Drawable images come back empty (the memory path empties its own to match).
 //
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
@@ -19,6 +24,7 @@
 
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
 #include "media/platform/platform.h"
@@ -276,9 +282,12 @@ int main(int argc, char** argv)
         return 2;
     }
     int depth = 16;
-    for (int i = 2; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--depth")
+    bool recreate = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--depth" && i + 1 < argc)
             depth = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--recreate")
+            recreate = true;
     }
     std::string error;
     if (!platform::SelectSdlBackend(&error)) {
@@ -303,6 +312,19 @@ int main(int argc, char** argv)
         EndMediaLibrary();
         platform::CloseBackend();
         return 4;
+    }
+    if (recreate) {
+        SetDrawTarget(target);
+        DrawRect(0, 0, 70, 50, PackColor(255, 255, 255), 1);
+        SetDrawTarget(ScreenBack);
+        const int before = GlLiveObjectCount();
+        ReleaseAllImageTextures();
+        const int released = GlLiveObjectCount();
+        RecreateAllImageTextures();
+        std::printf("textures live %d released %d recreated %d\n", before, released, GlLiveObjectCount());
+        PixelRegion pixels;
+        if (!displaySettings.hardwarePath && GetImagePixels(target, &pixels))
+            FillRegion(pixels, 0);
     }
     SetDrawTarget(ScreenBack);
     ClearDrawTarget(nullptr);
