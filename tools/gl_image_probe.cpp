@@ -4,7 +4,10 @@
 // screen of whichever graphics path runs, and writes the screen's pixel words
 // for a comparison of the two paths.
 //
-//   gl_image_probe OUTPUT_FILE [--depth 16|32] [--recreate]
+//   gl_image_probe OUTPUT_FILE [--depth 16|32] [--recreate] [--pictures DIR]
+//
+// --pictures: DXT1 to DXT5 pictures (DDS) of DIR are loaded and drawn too;
+// prints "dxt compressed <n> of <m>" (how many the hardware path kept as DXT).
 //
 // --recreate: once the images are made (and the drawable one drawn into),
 // their textures are deleted and made again as after a lost device, before
@@ -27,6 +30,7 @@
 #include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
+#include "media/image/image_load.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
 #include "media/system/window.h"
@@ -105,6 +109,43 @@ void Case(const char* name, int x, int y, int w, int h, int steps, bool alphaTes
 void Backdrop(Cell c)
 {
     DrawRect(c.x, c.y, c.x + 80, c.y + 64, PackColor(40, 200, 120), 1);
+}
+
+std::string picturesFolder;
+
+// DDS pictures with DXT blocks: each kind drawn opaque and over the backdrop.
+void DrawPictures(int* n)
+{
+    if (picturesFolder.empty())
+        return;
+    const char* names[] = {"dxt1_8x8.dds", "dxt2_8x8.dds", "dxt3_8x8.dds", "dxt4_8x8.dds",
+                           "dxt5_8x8.dds", "im_dxt1.dds",  "im_dxt5.dds"};
+    int compressed = 0, loaded = 0;
+    Cell c = CellAt((*n)++);
+    Backdrop(c);
+    int x = c.x;
+    for (const char* name : names) {
+        const std::string path = picturesFolder + "/" + name;
+        const ImageHandle picture = LoadImageToHandle(path.c_str(), 0);
+        const ImageEntry* entry = FindImage(picture);
+        if (!entry)
+            continue;
+        ++loaded;
+        if (entry->body->textures && entry->body->textures->compressed)
+            ++compressed;
+        if (entry->width == 8) {
+            DrawImage(x, c.y, picture, 0);
+            DrawImage(x, c.y + 10, picture, 1);
+            x += 10;
+        } else {
+            DrawImage(c.x, c.y + (name[4] == '1' ? 20 : 44), picture, 1);
+            DrawImage(c.x + 40, c.y + (name[4] == '1' ? 20 : 44), picture, 0);
+        }
+        DeleteImage(picture);
+    }
+    std::printf("dxt compressed %d of %d\n", compressed, loaded);
+    // Blocks of two exact colours decode alike; alpha blends may round a step.
+    Case("dxt", c.x, c.y, 80, 64, 1, false);
 }
 
 void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHandle target)
@@ -263,6 +304,8 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     }
     Case("glyph-caches", c.x, c.y, 80, 64, 1, false);
 
+    DrawPictures(&n);
+
     // A drawable image drawn into, then drawn.
     c = CellAt(n++);
     SetDrawTarget(target);
@@ -288,6 +331,8 @@ int main(int argc, char** argv)
             depth = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--recreate")
             recreate = true;
+        else if (std::string(argv[i]) == "--pictures" && i + 1 < argc)
+            picturesFolder = argv[++i];
     }
     std::string error;
     if (!platform::SelectSdlBackend(&error)) {
