@@ -314,6 +314,16 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     SetDrawTarget(ScreenBack);
     DrawImage(c.x, c.y, target, 0);
     Case("drawable", c.x, c.y, 80, 64, 0);
+
+    // The drawable image drawn into itself, shifted, and a part of it
+    // mirrored: the draw reads the image as it was before.
+    c = CellAt(n++);
+    SetDrawTarget(target);
+    DrawImage(12, 9, target, 0);
+    DrawImagePart(0, 30, 5, 5, 30, 20, target, 0, 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x, c.y, target, 0);
+    Case("drawable-into-itself", c.x, c.y, 80, 64, 0);
 }
 
 }  // namespace

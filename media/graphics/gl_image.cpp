@@ -430,6 +430,29 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
     }
 }
 
+GLuint TextureCopyWhileDrawnInto(const ImageBody& body)
+{
+    const GlImageTextures* textures = body.textures;
+    if (!textures || !textures->framebuffer || textures->framebuffer != GlCurrentFramebuffer())
+        return 0;
+    GlFlush();
+    const GlTexturePiece& piece = textures->pieces[0];
+    const UploadLayout layout = LayoutFor(textures->format);
+    SavedBindings saved;
+    GLuint copy = GlNewTexture();
+    gl.BindTexture(GL_TEXTURE_2D, copy);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GLint(GlInternalFormat(textures->format)), piece.textureWidth,
+                  piece.textureHeight, 0, layout.format, layout.type, nullptr);
+    // The framebuffer is bound for reading too: its texture, row for row.
+    gl.CopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, piece.textureWidth, piece.textureHeight);
+    return copy;
+}
+
 GLuint ImageFramebuffer(const ImageEntry* entry)
 {
     if (!entry || !entry->body || !entry->body->textures)

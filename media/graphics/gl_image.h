@@ -67,6 +67,12 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
 // pixels fills the textures from the memory copy again, uncompressed.
 bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch, int kind);
 
+// A drawable body drawn while its own framebuffer is the target would read
+// the texture it writes: such a draw reads from a copy of the texture made
+// first (returned; the caller flushes and deletes it). 0 when the body is not
+// the target.
+GLuint TextureCopyWhileDrawnInto(const ImageBody& body);
+
 // The texture words of one pixel of a memory copy, in the layout the texture
 // format is uploaded with (GL_UNSIGNED_SHORT_5_6_5, _5_5_5_1, _4_4_4_4, or
 // GL_BGRA with GL_UNSIGNED_INT_8_8_8_8_REV). keyed: the pixel carries the
