@@ -41,12 +41,13 @@ start_server() {
     display=":$(head -n1 "$file")"
 }
 
-# Runs the probe on display $2 with graphics $3 at screen depth $4; words and
-# output under $work/$1.
+# Runs the probe on display $2 with graphics $3 at screen depth $4 (more
+# probe arguments follow); words and output under $work/$1.
 run_probe() {
-    local folder="$work/$1"
+    local folder="$work/$1" on=$2 graphics=$3 depth=$4
+    shift 4
     mkdir -p "$folder"
-    (cd "$folder" && env DISPLAY="$2" KORVANTA_GRAPHICS="$3" "$probe" "$folder/words" --depth "$4" >out 2>err)
+    (cd "$folder" && env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$folder/words" --depth "$depth" "$@" >out 2>err)
     echo $? >"$folder/status"
 }
 
@@ -54,8 +55,8 @@ run_probe() {
 for depth in 16 24; do
     start_server $depth
     screen=$([ $depth = 16 ] && echo 16 || echo 32)
-    run_probe "sw$depth" "$display" software $screen
-    run_probe "gl$depth" "$display" gl $screen
+    run_probe "sw$depth" "$display" software $screen --pictures "$here/data/images"
+    run_probe "gl$depth" "$display" gl $screen --pictures "$here/data/images"
     if ! grep -q '^path software' "$work/sw$depth/out" || [ "$(cat "$work/sw$depth/status")" != 0 ]; then
         fail "depth $depth: the memory path did not draw: $(cat "$work/sw$depth/out" "$work/sw$depth/err")"
         continue
@@ -65,10 +66,28 @@ for depth in 16 24; do
         continue
     fi
     grep -q '^ended live 0$' "$work/gl$depth/out" || fail "depth $depth: GL objects left after the end"
+    # llvmpipe has S3TC: every DXT picture whose sides are whole blocks stays compressed.
+    grep -q '^dxt compressed 7 of 7$' "$work/gl$depth/out" ||
+        fail "depth $depth: DXT pictures not kept compressed: $(grep '^dxt' "$work/gl$depth/out")"
     if python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth"; then
         pass "depth $depth: every image case agrees with the memory path"
     else
         fail "depth $depth: image cases differ from the memory path"
+    fi
+
+    # Textures deleted and made again as after a lost device: the same
+    # pictures, the drawable image empty again, the same number of GL objects.
+    run_probe "swlost$depth" "$display" software $screen --recreate
+    run_probe "gllost$depth" "$display" gl $screen --recreate
+    counts=$(grep '^textures live' "$work/gllost$depth/out")
+    read -r _ _ before _ released _ recreated <<<"$counts"
+    if [ -n "$counts" ] && [ "$released" -lt "$before" ] && [ "$recreated" = "$before" ] &&
+       [ "$(cat "$work/gllost$depth/status")" = 0 ] &&
+       python3 "$here/gl_image_compare.py" "$work/swlost$depth" "$work/gllost$depth" >"$work/lost$depth.txt"; then
+        pass "depth $depth: textures made again draw the same; $counts"
+    else
+        fail "depth $depth: textures made again: $counts $(cat "$work/gllost$depth/err")"
+        grep -v agrees "$work/lost$depth.txt"
     fi
 done
 

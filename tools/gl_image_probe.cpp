@@ -4,7 +4,15 @@
 // screen of whichever graphics path runs, and writes the screen's pixel words
 // for a comparison of the two paths.
 //
-//   gl_image_probe OUTPUT_FILE [--depth 16|32]
+//   gl_image_probe OUTPUT_FILE [--depth 16|32] [--recreate] [--pictures DIR]
+//
+// --pictures: DXT1 to DXT5 pictures (DDS) of DIR are loaded and drawn too;
+// prints "dxt compressed <n> of <m>" (how many the hardware path kept as DXT).
+//
+// --recreate: once the images are made (and the drawable one drawn into),
+// their textures are deleted and made again as after a lost device, before
+// anything is drawn; prints "textures live <before> released <n> recreated <n>".
+// Drawable images come back empty (the memory path empties its own to match).
 //
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
@@ -19,8 +27,10 @@
 
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
+#include "media/image/image_load.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
 #include "media/system/window.h"
@@ -99,6 +109,43 @@ void Case(const char* name, int x, int y, int w, int h, int steps, bool alphaTes
 void Backdrop(Cell c)
 {
     DrawRect(c.x, c.y, c.x + 80, c.y + 64, PackColor(40, 200, 120), 1);
+}
+
+std::string picturesFolder;
+
+// DDS pictures with DXT blocks: each kind drawn opaque and over the backdrop.
+void DrawPictures(int* n)
+{
+    if (picturesFolder.empty())
+        return;
+    const char* names[] = {"dxt1_8x8.dds", "dxt2_8x8.dds", "dxt3_8x8.dds", "dxt4_8x8.dds",
+                           "dxt5_8x8.dds", "im_dxt1.dds",  "im_dxt5.dds"};
+    int compressed = 0, loaded = 0;
+    Cell c = CellAt((*n)++);
+    Backdrop(c);
+    int x = c.x;
+    for (const char* name : names) {
+        const std::string path = picturesFolder + "/" + name;
+        const ImageHandle picture = LoadImageToHandle(path.c_str(), 0);
+        const ImageEntry* entry = FindImage(picture);
+        if (!entry)
+            continue;
+        ++loaded;
+        if (entry->body->textures && entry->body->textures->compressed)
+            ++compressed;
+        if (entry->width == 8) {
+            DrawImage(x, c.y, picture, 0);
+            DrawImage(x, c.y + 10, picture, 1);
+            x += 10;
+        } else {
+            DrawImage(c.x, c.y + (name[4] == '1' ? 20 : 44), picture, 1);
+            DrawImage(c.x + 40, c.y + (name[4] == '1' ? 20 : 44), picture, 0);
+        }
+        DeleteImage(picture);
+    }
+    std::printf("dxt compressed %d of %d\n", compressed, loaded);
+    // Blocks of two exact colours decode alike; alpha blends may round a step.
+    Case("dxt", c.x, c.y, 80, 64, 1, false);
 }
 
 void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHandle target)
@@ -257,6 +304,8 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     }
     Case("glyph-caches", c.x, c.y, 80, 64, 1, false);
 
+    DrawPictures(&n);
+
     // A drawable image drawn into, then drawn.
     c = CellAt(n++);
     SetDrawTarget(target);
@@ -265,6 +314,16 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     SetDrawTarget(ScreenBack);
     DrawImage(c.x, c.y, target, 0);
     Case("drawable", c.x, c.y, 80, 64, 0);
+
+    // The drawable image drawn into itself, shifted, and a part of it
+    // mirrored: the draw reads the image as it was before.
+    c = CellAt(n++);
+    SetDrawTarget(target);
+    DrawImage(12, 9, target, 0);
+    DrawImagePart(0, 30, 5, 5, 30, 20, target, 0, 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x, c.y, target, 0);
+    Case("drawable-into-itself", c.x, c.y, 80, 64, 0);
 }
 
 }  // namespace
@@ -276,9 +335,14 @@ int main(int argc, char** argv)
         return 2;
     }
     int depth = 16;
-    for (int i = 2; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--depth")
+    bool recreate = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--depth" && i + 1 < argc)
             depth = std::atoi(argv[++i]);
+        else if (std::string(argv[i]) == "--recreate")
+            recreate = true;
+        else if (std::string(argv[i]) == "--pictures" && i + 1 < argc)
+            picturesFolder = argv[++i];
     }
     std::string error;
     if (!platform::SelectSdlBackend(&error)) {
@@ -303,6 +367,19 @@ int main(int argc, char** argv)
         EndMediaLibrary();
         platform::CloseBackend();
         return 4;
+    }
+    if (recreate) {
+        SetDrawTarget(target);
+        DrawRect(0, 0, 70, 50, PackColor(255, 255, 255), 1);
+        SetDrawTarget(ScreenBack);
+        const int before = GlLiveObjectCount();
+        ReleaseAllImageTextures();
+        const int released = GlLiveObjectCount();
+        RecreateAllImageTextures();
+        std::printf("textures live %d released %d recreated %d\n", before, released, GlLiveObjectCount());
+        PixelRegion pixels;
+        if (!displaySettings.hardwarePath && GetImagePixels(target, &pixels))
+            FillRegion(pixels, 0);
     }
     SetDrawTarget(ScreenBack);
     ClearDrawTarget(nullptr);

@@ -257,7 +257,9 @@ ImageHandle TemporaryImage(bool alpha)
         return handle;
     if (entry)
         DeleteImage(handle);
-    handle = MakeEmptyImage(ScreenWidth(), ScreenHeight(), alpha, true);
+    // Written in memory and drawn, never drawn into: on the hardware path that
+    // gives it the alpha-test row, so that its transparent colour is keyed.
+    handle = MakeEmptyImage(ScreenWidth(), ScreenHeight(), alpha, false);
     return handle;
 }
 

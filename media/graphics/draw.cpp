@@ -679,6 +679,15 @@ int BeginGlImageDraw(ImageHandle image, DrawArea* area, const ImageEntry** entry
     return 0;
 }
 
+// The copy of a texture drawn from while it was the target: drawn, then gone.
+void ReleaseTextureCopy(GLuint* copy)
+{
+    if (!*copy)
+        return;
+    GlFlush();
+    GlDeleteTexture(copy);
+}
+
 GlPrimitiveState GlImageState(const ImageBody& body, int trans, GlTint* tint)
 {
     *tint = GlTintOfDrawState(trans && body.hasAlpha);
@@ -717,6 +726,7 @@ int DrawImageGl(int64_t x, int64_t y, ImageHandle image, int trans, bool mirror,
     // centres, and one filter keeps such draws in one batch.
     primitive.filter = 0;
     const GlImageTextures& textures = *body.textures;
+    GLuint copy = TextureCopyWhileDrawnInto(body);
     const int64_t ox = entry->offsetX, oy = entry->offsetY;
     for (int32_t i = 0; i < textures.Count(); ++i) {
         const GlTexturePiece& piece = textures.pieces[i];
@@ -753,10 +763,11 @@ int DrawImageGl(int64_t x, int64_t y, ImageHandle image, int trans, bool mirror,
                                     GlImageVertex(tint, double(tx1), double(ty0), uRight, v0),
                                     GlImageVertex(tint, double(tx1), double(ty1), uRight, v1),
                                     GlImageVertex(tint, double(tx0), double(ty1), uLeft, v1)};
-        primitive.texture = piece.texture;
+        primitive.texture = copy ? copy : piece.texture;
         const GlVertex triangles[6] = {corner[0], corner[1], corner[2], corner[0], corner[2], corner[3]};
         GlQueueTriangles(primitive, triangles, 6);
     }
+    ReleaseTextureCopy(&copy);
     return 0;
 }
 
@@ -796,6 +807,7 @@ int DrawImageQuadGl(const Point corners[4], ImageHandle image, int trans)
     GlTint tint;
     GlPrimitiveState primitive = GlImageState(body, trans, &tint);
     const GlImageTextures& textures = *body.textures;
+    GLuint copy = TextureCopyWhileDrawnInto(body);
     const int64_t ox = entry->offsetX, oy = entry->offsetY;
     const double w = entry->width, h = entry->height;
     auto at = [&](double s, double t) {
@@ -819,9 +831,10 @@ int DrawImageQuadGl(const Point corners[4], ImageHandle image, int trans)
         const GlVertex bottomRight = GlImageVertex(tint, p11.x, p11.y, u1, v1);
         const GlVertex bottomLeft = GlImageVertex(tint, p01.x, p01.y, u0, v1);
         const GlVertex triangles[6] = {topLeft, topRight, bottomRight, topLeft, bottomRight, bottomLeft};
-        primitive.texture = piece.texture;
+        primitive.texture = copy ? copy : piece.texture;
         GlQueueTriangles(primitive, triangles, 6);
     }
+    ReleaseTextureCopy(&copy);
     return 0;
 }
 

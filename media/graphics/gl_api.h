@@ -34,6 +34,7 @@ constexpr GLenum TextureMaxAnisotropy = 0x84FE;  // GL_TEXTURE_MAX_ANISOTROPY_EX
     X(ActiveTexture, PFNGLACTIVETEXTUREPROC)                             \
     X(TexImage2D, PFNGLTEXIMAGE2DPROC)                                   \
     X(TexSubImage2D, PFNGLTEXSUBIMAGE2DPROC)                             \
+    X(CopyTexSubImage2D, PFNGLCOPYTEXSUBIMAGE2DPROC)                     \
     X(TexParameteri, PFNGLTEXPARAMETERIPROC)                             \
     X(TexParameterf, PFNGLTEXPARAMETERFPROC)                             \
     X(GetTexImage, PFNGLGETTEXIMAGEPROC)                                 \

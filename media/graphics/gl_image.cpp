@@ -337,10 +337,68 @@ void DeleteImageTextures(ImageBody* body)
     body->textures = nullptr;
 }
 
+bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch, int kind)
+{
+    if (!body || !body->textures || body->drawable || !blocks || kind < 1 || kind > 5 || !DeviceUsable())
+        return false;
+    const DeviceFormat format = GlDevice().dxt[kind - 1];
+    if (format < DeviceFormat::Dxt1 || format > DeviceFormat::Dxt5 || body->width % 4 || body->height % 4)
+        return false;
+    const int blockBytes = kind == 1 ? 8 : 16;
+    const int32_t blocksAcross = body->width / 4, blocksDown = body->height / 4;
+    if (pitch < blocksAcross * blockBytes)
+        return false;
+    GlImageTextures& textures = *body->textures;
+    GlFlush();
+    while (gl.GetError() != GL_NO_ERROR) {
+    }
+    bool made = true;
+    {
+        SavedBindings saved;
+        for (int32_t i = 0; i < textures.Count() && made; ++i) {
+            const GlTexturePiece& piece = textures.pieces[i];
+            const int32_t across = piece.textureWidth / 4, down = piece.textureHeight / 4;
+            const int64_t bytes = int64_t(across) * down * blockBytes;
+            uint8_t* data = static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0));
+            if (!data)
+                return false;
+            // Beyond the picture the last column and row of blocks repeat.
+            for (int32_t by = 0; by < down; ++by) {
+                const int32_t sy = std::min(piece.y / 4 + by, blocksDown - 1);
+                for (int32_t bx = 0; bx < across; ++bx) {
+                    const int32_t sx = std::min(piece.x / 4 + bx, blocksAcross - 1);
+                    std::memcpy(data + (int64_t(by) * across + bx) * blockBytes,
+                                blocks + int64_t(sy) * pitch + int64_t(sx) * blockBytes, size_t(blockBytes));
+                }
+            }
+            gl.BindTexture(GL_TEXTURE_2D, piece.texture);
+            gl.CompressedTexImage2D(GL_TEXTURE_2D, 0, GlInternalFormat(format), piece.textureWidth,
+                                    piece.textureHeight, 0, GLsizei(bytes), data);
+            MemFree(data);
+            made = gl.GetError() == GL_NO_ERROR;
+        }
+    }
+    if (!made) {
+        // Some pieces may hold blocks already: fill them all from memory again.
+        DeleteImageTextures(body);
+        CreateImageTextures(body);
+        return false;
+    }
+    textures.format = format;
+    textures.compressed = true;
+    return true;
+}
+
 void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
     if (!body || !body->textures || !DeviceUsable() || !MemImageValid(&body->image))
         return;
+    if (body->textures->compressed) {
+        // Compressed blocks take no pixels: the memory copy's format again.
+        DeleteImageTextures(body);
+        CreateImageTextures(body);
+        return;
+    }
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, body->width);
@@ -370,6 +428,29 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
         }
         UploadPiece(*body, textures, piece, x0, y0, x1, y1, false);
     }
+}
+
+GLuint TextureCopyWhileDrawnInto(const ImageBody& body)
+{
+    const GlImageTextures* textures = body.textures;
+    if (!textures || !textures->framebuffer || textures->framebuffer != GlCurrentFramebuffer())
+        return 0;
+    GlFlush();
+    const GlTexturePiece& piece = textures->pieces[0];
+    const UploadLayout layout = LayoutFor(textures->format);
+    SavedBindings saved;
+    GLuint copy = GlNewTexture();
+    gl.BindTexture(GL_TEXTURE_2D, copy);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GLint(GlInternalFormat(textures->format)), piece.textureWidth,
+                  piece.textureHeight, 0, layout.format, layout.type, nullptr);
+    // The framebuffer is bound for reading too: its texture, row for row.
+    gl.CopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, piece.textureWidth, piece.textureHeight);
+    return copy;
 }
 
 GLuint ImageFramebuffer(const ImageEntry* entry)

@@ -36,6 +36,7 @@ struct GlImageTextures {
     DeviceFormat format = DeviceFormat::None;
     GLuint framebuffer = 0;
     bool upsideDown = false;
+    bool compressed = false;  // DXT blocks of the picture, not the memory copy
     int32_t columns = 0, rows = 0;
     GlTexturePiece* pieces = nullptr;
     int32_t Count() const { return columns * rows; }
@@ -58,6 +59,19 @@ void DeleteImageTextures(ImageBody* body);
 // Fills the textures again from the memory copy where the rectangle of the
 // body (right and bottom exclusive) changed.
 void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+// A DXT picture (kind 1..5, `pitch` bytes per row of 4 x 4 blocks, as
+// large as the body) kept compressed: the body's textures are made again from
+// its blocks where the device has that DXT row and the sides are whole
+// blocks. False leaves the textures as they were. A later change of the
+// pixels fills the textures from the memory copy again, uncompressed.
+bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch, int kind);
+
+// A drawable body drawn while its own framebuffer is the target would read
+// the texture it writes: such a draw reads from a copy of the texture made
+// first (returned; the caller flushes and deletes it). 0 when the body is not
+// the target.
+GLuint TextureCopyWhileDrawnInto(const ImageBody& body);
 
 // The texture words of one pixel of a memory copy, in the layout the texture
 // format is uploaded with (GL_UNSIGNED_SHORT_5_6_5, _5_5_5_1, _4_4_4_4, or

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "media/graphics/gl_image.h"
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_convert.h"
@@ -147,6 +148,11 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
     if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);
         ImagePixelsChanged(handle);
+    }
+    // The hardware path keeps DXT pictures compressed where the device can.
+    if (displaySettings.hardwarePath && colour.format.compressedKind && !alpha) {
+        if (ImageEntry* entry = FindImage(handle))
+            UseCompressedTextures(entry->body, colour.pixels, colour.pitch, colour.format.compressedKind);
     }
     return handle;
 }
