@@ -7,6 +7,7 @@
 #include "app/battle_screen.h"
 #include "app/preparation_screen.h"
 #include "app/random.h"
+#include "app/screen_dump.h"
 #include "app/shell_state.h"
 #include "media/font/text.h"
 #include "media/graphics/draw.h"
@@ -103,6 +104,7 @@ void RunFrames()
         RunCurrentScreen();
         PaceFrame();
         DrawFrameRate();
+        DumpScreenWhenAsked();
         media::PresentScreen();
         if (media::PumpWindowMessages() != 0)
             return;
