@@ -38,17 +38,17 @@ void WriteScreen(const std::string& path, const std::string& name)
 
 }  // namespace
 
-void DumpScreenWhenAsked()
+void DumpScreenWhenAsked(int32_t screenDrawn)
 {
     static const char* folder = std::getenv("KORVANTA_SCREEN_DUMP");
     if (!folder || !*folder)
         return;
-    const bool battleBegins = ScreenState == BattleScreen && lastScreen != BattleScreen;
-    lastScreen = ScreenState;
+    const bool battleBegins = screenDrawn == BattleScreen && lastScreen != BattleScreen;
+    lastScreen = screenDrawn;
     if (!battleBegins && KeyPressCounter[KeyF9] != 1)
         return;
     ++dumpsWritten;
-    const std::string name = (ScreenState == BattleScreen ? "battle" : "preparation") +
+    const std::string name = (screenDrawn == BattleScreen ? "battle" : "preparation") +
                              std::string(battleBegins ? "-start" : "-") +
                              (battleBegins ? "" : std::to_string(dumpsWritten));
     WriteScreen(std::string(folder) + "/" + name + ".words", name);

@@ -101,10 +101,11 @@ void RunFrames()
             return;
         if (KeyPressCounter[KeyEscape] != 0)
             return;
+        const int32_t screenDrawn = ScreenState;
         RunCurrentScreen();
+        DumpScreenWhenAsked(screenDrawn);
         PaceFrame();
         DrawFrameRate();
-        DumpScreenWhenAsked();
         media::PresentScreen();
         if (media::PumpWindowMessages() != 0)
             return;

@@ -7,15 +7,14 @@
 //       settings), draws every case on a cleared back screen and appends
 //       its words (ReadTargetWords of ScreenBack, before any present) to
 //       FILE. Prints "started <hardware|software> depth <n>" first.
-//   gl_compare_probe --compare A B [--mask X,Y,W,H]
+//   gl_compare_probe --compare A B
 //       one line per case: "<name> <rule> exact", "<name> <rule> within <d>"
 //       or "<name> <rule> differs <d> <pixels> at <x>,<y> <wordA> <wordB>",
 //       where d is the largest difference of one channel in steps of that
 //       channel's width, and rule is what the case must meet: exact, or the
 //       steps that rounding may cost (1 for blending and brightness, 2 for
 //       bilinear filtering). Ends with 0 when every case meets its rule.
-//       Pixels inside the mask (screen coordinates) are not compared: the
-//       program's frame-rate figure differs from run to run.
+//       A 16-bit screen is compared with a 32-bit one as R5G6B5 words.
 //
 // File: per case a line "case <name> <rule> <x> <y> <w> <h> <depth>\n" and
 // then w x h little-endian 32-bit words, row by row.
@@ -410,12 +409,7 @@ int ChannelSteps(uint32_t a, uint32_t b, int depth)
     return largest;
 }
 
-struct Mask {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool Covers(int px, int py) const { return px >= x && px < x + width && py >= y && py < y + height; }
-};
-
-int Compare(const char* pathA, const char* pathB, const Mask& mask)
+int Compare(const char* pathA, const char* pathB)
 {
     const std::vector<Record> a = ReadRecords(pathA), b = ReadRecords(pathB);
     int status = a.empty() ? 1 : 0;
@@ -423,24 +417,37 @@ int Compare(const char* pathA, const char* pathB, const Mask& mask)
         const auto rb = std::find_if(b.begin(), b.end(), [&](const Record& r) { return r.name == ra.name; });
         static const char* rules[3] = {"exact", "rounding", "bilinear"};
         const char* rule = ra.rule >= 0 && ra.rule <= 2 ? rules[ra.rule] : "?";
-        if (rb == b.end() || rb->width != ra.width || rb->height != ra.height || rb->depth != ra.depth) {
+        if (rb == b.end() || rb->width != ra.width || rb->height != ra.height) {
             std::printf("%s %s missing\n", ra.name.c_str(), rule);
             status = 1;
             continue;
         }
+        // A 16-bit screen against a 32-bit one (a window on a 32-bit desktop
+        // where only one path follows the desktop): both as R5G6B5, the
+        // 32-bit words cut as PackColor cuts colours.
+        Record narrowA = ra, narrowB = *rb;
+        for (Record* r : {&narrowA, &narrowB}) {
+            if (r->depth == 16 || ra.depth == rb->depth)
+                continue;
+            for (uint32_t& word : r->words)
+                word = (word >> 8 & 0xF800) | (word >> 5 & 0x07E0) | (word >> 3 & 0x001F);
+            r->depth = 16;
+        }
+        const Record& ca = narrowA;
+        const Record& cb = narrowB;
         int largest = 0, differing = 0, firstX = -1, firstY = -1;
         uint32_t firstA = 0, firstB = 0;
-        for (size_t i = 0; i < ra.words.size(); ++i) {
-            const int px = ra.x + int(i % size_t(ra.width)), py = ra.y + int(i / size_t(ra.width));
-            if (ra.words[i] == rb->words[i] || mask.Covers(px, py))
+        for (size_t i = 0; i < ca.words.size(); ++i) {
+            const int px = ca.x + int(i % size_t(ca.width)), py = ca.y + int(i / size_t(ca.width));
+            if (ca.words[i] == cb.words[i])
                 continue;
-            const int steps = ChannelSteps(ra.words[i], rb->words[i], ra.depth);
+            const int steps = ChannelSteps(ca.words[i], cb.words[i], ca.depth);
             ++differing;
             if (firstX < 0 || steps > largest) {
                 firstX = px;
                 firstY = py;
-                firstA = ra.words[i];
-                firstB = rb->words[i];
+                firstA = ca.words[i];
+                firstB = cb.words[i];
             }
             largest = std::max(largest, steps);
         }
@@ -462,12 +469,8 @@ int Compare(const char* pathA, const char* pathB, const Mask& mask)
 int main(int argc, char** argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
-    Mask mask;
-    if (mode == "--compare" && argc == 6 && std::strcmp(argv[4], "--mask") == 0 &&
-        std::sscanf(argv[5], "%d,%d,%d,%d", &mask.x, &mask.y, &mask.width, &mask.height) == 4)
-        return Compare(argv[2], argv[3], mask);
     if (mode == "--compare" && argc == 4)
-        return Compare(argv[2], argv[3], mask);
+        return Compare(argv[2], argv[3]);
     if (mode == "--dump" && argc >= 3) {
         int depth = 16;
         std::string only;
@@ -480,6 +483,6 @@ int main(int argc, char** argv)
         return Dump(argv[2], depth, only);
     }
     std::fprintf(stderr, "usage: gl_compare_probe --dump FILE [--depth 16|32] [--only NAME]\n"
-                         "       gl_compare_probe --compare A B [--mask X,Y,W,H]\n");
+                         "       gl_compare_probe --compare A B\n");
     return 2;
 }
