@@ -239,8 +239,14 @@ std::vector<Case> Cases()
     cases.push_back({"quad_nearest", Exact, 0, 0, 256, 128, [] {
         const ImageHandle image = MakePatternImage(32, 32, false, false, Bars);
         DrawImageQuad(10, 10, 74, 10, 74, 74, 10, 74, image, 0);  // twice the size
-        DrawImageQuad(90, 10, 106, 10, 106, 26, 90, 26, image, 1);  // half
-        DrawImageQuad(154, 10, 122, 10, 122, 42, 154, 42, image, 0);  // mirrored
+        DrawImageQuad(90, 10, 186, 10, 186, 42, 90, 42, image, 1);  // three times as wide, keyed
+        DrawImageQuad(234, 10, 202, 10, 202, 42, 234, 42, image, 0);  // mirrored
+        DeleteImage(image);
+    }});
+    // Half the size: every pixel centre falls on a texel edge.
+    cases.push_back({"quad_half", Exact, 0, 0, 64, 32, [] {
+        const ImageHandle image = MakePatternImage(32, 32, false, false, Bars);
+        DrawImageQuad(10, 10, 26, 10, 26, 26, 10, 26, image, 1);
         DeleteImage(image);
     }});
     cases.push_back({"quad_bilinear", Bilinear, 0, 0, 256, 128, [] {
