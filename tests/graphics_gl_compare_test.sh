@@ -31,6 +31,7 @@ done
 # differ by up to <steps> of a channel ("any": not compared). Everything else
 # must meet its own rule.
 alpha_test_green="images without alpha are A1R5G5B5 textures at 16 bits (the alpha-test row): green keeps five bits and comes back as 5:6:5 with its lowest bit copied from its highest"
+antialiased_edge="OPEN: the edge of antialiased text has other partial coverage on the hardware path, on its outer pixels (antialiased glyphs without edge, and edges of glyphs without antialiasing, match)"
 expected=(
     "16|image_opaque|1|$alpha_test_green"
     "16|image_keyed|1|$alpha_test_green"
@@ -41,10 +42,9 @@ expected=(
     "16|target_image|1|$alpha_test_green (the picture drawn into the target)"
     "*|quad_half|any|a quad of half the image's size samples exactly on texel edges, where nearest filtering may take either texel"
     "24|image_alpha_blend|2|an alpha image under blend modes 1 to 4: texel alpha times the blend parameter rounds once more than in memory"
-    "24|battle-*|any|text is not drawn on the hardware path yet; a window on a 32-bit desktop makes the hardware screen 32 bits: the raw box colour 65280 is green there, yellow on the 16-bit memory screen"
-    "*|text_*|any|text is not drawn on the hardware path yet"
-    "*|preparation-*|any|text is not drawn on the hardware path yet"
-    "16|battle-*|any|text is not drawn on the hardware path yet"
+    "24|battle-*|31|a window on a 32-bit desktop makes the hardware screen 32 bits: the raw box colour 65280 is green there, yellow on the 16-bit memory screen (compared as R5G6B5: 31 steps of red)"
+    "*|text_type2_antialiased_edge2|any|$antialiased_edge"
+    "*|text_type3_antialiased_edge*|any|$antialiased_edge"
 )
 
 work=$(mktemp -d /tmp/korvanta-glcmp-XXXXXX)

@@ -258,18 +258,23 @@ std::vector<Case> Cases()
         DeleteImage(image);
     }});
     for (int type = 0; type < 4; ++type) {
-        static const char* names[4] = {"text_type0", "text_type1_edge", "text_type2_antialiased",
-                                       "text_type3_antialiased_edge"};
+        static const char* names[4][2] = {{"text_type0", "text_type0_edge2"},
+                                          {"text_type1_edge", "text_type1_edge2"},
+                                          {"text_type2_antialiased", "text_type2_antialiased_edge2"},
+                                          {"text_type3_antialiased_edge", "text_type3_antialiased_edge2"}};
         // Antialiased glyphs blend their coverage into the screen.
-        cases.push_back({names[type], (type & FontTypeAntialiased) ? Rounding : Exact, 0, 0, 320, 64, [type] {
-            DrawRect(0, 32, 320, 64, PackColor(30, 60, 200), 1);
+        const Rule rule = (type & FontTypeAntialiased) ? Rounding : Exact;
+        cases.push_back({names[type][0], rule, 0, 0, 320, 32, [type] {
             DrawTextToHandle(4, 4, "Korvanta 123 戦闘", PackColor(255, 255, 255), fonts[type],
                              PackColor(255, 0, 0), 0);
-            DrawTextToHandle(4, 36, "Aqgj 選択画面", PackColor(255, 200, 0), edgedFonts[type],
-                             PackColor(0, 0, 0), 0);
             SetDrawBrightness(128, 255, 64);
             DrawTextToHandle(200, 4, "Bright", PackColor(255, 255, 255), fonts[type], PackColor(0, 0, 255), 0);
             SetDrawBrightness(255, 255, 255);
+        }});
+        // A larger font made with an edge size of 2, over a colour.
+        cases.push_back({names[type][1], rule, 0, 0, 320, 32, [type] {
+            DrawRect(0, 0, 320, 32, PackColor(30, 60, 200), 1);
+            DrawTextToHandle(4, 4, "Aqgj 選択画面", PackColor(255, 200, 0), edgedFonts[type], PackColor(0, 0, 0), 0);
         }});
     }
     cases.push_back({"target_image", Exact, 0, 0, 256, 128, [] {
