@@ -7,6 +7,7 @@
 #include "app/battle_screen.h"
 #include "app/preparation_screen.h"
 #include "app/random.h"
+#include "app/screen_dump.h"
 #include "app/shell_state.h"
 #include "media/font/text.h"
 #include "media/graphics/draw.h"
@@ -100,7 +101,9 @@ void RunFrames()
             return;
         if (KeyPressCounter[KeyEscape] != 0)
             return;
+        const int32_t screenDrawn = ScreenState;
         RunCurrentScreen();
+        DumpScreenWhenAsked(screenDrawn);
         PaceFrame();
         DrawFrameRate();
         media::PresentScreen();

@@ -145,8 +145,9 @@ has_line forced16 "描画用 16bit カラーフォーマットは D3DFMT_R5G6B5 
     fail "forced16: on an R5G6B5 back buffer the drawable 16-bit row tries R5G6B5 first"
 
 # ---- provoked failures: each logs its line and ends on the memory path with
-# no GL object and no context alive.
-#   name | environment | expected line | path afterwards
+# no GL object and no context alive; a fallback row's next candidate keeps
+# the hardware path.
+#   name | environment | expected line | path afterwards [| server depth, 24 if not given]
 cases=(
     "nolibrary|SDL_OPENGL_LIBRARY=/nonexistent|d3d9.dll の読み込みに失敗しました|software"
     "oldcontext|MESA_GL_VERSION_OVERRIDE=3.1|IDirect3DDevice9 オブジェクトを取得します.... ソフトウエア頂点演算を使用します|hardware"
@@ -164,10 +165,24 @@ cases=(
     "nodraw16|KORVANTA_GL_DENY=drawable16/X1R5G5B5,drawable16/R5G6B5,drawable16/X8R8G8B8|使用できる描画用 16bit カラーフォーマットがありませんでした|hardware"
     "nodraw32|KORVANTA_GL_DENY=drawable32/X8R8G8B8,drawable32/R5G6B5,drawable32/X1R5G5B5|使用できる描画用 32bit カラーフォーマットがありませんでした|hardware"
     "nodrawalpha|KORVANTA_GL_DENY=drawablealpha32/A8R8G8B8,drawablealpha32/A4R4G4B4|使用できる描画用アルファ付き 32bit カラーフォーマットがありませんでした|hardware"
+    "depth32|KORVANTA_GL_DENY=D16,D24X8|Ｚバッファのフォーマットは D3DFMT_D32 です|hardware"
+    "colour16x1|KORVANTA_GL_DENY=colour16/R5G6B5|16bit カラーフォーマットは D3DFMT_X1R5G5B5 です|hardware"
+    "alpha16a8|KORVANTA_GL_DENY=alpha16/A4R4G4B4|アルファ付き 16bit カラーフォーマットは D3DFMT_A8R8G8B8 です|hardware"
+    "test16a8|KORVANTA_GL_DENY=alphatest16/A1R5G5B5|アルファテスト用 16bit カラーフォーマットは D3DFMT_A8R8G8B8 です|hardware"
+    "nodxt2|KORVANTA_GL_DENY=DXT2|ＤＸＴ２テクスチャフォーマットは使えません|hardware"
+    "nodxt4|KORVANTA_GL_DENY=DXT4|ＤＸＴ４テクスチャフォーマットは使えません|hardware"
+    "nodxt5|KORVANTA_GL_DENY=DXT5|ＤＸＴ５テクスチャフォーマットは使えません|hardware"
+    "drawable16x8|KORVANTA_GL_DENY=drawable16/R5G6B5,drawable16/X1R5G5B5|描画用 16bit カラーフォーマットは D3DFMT_X8R8G8B8 です|hardware|16"
+    "nolibrary16|SDL_OPENGL_LIBRARY=/nonexistent|d3d9.dll の読み込みに失敗しました|software|16"
+    "tooold16|MESA_GL_VERSION_OVERRIDE=1.4|IDirect3DDevice9 オブジェクトを取得します.... Direct3DDevice9 の作成に失敗しました|software|16"
+    "nodepth16|KORVANTA_GL_DENY=D16,D24X8,D32|使用できる Zバッファフォーマットが見つかりませんでした|software|16"
+    "no16at16|KORVANTA_GL_DENY=R5G6B5,X1R5G5B5|使用できる 16bit カラーフォーマットが見つかりませんでした|software|16"
 )
 for entry in "${cases[@]}"; do
-    IFS='|' read -r name setting line path <<<"$entry"
-    run_probe "$name" "$d24" KORVANTA_GRAPHICS=gl "$setting"
+    IFS='|' read -r name setting line path server <<<"$entry"
+    on=$d24 screen=32
+    [ "${server:-24}" = 16 ] && on=$d16 screen=16
+    run_probe "$name" "$on" KORVANTA_GRAPHICS=gl "$setting"
     out="$work/$name/out"
     ok=1
     has_line "$name" "$line" || ok=0
@@ -176,7 +191,7 @@ for entry in "${cases[@]}"; do
         grep -q '^started software depth 16 live 0 context 0$' "$out" || ok=0
         has_line "$name" "プログラマブルシェーダーを使用します" && ok=0
     else
-        grep -q '^started hardware depth 32 live [1-9][0-9]* context 1$' "$out" || ok=0
+        grep -q "^started hardware depth $screen live [1-9][0-9]* context 1\$" "$out" || ok=0
     fi
     grep -q '^ended software depth [0-9]* live 0 context 0$' "$out" || ok=0
     [ "$(cat "$work/$name/status")" = 0 ] || ok=0
@@ -187,6 +202,10 @@ for entry in "${cases[@]}"; do
         grep -a 'IDirect3D\|d3d9\|フォーマット\|Ｚバッファ\|シェーダー' "$work/$name/log" | head -30
         tail -5 "$work/$name/err"
     fi
+done
+# Without S3TC every compressed row says so and falls back to the others.
+for n in １ ２ ３ ４ ５; do
+    has_line nos3tc "ＤＸＴ${n}テクスチャフォーマットは使えません" || fail "nos3tc: the DXT$n line does not say 使えません"
 done
 # The library line comes before the vertical-blank object's lines.
 if grep -n 'd3d9.dll\|DirectDraw' "$work/nolibrary/log" | head -1 | grep -q d3d9; then
