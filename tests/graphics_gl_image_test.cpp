@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/graphics/gl_image.h"
+#include "graphics_fixture.h"
 
 namespace media {
 namespace {
@@ -71,6 +72,46 @@ TEST(TextureWordTest, TruncatesEachChannelToTheTextureLayout)
     EXPECT_EQ(TextureWord(DeviceFormat::A4R4G4B4, c, false), 0xF849u);
     EXPECT_EQ(TextureWord(DeviceFormat::A8R8G8B8, c, false), 0x9CFF8647u);
     EXPECT_EQ(TextureWord(DeviceFormat::A8R8G8B8, c, true), 0x00FF8647u);
+}
+
+// The hardware path with its device gone (no GL on the headless backend):
+// the image primitives fail where the drawing rules say, and an image cannot
+// be made without its textures.
+class MissingDeviceTest : public testing::Test {
+protected:
+    void SetUp() override { testing_support::StartSoftwareScreen(64, 48, 16); }
+    void TearDown() override
+    {
+        displaySettings.hardwarePath = false;
+        testing_support::StopSoftwareScreen();
+    }
+};
+
+TEST_F(MissingDeviceTest, ImagePrimitivesReturnMinusOne)
+{
+    const ImageHandle image = MakeEmptyImage(8, 8, false, false);
+    ASSERT_GE(image, 0);
+    displaySettings.hardwarePath = true;
+    EXPECT_EQ(DrawImage(0, 0, image, 1), -1);
+    EXPECT_EQ(DrawImagePart(0, 0, 1, 1, 4, 4, image, 1, 1), -1);
+    EXPECT_EQ(DrawImageQuad(0, 0, 8, 0, 8, 8, 0, 8, image, 0), -1);
+    // An empty draw area draws nothing and is no error, as on the memory path.
+    SetDrawRegion(10, 10, 10, 20);
+    EXPECT_EQ(DrawImage(0, 0, image, 1), 0);
+    EXPECT_EQ(DrawImagePart(0, 0, 1, 1, 4, 4, image, 1, 0), 0);
+    // No textures, no image.
+    EXPECT_EQ(MakeEmptyImage(8, 8, false, false), -1);
+    EXPECT_EQ(MakeGlyphCacheImage(8, 8, 1), -1);
+}
+
+TEST_F(MissingDeviceTest, FilterModesBeyondAnisotropicFailOnlyOnTheHardwarePath)
+{
+    EXPECT_EQ(SetDrawFilter(3), 0);
+    displaySettings.hardwarePath = true;
+    EXPECT_EQ(SetDrawFilter(3), -1);
+    EXPECT_EQ(SetDrawFilter(-1), -1);
+    EXPECT_EQ(SetDrawFilter(1), 0);
+    EXPECT_EQ(CurrentDrawState().filter, 1);
 }
 
 }  // namespace

@@ -360,8 +360,10 @@ bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch
             const int32_t across = piece.textureWidth / 4, down = piece.textureHeight / 4;
             const int64_t bytes = int64_t(across) * down * blockBytes;
             uint8_t* data = static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0));
-            if (!data)
-                return false;
+            if (!data) {
+                made = false;
+                break;
+            }
             // Beyond the picture the last column and row of blocks repeat.
             for (int32_t by = 0; by < down; ++by) {
                 const int32_t sy = std::min(piece.y / 4 + by, blocksDown - 1);
