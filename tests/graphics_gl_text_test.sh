@@ -116,7 +116,8 @@ for depth in 16 32; do
     out="$work/$gl/out"
 
     if [ "$(cat "$work/$gl/status")" = 0 ] && grep -q "^started hardware depth $depth$" "$out" &&
-       grep -q '^ended live 0$' "$out" && grep -q "^started software depth $depth$" "$work/$sw/out"; then
+       grep -q '^ended live 0$' "$out" && [ "$(cat "$work/$sw/status")" = 0 ] &&
+       grep -q "^started software depth $depth$" "$work/$sw/out"; then
         pass "depth $depth: hardware and memory paths ran, no GL object left"
     else
         fail "depth $depth: $(cat "$out" "$work/$gl/err" "$work/$sw/out")"
