@@ -15,7 +15,8 @@
 //
 // for the image (the new file's pixels), the drawable image (empty), the
 // fonts (same handles) and text (drawn again), and the text picture again
-// into <out>.after.
+// into <out>.after; then every image is deleted (the glyph caches too) and
+// the picture drawn once more into <out>.refilled.
 //
 //   gl_text_probe [--depth 16|32] --out FILE [--lose]
 #include <cstdint>
@@ -227,8 +228,13 @@ void LoseAndRestore(const std::string& out)
     DrawTextPicture();
     PrintFonts();
     Check("picture-after", DumpPicture(out + ".after"), out + ".after");
-    DeleteImage(picture);
-    DeleteImage(drawable);
+
+    // Every image deleted, the glyph caches with them: the fonts make new
+    // caches at their next text.
+    DeleteAllImages();
+    DrawTextPicture();
+    PrintFonts();
+    Check("picture-refilled", DumpPicture(out + ".refilled"), out + ".refilled");
 }
 
 }  // namespace
