@@ -9,7 +9,8 @@
 #   the drawable image is empty, fonts keep their handles and their caches
 #   fill again (the same text picture as before), the log says so, and no GL
 #   object is left at the end;
-# - after DeleteAllImages (the caches go too) text draws as before.
+# - after DeleteAllImages (the caches go too) text draws as before;
+# - a device that cannot be made again leaves the memory path drawing.
 #   bash tests/graphics_gl_text_test.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build directory}" && pwd)
@@ -167,6 +168,20 @@ for depth in 16 32; do
         grep -c "グラフィックを復帰します" "$work/$gl/log"
     fi
 done
+
+# ---- the device cannot be made again after the loss: the memory path takes
+# over, its text exactly as a memory-path run's, nothing of GL left.
+run deny "$d16" gl 16 --deny-on-restore
+out="$work/deny/out"
+if [ "$(cat "$work/deny/status")" = 0 ] && grep -q '^restored software live 0$' "$out" &&
+   [ "$(grep -c '^check .* ok' "$out")" = 6 ] && [ "$(grep -c '^font [0-3] texture 0 ' "$out")" = 8 ] &&
+   cmp -s "$work/deny/pic.after" "$work/sw16/pic" && cmp -s "$work/deny/pic.refilled" "$work/sw16/pic" &&
+   grep -qF "使用できる Zバッファフォーマットが見つかりませんでした" "$work/deny/log" &&
+   grep -qF "グラフィックを復帰します" "$work/deny/log" && grep -q '^ended live 0$' "$out"; then
+    pass "device not made again after the loss: memory path, images reloaded, fonts with memory caches, same text"
+else
+    fail "device not made again: $(cat "$out" "$work/deny/err")"
+fi
 
 [ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"
