@@ -15,9 +15,13 @@
 //
 // for the image (the new file's pixels), the drawable image (empty), the
 // fonts (same handles) and text (drawn again), and the text picture again
-// into <out>.after.
+// into <out>.after; then every image is deleted (the glyph caches too) and
+// the picture drawn once more into <out>.refilled.
 //
-//   gl_text_probe [--depth 16|32] --out FILE [--lose]
+// --deny-on-restore: as --lose, but the device cannot be made again (no
+// depth format usable), so the memory path takes over.
+//
+//   gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -163,7 +167,7 @@ void Check(const char* name, bool ok, const std::string& details)
     std::printf("check %s %s %s\n", name, ok ? "ok" : "FAIL", details.c_str());
 }
 
-void LoseAndRestore(const std::string& out)
+void LoseAndRestore(const std::string& out, bool denyOnRestore)
 {
     // An image from a file that changes while the device is away.
     const bool written = WriteBmp("probe_picture.bmp", 200, 40, 40);
@@ -177,6 +181,8 @@ void LoseAndRestore(const std::string& out)
     uint32_t before = 0;
     ReadTargetWords(drawable, 5, 5, 1, 1, &before);
 
+    if (denyOnRestore)
+        setenv("KORVANTA_GL_DENY", "D16,D24X8,D32", 1);  // no depth buffer: the device cannot be made
     platform::gl::SimulateContextLoss();
     platform::SendMessage(systemState.mainWindow, platform::WM_ACTIVATE, platform::WA_ACTIVE, 0);
     std::printf("restored %s live %d\n", displaySettings.hardwarePath ? "hardware" : "software",
@@ -227,8 +233,13 @@ void LoseAndRestore(const std::string& out)
     DrawTextPicture();
     PrintFonts();
     Check("picture-after", DumpPicture(out + ".after"), out + ".after");
-    DeleteImage(picture);
-    DeleteImage(drawable);
+
+    // Every image deleted, the glyph caches with them: the fonts make new
+    // caches at their next text.
+    DeleteAllImages();
+    DrawTextPicture();
+    PrintFonts();
+    Check("picture-refilled", DumpPicture(out + ".refilled"), out + ".refilled");
 }
 
 }  // namespace
@@ -236,7 +247,7 @@ void LoseAndRestore(const std::string& out)
 int main(int argc, char** argv)
 {
     int depth = 16;
-    bool lose = false;
+    bool lose = false, denyOnRestore = false;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -246,13 +257,15 @@ int main(int argc, char** argv)
             out = argv[++i];
         } else if (argument == "--lose") {
             lose = true;
+        } else if (argument == "--deny-on-restore") {
+            lose = denyOnRestore = true;
         } else {
             out.clear();
             break;
         }
     }
     if (out.empty()) {
-        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE [--lose]\n");
+        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore]\n");
         return 2;
     }
     std::string error;
@@ -274,7 +287,7 @@ int main(int argc, char** argv)
     const bool dumped = DumpPicture(out);
     PresentScreen();
     if (lose)
-        LoseAndRestore(out);
+        LoseAndRestore(out, denyOnRestore);
     for (FontHandle font : fonts)
         DeleteFontHandle(font);
     EndMediaLibrary();

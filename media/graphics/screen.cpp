@@ -466,12 +466,15 @@ void RestoreGraphics()
     }
     if (!d.hardwarePath) {
         // The device could not be made again: the memory path takes over,
-        // with a screen of its own and fonts with memory caches.
+        // with a screen of its own, the images' memory copies refilled from
+        // their files and fonts with memory caches.
         if (!MemImageValid(&screenImage)) {
             if (!CreateMemImage(&screenImage, d.width, d.height, ScreenColorFormat()))
                 AbortMediaLibrary("プライマリサーフェス用の MEMIMG の作成に失敗しました\n");
             ClearRegion(WholeRegion(&screenImage));
         }
+        if (hardware && ReloadImagesHook)
+            ReloadImagesHook();
         if (hardware && RecreateFontsHook)
             RecreateFontsHook();
         return;
