@@ -11,7 +11,7 @@
 #    frame-rate figure is drawn. At depth 24 the program's hardware screen
 #    is 32 bits, its memory screen 16: they are compared as R5G6B5.
 # Known differences of the hardware path are listed in $expected below (and
-# in docs/ARCHITECTURE.md, "Where the hardware path's pixels differ"); a case
+# in docs/HARDWARE.md, "Where the hardware path's pixels differ"); a case
 # listed there must still draw, and is reported when it no longer differs.
 #   bash tests/graphics_gl_compare_test.sh BUILD_DIR
 set -u

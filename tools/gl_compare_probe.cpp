@@ -29,12 +29,10 @@
 #include "media/font/font.h"
 #include "media/font/text.h"
 #include "media/graphics/draw.h"
-#include "media/graphics/gl_device.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
 #include "media/system/window.h"
 
 namespace {
