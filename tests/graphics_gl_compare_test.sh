@@ -207,7 +207,7 @@ compare_program() {  # server-depth display
     run_program "prog-sw$depth" "$on" software
     run_program "prog-gl$depth" "$on" gl
     iconv -f CP932 -t UTF-8 "$work/prog-gl$depth/Log.txt" 2>/dev/null | grep -q "プログラマブルシェーダーを使用します" ||
-        fail "depth $depth: the program did not take the hardware path"
+        fail "depth $depth: the program did not take the hardware path: $(iconv -f CP932 -t UTF-8 "$work/prog-gl$depth/Log.txt" 2>/dev/null | grep -E "IDirect3D|Direct3DDevice|シェーダー|二重起動|失敗" | tr '\n' ' ') $(tail -3 "$work/prog-gl$depth/err" 2>/dev/null | tr '\n' ' ')"
     for name in preparation-1 preparation-2 battle-start battle-4; do
         file="$work/prog-sw$depth/dump/$name.words"
         if [ ! -s "$file" ] || [ ! -s "$work/prog-gl$depth/dump/$name.words" ]; then
