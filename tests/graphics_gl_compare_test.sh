@@ -31,7 +31,7 @@ done
 # differ by up to <steps> of a channel ("any": not compared). Everything else
 # must meet its own rule.
 alpha_test_green="images without alpha are A1R5G5B5 textures at 16 bits (the alpha-test row): green keeps five bits and comes back as 5:6:5 with its lowest bit copied from its highest"
-antialiased_edge="OPEN: the edge of antialiased text has other partial coverage on the hardware path, on its outer pixels (antialiased glyphs without edge, and edges of glyphs without antialiasing, match)"
+antialiased_edge="by rule: the texture cache of an antialiased edged font combines overlapping edge stamps as (256 - (16 - a) x (16 - v)) / 16 where the memory cache keeps the largest, so its edges are denser on their outer pixels (antialiased glyphs without edge, and edges of glyphs without antialiasing, match)"
 expected=(
     "16|image_opaque|1|$alpha_test_green"
     "16|image_keyed|1|$alpha_test_green"
