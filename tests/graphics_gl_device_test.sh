@@ -14,32 +14,7 @@ for tool in Xvfb iconv import xwininfo; do
 done
 [ -x "$probe" ] || { echo "FAIL: $probe was not built"; exit 1; }
 
-work=$(mktemp -d /tmp/korvanta-gl-XXXXXX)
-servers=()
-cleanup() {
-    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-# Starts an Xvfb of depth $1; its display goes to $display.
-display=""
-start_server() {
-    local file="$work/display-$1"
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
-    servers+=($!)
-    for _ in $(seq 100); do
-        [ -s "$file" ] && break
-        sleep 0.1
-    done
-    [ -s "$file" ] || { echo "FAIL: Xvfb of depth $1 did not start"; exit 1; }
-    display=":$(head -n1 "$file")"
-}
+. "$(dirname "$0")/gl_xvfb_lib.sh" gl
 
 # Runs the probe in a fresh folder $1 on display $2 with the environment
 # settings that follow; the log in UTF-8 goes to $1/log.

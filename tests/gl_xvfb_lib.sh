@@ -1,0 +1,32 @@
+# Sourced by the hardware path's Xvfb tests: a work folder (kept with
+# KEEP_WORK=1), private Xvfb servers and the program in `program`, all gone
+# at the end, and the pass/fail count.
+#   . tests/gl_xvfb_lib.sh NAME     (the work folder is /tmp/korvanta-NAME-*)
+work=$(mktemp -d "/tmp/korvanta-${1:?work name}-XXXXXX")
+servers=()
+program=""
+cleanup() {
+    [ -n "$program" ] && kill "$program" 2>/dev/null
+    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# Starts an Xvfb of depth $1; its display goes to $display.
+display=""
+start_server() {
+    local file="$work/display-$1"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
+    servers+=($!)
+    for _ in $(seq 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    [ -s "$file" ] || { echo "FAIL: Xvfb of depth $1 did not start"; exit 1; }
+    display=":$(head -n1 "$file")"
+}
