@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/battle_data.h"
+#include "full_armies.h"
 #include "app/battle_driver.h"
 #include "app/battle_screen.h"
 #include "app/shell.h"
@@ -42,22 +43,6 @@ double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-// Both armies with five machines in each of their three squads.
-void FillArmies()
-{
-    LoadPilotData();
-    LoadWeaponData();
-    LoadSquadData();
-    for (int a = 0; a < 2; ++a) {
-        for (int s = 0; s < 3; ++s) {
-            Squad squad = squadCatalog[(a + s) % 2];
-            for (int k = 3; k < MachinesPerSquad; ++k)
-                squad.machines[k] = squad.machines[0];
-            battleArmies[a].squads[s] = squad;
-        }
-    }
 }
 
 void BattleFrame()
@@ -101,7 +86,7 @@ int main()
     media::SetDrawTarget(media::ScreenBack);
     media::SetWaitVSync(0);
     whiteColor = media::PackColor(255, 255, 255);
-    FillArmies();
+    FillFullArmies();
     int live = 0;
     for (const Army& army : battleArmies)
         live += CountLiveMachines(army);

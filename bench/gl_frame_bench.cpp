@@ -25,6 +25,7 @@
 #include "xvfb_server.h"
 
 #include "app/battle_data.h"
+#include "full_armies.h"
 #include "app/battle_driver.h"
 #include "app/battle_screen.h"
 #include "app/shell.h"
@@ -108,23 +109,6 @@ double ProcessCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-// Both armies with five machines in each of their three squads (as
-// bench/frame_bench).
-void FillArmies()
-{
-    LoadPilotData();
-    LoadWeaponData();
-    LoadSquadData();
-    for (int a = 0; a < 2; ++a) {
-        for (int s = 0; s < 3; ++s) {
-            Squad squad = squadCatalog[(a + s) % 2];
-            for (int k = 3; k < MachinesPerSquad; ++k)
-                squad.machines[k] = squad.machines[0];
-            battleArmies[a].squads[s] = squad;
-        }
-    }
-}
-
 // The child: draws the frames and prints one line
 // "battle <path> depth <d> boxes <n> frames <n> cpu_us <x> server_us <x> wall_us <x> calls <x> box_calls <x>".
 int BattleFrames(int frames)
@@ -146,7 +130,7 @@ int BattleFrames(int frames)
     media::SetDrawTarget(media::ScreenBack);
     media::SetWaitVSync(0);
     whiteColor = media::PackColor(255, 255, 255);
-    FillArmies();
+    FillFullArmies();
     int live = 0;
     for (const Army& army : battleArmies)
         live += CountLiveMachines(army);
