@@ -324,6 +324,19 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     SetDrawTarget(ScreenBack);
     DrawImage(c.x, c.y, target, 0);
     Case("drawable-into-itself", c.x, c.y, 80, 64, 0);
+
+    // A part derived from the drawable image as a target: drawing, clearing
+    // and the draw area start at the part's own corner.
+    c = CellAt(n++);
+    const ImageHandle part = DeriveImage(20, 12, 40, 30, target);
+    SetDrawTarget(part);
+    DrawRect(-4, -4, 12, 8, PackColor(0, 255, 255), 1);
+    SetDrawRegion(5, 5, 30, 25);
+    DrawImage(0, 0, pattern, 0);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x, c.y, target, 0);
+    DeleteImage(part);
+    Case("derived-target", c.x, c.y, 80, 64, 0);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct Renderer {
     GlPrimitiveState batchState;
     GLuint framebuffer = 0;
     int width = 0, height = 0;
+    GlTargetPlace place;
     DrawArea clip;          // the draw area asked for
     DrawArea batchScissor;  // the scissor the batch is drawn with
     uint64_t drawCalls = 0;
@@ -97,7 +98,8 @@ void ApplyTexture(const GlPrimitiveState& state)
 void ApplyScissor(const DrawArea& a)
 {
     // GL counts rows from the bottom; the draw area counts them from the top.
-    gl.Scissor(a.left, renderer.height - a.bottom, a.right - a.left, a.bottom - a.top);
+    const GlTargetPlace& p = renderer.place;
+    gl.Scissor(p.originX + a.left, p.framebufferHeight - p.originY - a.bottom, a.right - a.left, a.bottom - a.top);
 }
 
 bool SameArea(const DrawArea& a, const DrawArea& b)
@@ -195,7 +197,7 @@ void EndGlRenderer()
     renderer.drawCalls = drawCalls;
 }
 
-void GlSetRenderTarget(GLuint framebuffer, int width, int height)
+void GlSetRenderTarget(GLuint framebuffer, int width, int height, const GlTargetPlace& place)
 {
     if (!renderer.started)
         return;
@@ -203,6 +205,7 @@ void GlSetRenderTarget(GLuint framebuffer, int width, int height)
     renderer.framebuffer = framebuffer;
     renderer.width = width;
     renderer.height = height;
+    renderer.place = place;
     renderer.clip = DrawArea{0, 0, width, height};
     renderer.batchScissor = renderer.clip;
     GlRebindTarget();
@@ -213,7 +216,8 @@ void GlRebindTarget()
     if (!renderer.started)
         return;
     gl.BindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
-    gl.Viewport(0, 0, renderer.width, renderer.height);
+    const GlTargetPlace& p = renderer.place;
+    gl.Viewport(p.originX, p.framebufferHeight - p.originY - renderer.height, renderer.width, renderer.height);
     gl.Enable(GL_SCISSOR_TEST);
     ApplyScissor(renderer.batchScissor);
 }
@@ -288,7 +292,7 @@ void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t 
     GlFlush();
     if (right <= left || bottom <= top)
         return;
-    gl.Scissor(left, renderer.height - bottom, right - left, bottom - top);
+    ApplyScissor(DrawArea{left, top, right, bottom});
     gl.ClearColor(float(red) / 255.0f, float(green) / 255.0f, float(blue) / 255.0f, 1.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

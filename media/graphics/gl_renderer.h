@@ -52,9 +52,18 @@ GlTint GlTintOfDrawState(bool sourceAlpha);
 bool StartGlRenderer();
 void EndGlRenderer();
 
-// The target the batch draws into: a framebuffer object and its size.
-// Flushes first.
-void GlSetRenderTarget(GLuint framebuffer, int width, int height);
+// Where a target lies in its framebuffer: a derived image shares its body's
+// framebuffer and starts at its offset in the body. framebufferHeight: the
+// height of the body (or screen) whose top row is the framebuffer's highest.
+struct GlTargetPlace {
+    int originX = 0, originY = 0;
+    int framebufferHeight = 0;
+};
+
+// The target the batch draws into: a framebuffer object, the target's size
+// and its place in the framebuffer (the viewport and scissor are moved
+// there). Flushes first.
+void GlSetRenderTarget(GLuint framebuffer, int width, int height, const GlTargetPlace& place);
 // The draw area primitives are cut to (the viewport stays the whole target).
 // A primitive lying inside it is queued as it is; one reaching outside is
 // drawn with the area as scissor, which flushes when the batch's scissor
@@ -78,8 +87,8 @@ GLuint GlCurrentFramebuffer();
 // Binds the current target, its viewport and scissor again (after the
 // presentation drew into the window).
 void GlRebindTarget();
-// The rectangle (x, y, width, height; y downward) of a framebuffer whose
-// height is targetHeight, as 8-bit channels, red, green, blue, alpha per
+// The rectangle (x, y, width, height; y downward from the framebuffer's
+// top row) of a framebuffer whose height is targetHeight, as 8-bit channels, red, green, blue, alpha per
 // pixel, row by row from the top. Flushes first. False when it cannot be read.
 bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,
                             uint8_t* rgba);

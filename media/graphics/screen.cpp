@@ -104,13 +104,20 @@ bool TargetPixels(int target, PixelRegion* region)
     return GetImagePixels(target, region);
 }
 
-// The framebuffer of a draw target on the hardware path; 0 when it has none.
-GLuint TargetFramebuffer(int target)
+// The framebuffer of a draw target on the hardware path and the target's
+// place in it; 0 when it has none. An image derived from a drawable image
+// draws into its body's framebuffer at its own offset.
+GLuint TargetFramebuffer(int target, GlTargetPlace* place)
 {
-    if (IsScreenTarget(target))
+    if (IsScreenTarget(target)) {
+        *place = GlTargetPlace{0, 0, displaySettings.height};
         return GlScreenFramebuffer();
+    }
     const ImageEntry* entry = FindImage(target);
-    return entry && entry->body && entry->body->drawable ? ImageFramebuffer(entry) : 0;
+    if (!entry || !entry->body || !entry->body->drawable)
+        return 0;
+    *place = GlTargetPlace{entry->offsetX, entry->offsetY, entry->body->height};
+    return ImageFramebuffer(entry);
 }
 
 // The hardware path's scissor for the draw area of the current target.
@@ -233,7 +240,8 @@ bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t he
 {
     if (displaySettings.hardwarePath) {
         int targetWidth, targetHeight;
-        const GLuint framebuffer = TargetFramebuffer(target);
+        GlTargetPlace place;
+        const GLuint framebuffer = TargetFramebuffer(target, &place);
         if (!words || !framebuffer || !TargetSize(target, &targetWidth, &targetHeight))
             return false;
         if (x < 0 || y < 0 || width < 0 || height < 0 || x > targetWidth - width || y > targetHeight - height)
@@ -245,7 +253,8 @@ bool ReadTargetWords(int target, int32_t x, int32_t y, int32_t width, int32_t he
                                     : MemImageValid(&entry->body->image) ? entry->body->image.format
                                                                          : ImageColorFormat(entry->body->hasAlpha);
         std::vector<uint8_t> bytes(size_t(width) * size_t(height) * 4);
-        if (!GlReadFramebufferBytes(framebuffer, targetHeight, x, y, width, height, bytes.data()))
+        if (!GlReadFramebufferBytes(framebuffer, place.framebufferHeight, place.originX + x, place.originY + y, width,
+                                    height, bytes.data()))
             return false;
         for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
             const uint8_t* p = &bytes[i * 4];
@@ -515,10 +524,11 @@ int SetDrawTarget(int target)
     int oldWidth = 0, oldHeight = 0;
     const bool hadTarget = TargetSize(d.drawTarget, &oldWidth, &oldHeight);
     if (d.hardwarePath) {
-        const GLuint framebuffer = TargetFramebuffer(target);
+        GlTargetPlace place;
+        const GLuint framebuffer = TargetFramebuffer(target, &place);
         if (!framebuffer)
             return -1;
-        GlSetRenderTarget(framebuffer, width, height);
+        GlSetRenderTarget(framebuffer, width, height, place);
     }
     d.drawTarget = target;
     if (target == ScreenFront)
@@ -606,8 +616,9 @@ void OnFrontScreenTimer()
     if (displaySettings.hardwarePath && !systemState.windowed && !GlSubBackBufferExists() && !subBackBufferFailed) {
         if (CreateGlSubBackBuffer()) {
             int width, height;
+            GlTargetPlace place;
             if (TargetSize(displaySettings.drawTarget, &width, &height))
-                GlSetRenderTarget(GlScreenFramebuffer(), width, height);
+                GlSetRenderTarget(TargetFramebuffer(displaySettings.drawTarget, &place), width, height, place);
             ApplyClipArea();
         } else {
             subBackBufferFailed = true;
