@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <regex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "log_fixture.h"
 #include "media/log/log.h"
@@ -118,8 +121,45 @@ TEST_F(LogFixture, UnopenableFileKeepsLineStateAndLosesOnlyText)
 {
     media::LogAdd("open");
     ASSERT_TRUE(media::SetLogLocation((dir_ + "/missing-folder").c_str(), "Log.txt"));
+    ::testing::internal::CaptureStderr();
     media::LogAdd("lost\n");
+    media::LogAdd("lost again\n");
+    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(media::systemState.lineOpen, 1);
+    // Said once, with the place and the reason, and the run goes on.
+    const std::string expected = "the log " + dir_ + "/missing-folder/Log.txt cannot be written: " +
+                                 std::strerror(ENOENT) + "; the run goes on without it\n";
+    ASSERT_NE(said.find(expected), std::string::npos) << said;
+    EXPECT_EQ(said.find("cannot be written"), said.rfind("cannot be written")) << said;
+}
+
+// A file that opens but refuses the bytes (a full disk) is reported too, and
+// the line stays as it was, since nothing reached the file.
+TEST_F(LogFixture, FailedWriteIsReportedAndKeepsLineState)
+{
+    const std::string sub = dir_ + "/full";
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    ASSERT_EQ(symlink("/dev/full", (sub + "/Log.txt").c_str()), 0);
+    ASSERT_TRUE(media::SetLogLocation(sub.c_str(), "Log.txt"));
+    ::testing::internal::CaptureStderr();
+    media::LogAdd("lost\n");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(media::systemState.lineOpen, 0);
+    EXPECT_NE(said.find(sub + "/Log.txt cannot be written: " + std::strerror(ENOSPC)), std::string::npos) << said;
+}
+
+// Each run (each LogStart) reports its own first failure.
+TEST_F(LogFixture, StartInAFolderThatIsGoneReportsAgain)
+{
+    ASSERT_TRUE(media::SetLogLocation((dir_ + "/missing-folder").c_str(), "Log.txt"));
+    for (int run = 0; run < 2; ++run) {
+        ::testing::internal::CaptureStderr();
+        media::LogStart();
+        media::LogAdd("lost\n");
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("cannot be written"), said.rfind("cannot be written")) << said;
+        EXPECT_NE(said.find("cannot be written"), std::string::npos) << "run " << run;
+    }
 }
 
 TEST_F(LogFixture, LongTextsAreConvertedWithoutOverrun)
@@ -186,6 +226,25 @@ TEST_F(LogFixture, EchoGoesToStandardErrorAsUtf8)
     const std::string echoed = ::testing::internal::GetCapturedStderr();
     media::SetLogEcho(false);
     EXPECT_NE(echoed.find(":\xE6\x88\xA6\xE9\x97\x98\n"), std::string::npos) << echoed;
+}
+
+// The echo shows the lines the file could not take, with timestamps and
+// tabs from its own line state, and the file's state is left alone.
+TEST_F(LogFixture, EchoShowsEveryLineWhenTheFileIsLost)
+{
+    ASSERT_TRUE(media::SetLogLocation((dir_ + "/missing-folder").c_str(), "Log.txt"));
+    media::SetLogEcho(true);
+    ::testing::internal::CaptureStderr();
+    media::LogIndent();
+    media::LogAdd("first ");
+    media::LogAdd("half\n");
+    media::LogAdd("second\n");
+    media::LogUnindent();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    media::SetLogEcho(false);
+    EXPECT_EQ(media::systemState.lineOpen, 0);
+    const std::string echoed = said.substr(said.find('\n') + 1);  // after the report line
+    EXPECT_TRUE(std::regex_match(echoed, std::regex("[0-9]+:\tfirst half\n[0-9]+:\tsecond\n"))) << said;
 }
 
 TEST(LogEchoOption, CommandLineAndEnvironment)

@@ -2,6 +2,9 @@
 // a crash never loses what was written before it.
 #include "media/log/log.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,10 @@ constexpr size_t FixedBufferSize = 256;
 constexpr size_t FormatBufferSize = 1024;
 
 FILE* echoStreams[2] = {nullptr, nullptr};
+// The echo's own line state: it shows every piece, written to the file or not.
+bool echoLineOpen = false;
+// A log that cannot be written is said once a run, on standard error.
+bool unwritableReported = false;
 
 std::string LogFilePath()
 {
@@ -81,10 +88,45 @@ size_t ConvertLineEnds(const char* text, size_t length, char* out)
     return o;
 }
 
+// Tells the user once a run that the log is lost, where and why; the run
+// itself goes on without it.
+void ReportUnwritableLog(const std::string& path, int error)
+{
+    if (unwritableReported)
+        return;
+    unwritableReported = true;
+    std::string where = NativePath(path.c_str());
+    if (where.empty() || where[0] != '/') {
+        char directory[4096];
+        if (getcwd(directory, sizeof directory))
+            where = std::string(directory) + "/" + (where.rfind("./", 0) == 0 ? where.substr(2) : where);
+    }
+    std::fprintf(stderr, "%s: the log %s cannot be written: %s; the run goes on without it\n",
+                 program_invocation_short_name, where.c_str(), std::strerror(error));
+    std::fflush(stderr);
+}
+
+bool EchoWanted()
+{
+    return echoStreams[0] || echoStreams[1];
+}
+
+// The timestamp that begins a new line.
+std::string LinePrefix(bool lineOpen, uint32_t now)
+{
+    if (lineOpen)
+        return {};
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%d:", int32_t(now - systemState.logStartTime));
+    std::string prefix = stamp;
+    prefix.append(size_t(systemState.logIndent > 0 ? systemState.logIndent : 0), '\t');
+    return prefix;
+}
+
 // Sends a piece of log text to the echo streams as UTF-8 with plain line feeds.
 void EchoPiece(const char* text, size_t length)
 {
-    if (!echoStreams[0] && !echoStreams[1])
+    if (!EchoWanted())
         return;
     static std::mutex echoMutex;
     std::lock_guard<std::mutex> guard(echoMutex);
@@ -157,15 +199,20 @@ int LogStart()
     SystemState& s = systemState;
     const std::string path = s.logDirectory[0] ? LogFilePath() : std::string(s.logFileName);
     FileDelete(path.c_str());
+    unwritableReported = false;
     FileHandle file = FileCreateNew(path.c_str());
     if (file == InvalidFile) {
+        const int createError = errno;
         // The old file could not be removed (a directory we may not change):
         // empty it instead, so that every run still begins a fresh log.
         file = FileOpenTruncate(path.c_str());
+        if (file == InvalidFile && s.logDirectory[0])
+            ReportUnwritableLog(path, errno == ENOENT ? createError : errno);
     }
     FileClose(file);
     s.logIndent = 0;
     s.lineOpen = 0;
+    echoLineOpen = false;
     s.logStartTime = platform::TimeGetTime();
     return 1;
 }
@@ -189,26 +236,29 @@ int LogAdd(const char* text)
     const size_t converted = ConvertLineEnds(text, length, work);
 
     if (s.logDirectory[0] != '\0') {
+        const uint32_t now = platform::TimeGetTime();
+        const bool endsOpen = converted == 0 || work[converted - 1] != '\n';
         const std::string path = LogFilePath();
-        FileHandle file = FileOpenAppend(path.c_str());
-        if (file != InvalidFile) {
-            // Timestamp, tabs and text go out in one write.
-            char prefix[16 + 64];
-            size_t prefixLength = 0;
-            if (!s.lineOpen) {
-                prefixLength = size_t(std::snprintf(prefix, 16, "%d:", int32_t(platform::TimeGetTime() - s.logStartTime)));
-            }
-            std::string out;
-            const size_t tabs = s.lineOpen ? 0 : size_t(s.logIndent > 0 ? s.logIndent : 0);
-            out.reserve(prefixLength + tabs + converted);
-            out.append(prefix, prefixLength);
-            out.append(tabs, '\t');
-            out.append(work, converted);
-            FileWrite(file, out.data(), out.size());
+        // Timestamp, tabs and text go out in one write.
+        const std::string out = LinePrefix(s.lineOpen != 0, now) + std::string(work, converted);
+        int error = 0;
+        const FileHandle file = FileOpenAppend(path.c_str());
+        if (file == InvalidFile) {
+            error = errno;
+        } else {
+            if (!FileWrite(file, out.data(), out.size()))
+                error = errno != 0 ? errno : EIO;
             FileClose(file);
-            EchoPiece(out.data(), out.size());
-            s.lineOpen = (converted == 0 || work[converted - 1] != '\n') ? 1 : 0;
         }
+        if (error == 0)
+            s.lineOpen = endsOpen ? 1 : 0;
+        else
+            ReportUnwritableLog(path, error);
+        if (EchoWanted()) {
+            const std::string echoed = LinePrefix(echoLineOpen, now) + std::string(work, converted);
+            EchoPiece(echoed.data(), echoed.size());
+        }
+        echoLineOpen = endsOpen;
     }
 
     MemFree(allocated);

@@ -2,7 +2,9 @@
 //
 // Every call opens the file, appends and closes it again, so that nothing is
 // lost when the process ends abruptly. Text written before the log directory
-// is known is dropped.
+// is known is dropped. A log that cannot be opened or written loses its text,
+// and the run goes on; the first such failure of a run (each LogStart begins
+// one) is reported on standard error with the path and the reason.
 #pragma once
 
 #include <cstdarg>
@@ -20,7 +22,8 @@ int LogUnindent();                             // always 0
 int LogSystemInfo();                           // system report; always 0
 
 // Sends everything written to the log to standard error as well, converted to
-// UTF-8 (the counterpart of a debugger output on this platform).
+// UTF-8 (the counterpart of a debugger output on this platform). The echo and
+// the mirror show every text, whether or not the file took it.
 void SetLogEcho(bool on);
 bool LogEchoEnabled();
 // Mirrors the log to a second stream in the same way (null stops it); the

@@ -6,10 +6,14 @@
 #include "media/platform/png_writer.h"
 #include "media/platform/script.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 namespace media::platform {
 
@@ -231,19 +235,46 @@ const VideoBackend& HeadlessVideoBackend()
     return table;
 }
 
+namespace {
+
+// Reads the whole script; a folder, a missing file or one the user may not
+// read is refused with the system's reason, instead of a script that
+// silently holds nothing and a program that then never ends.
+bool ReadScriptFile(const std::string& path, std::string* text, std::string* error)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    int problem = fd < 0 ? errno : (fstat(fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0));
+    char buffer[4096];
+    while (problem == 0) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            text->append(buffer, size_t(got));
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            problem = errno;
+    }
+    if (fd >= 0)
+        close(fd);
+    if (problem != 0) {
+        *error = "cannot read the script " + path + ": " + std::strerror(problem);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error)
 {
     std::vector<ScriptCommand> commands;
     if (!options.scriptPath.empty()) {
-        std::ifstream file(options.scriptPath, std::ios::binary);
-        if (!file) {
-            *error = "cannot read the script " + options.scriptPath;
+        std::string text;
+        if (!ReadScriptFile(options.scriptPath, &text, error))
             return false;
-        }
-        std::ostringstream text;
-        text << file.rdbuf();
         std::string problem;
-        if (!ParseScript(text.str(), &commands, &problem)) {
+        if (!ParseScript(text, &commands, &problem)) {
             *error = "script " + options.scriptPath + " " + problem;
             return false;
         }
