@@ -19,6 +19,8 @@
 #include "media/system/window.h"
 
 FrameRateState frameRate;
+FrameLoopCalls frameLoopCalls = {media::PumpWindowMessages, media::ClearDrawTarget, media::ReadMousePosition,
+                                 media::NowMilliseconds, media::platform::Sleep};
 
 namespace {
 
@@ -56,11 +58,12 @@ void RunCurrentScreen()
 // frame's wait; a long frame is not made up for.
 void PaceFrame()
 {
-    const int32_t elapsed = (media::NowMilliseconds() - lastFrameTime) & 0x7FFFFFFF;
+    // Taken modulo 2^31: across the clock's wrap the difference stays small.
+    const int32_t elapsed = int32_t((uint32_t(frameLoopCalls.now()) - uint32_t(lastFrameTime)) & 0x7FFFFFFFu);
     const int32_t wait = FramePeriodMilliseconds - elapsed;
     if (wait > 0)
-        media::platform::Sleep(uint32_t(wait));
-    lastFrameTime = media::NowMilliseconds();
+        frameLoopCalls.sleep(uint32_t(wait));
+    lastFrameTime = frameLoopCalls.now();
 }
 
 // Start steps 1 to 10; false when the program cannot run.
@@ -89,12 +92,14 @@ bool StartProgram()
     return true;
 }
 
-void RunFrames()
+}  // namespace
+
+void RunFrameLoop()
 {
-    if (media::PumpWindowMessages() != 0)
+    if (frameLoopCalls.pump() != 0)
         return;
     for (;;) {
-        if (media::ClearDrawTarget(nullptr) != 0)
+        if (frameLoopCalls.clear(nullptr) != 0)
             return;
         CountHeldKeys();
         if (UpdateMouse() != 0)
@@ -107,16 +112,14 @@ void RunFrames()
         PaceFrame();
         DrawFrameRate();
         media::PresentScreen();
-        if (media::PumpWindowMessages() != 0)
+        if (frameLoopCalls.pump() != 0)
             return;
     }
 }
 
-}  // namespace
-
 int UpdateMouse()
 {
-    if (media::ReadMousePosition(&mouseX, &mouseY) == -1)
+    if (frameLoopCalls.readMousePosition(&mouseX, &mouseY) == -1)
         return -1;
     const int buttons = media::ReadMouseButtons();
     for (int bit = 0; bit < 8; ++bit)
@@ -153,7 +156,7 @@ int WinMain()
 {
     if (!StartProgram())
         return -1;
-    RunFrames();
+    RunFrameLoop();
     media::WaitAnyKey();
     media::EndMediaLibrary();
     return 0;

@@ -17,6 +17,22 @@ int WinMain();
 // cannot be read.
 int UpdateMouse();
 
+// The media calls the frame loop makes around each frame, in one table so
+// that a test can record the waits, set the clock and make a call fail. The
+// program keeps the media layer's own functions, installed here.
+struct FrameLoopCalls {
+    int (*pump)();
+    int (*clear)(const int* rect);
+    int (*readMousePosition)(int* x, int* y);
+    int32_t (*now)();
+    void (*sleep)(uint32_t milliseconds);
+};
+extern FrameLoopCalls frameLoopCalls;
+
+// Runs frames until Escape, a closed window, or a failing clear or mouse
+// read; none when the first pump already says the program must end.
+void RunFrameLoop();
+
 // Measures the frame just ended and draws the average of the last 60 frames.
 void DrawFrameRate();
 

@@ -123,4 +123,47 @@ run_session "$escape" "$session"
 [ -z "$(battle_lines "$escape")" ] && grep -q -x "入力関連の終了処理... 完了" <(log_text "$escape") &&
   pass "Escape with a list open: no battle, shut down" || fail "Escape with a list open: a battle, or no shutdown"
 
+# ---------------------------------------------------------------- window closed mid-battle
+# The close button during the battle: the loop ends at that frame's pump, the
+# program ends with 0, and the log holds the battle up to that frame, cut at
+# a turn's end, then the shutdown.
+closed="$work/closed"
+session="$(choose 0 0 0; choose 1 0 1; press B; printf 'wait 6 frames\nclose\n')"
+run_session "$closed" "$session"
+[ "$status" = 0 ] && pass "closed mid-battle: ends with 0" || fail "closed mid-battle: status $status"
+reference_dir="$closed/reference"
+reference="$(reference_lines --army1 1,0,0 --army2 2,0,0)"
+actual="$(battle_only "$closed")"
+count="$(printf '%s\n' "$actual" | wc -l)"
+turns="$(grep -c 'ターン目' <<<"$actual")"
+if [ "$turns" -ge 2 ] && [ "$(printf '%s\n' "$reference" | head -n "$count")" = "$actual" ] &&
+   grep -q 'ターン目' <<<"$(printf '%s\n' "$reference" | sed -n "$((count + 1))p")" &&
+   nothing_but_shutdown_after "$closed" "$count"; then
+  pass "closed mid-battle: $turns whole turns of korvanta-battle's battle, then the shutdown"
+else
+  fail "closed mid-battle: $turns turns, $count lines; not a whole-turn prefix of korvanta-battle's battle"
+fi
+
+# ---------------------------------------------------------------- scripts that cannot be read
+# Status 2 and the reason, before any window or log.
+mkdir -p "$work/noscript"
+chmod 755 "$work/noscript"
+script_cases=("$work/noscript/missing.txt|No such file or directory" "$work/noscript|Is a directory")
+if [ "$(id -u)" != 0 ]; then
+  printf 'close\n' >"$work/noscript/secret.txt"
+  chmod 000 "$work/noscript/secret.txt"
+  script_cases+=("$work/noscript/secret.txt|Permission denied")
+fi
+for case in "${script_cases[@]}"; do
+  path="${case%%|*}"
+  (cd "$work/noscript" && timeout 60 "$korvanta" --headless --script "$path" 2>"$work/noscript.err" >/dev/null)
+  got=$?
+  if [ "$got" = 2 ] && grep -qF "korvanta: cannot read the script $path: ${case#*|}" "$work/noscript.err" &&
+     [ ! -e "$work/noscript/Log.txt" ]; then
+    pass "unreadable script ${path##*/}: status 2 and the reason"
+  else
+    fail "unreadable script ${path##*/}: status $got, said: $(cat "$work/noscript.err")"
+  fi
+done
+
 finish

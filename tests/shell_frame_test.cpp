@@ -2,8 +2,14 @@
 // frame-rate figure averaged over 60 frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "app/battle_data.h"
 #include "app/shell.h"
 #include "app/shell_state.h"
+#include "media/input/input.h"
 #include "media_fixture.h"
 #include "media/system/lifecycle.h"
 
@@ -76,6 +82,159 @@ TEST_F(FrameRateTest, AverageIsTakenOnTheSixtiethFrameAndKeptForSixty)
     DrawFrameRate();
     EXPECT_GE(frameRate.averageFrameTime, 20);
     EXPECT_LT(frameRate.averageFrameTime, first);
+}
+
+}  // namespace
+
+namespace {
+
+// The frame loop with its media calls replaced: a scripted clock, recorded
+// waits, and a pump, clear or mouse read that fails on a chosen call.
+struct FakeFrameCalls {
+    std::vector<int32_t> clock;  // successive values of now(); the last repeats
+    size_t clockRead = 0;
+    std::vector<uint32_t> sleeps;
+    int pumpCalls = 0;
+    int pumpFailsAt = 1 << 30;   // index of the pump call that returns -1
+    int clearCalls = 0;
+    int clearFailsAt = 1 << 30;  // 1-based frame whose clear fails
+    int mouseReads = 0;
+    int mouseFailsAt = 1 << 30;  // 1-based frame whose mouse read fails
+    std::function<void(int)> beforePump;  // what arrives before pump call n
+};
+FakeFrameCalls* fake = nullptr;
+
+int FakePump()
+{
+    const int call = fake->pumpCalls++;
+    if (fake->beforePump)
+        fake->beforePump(call);
+    if (call >= fake->pumpFailsAt)
+        return -1;
+    return media::PumpWindowMessages();
+}
+
+int FakeClear(const int* rect)
+{
+    return ++fake->clearCalls == fake->clearFailsAt ? -1 : media::ClearDrawTarget(rect);
+}
+
+int FakeReadMouse(int* x, int* y)
+{
+    return ++fake->mouseReads == fake->mouseFailsAt ? -1 : media::ReadMousePosition(x, y);
+}
+
+int32_t FakeNow()
+{
+    const size_t i = std::min(fake->clockRead++, fake->clock.size() - 1);
+    return fake->clock[i];
+}
+
+void RecordSleep(uint32_t milliseconds)
+{
+    fake->sleeps.push_back(milliseconds);
+}
+
+class FrameLoopTest : public MediaLayerTest {
+protected:
+    void SetUp() override
+    {
+        MediaLayerTest::SetUp();
+        Start();
+        DrainMessages();
+        LoadPilotData();
+        LoadWeaponData();
+        LoadSquadData();
+        ScreenState = PreparationScreen;
+        lastFrameTime = 0;
+        buttonImages[0] = buttonImages[1] = -1;
+        for (int32_t& counter : KeyPressCounter)
+            counter = 0;
+        calls_.clock = {100000};
+        fake = &calls_;
+        saved_ = frameLoopCalls;
+        frameLoopCalls = {FakePump, FakeClear, FakeReadMouse, FakeNow, RecordSleep};
+    }
+    void TearDown() override
+    {
+        frameLoopCalls = saved_;
+        fake = nullptr;
+        MediaLayerTest::TearDown();
+    }
+
+    // Ends the loop at the pump after frame n.
+    void EndAfterFrame(int n) { calls_.pumpFailsAt = n; }
+
+    FakeFrameCalls calls_;
+    FrameLoopCalls saved_{};
+};
+
+TEST_F(FrameLoopTest, WaitsOutThirtyMillisecondsFromTheLastWaitAcrossTheClocksWrap)
+{
+    // Two reads a frame: the elapsed time, then the new end of the wait.
+    const int32_t nearWrap = 0x7FFFFFF6;  // 10 ms before the 31-bit clock wraps
+    calls_.clock = {
+        100000, 100000,  // frame 1: last frame time 0, no wait
+        100012, 100030,  // frame 2: 12 ms gone, waits 18
+        100060, 100060,  // frame 3: exactly 30 ms gone, no wait
+        100100, nearWrap,  // frame 4: 40 ms gone (a long frame is not made up for)
+        5, 20,           // frame 5: 15 ms gone across the wrap, waits 15
+        19, 19,          // frame 6: the clock went back 1 ms: no wait, never a long one
+    };
+    EndAfterFrame(6);
+    RunFrameLoop();
+    EXPECT_EQ(calls_.clearCalls, 6);
+    EXPECT_EQ(calls_.sleeps, (std::vector<uint32_t>{18, 15}));
+    EXPECT_EQ(lastFrameTime, 19);
+}
+
+TEST_F(FrameLoopTest, EndsOnAFailingPumpClearOrMouseRead)
+{
+    struct Case {
+        const char* name;
+        int pumpFailsAt, clearFailsAt, mouseFailsAt;
+        int frames;  // clears made
+        int paced;   // frames that reached the pacing
+    };
+    const Case cases[] = {
+        {"pump before the first frame", 0, 1 << 30, 1 << 30, 0, 0},
+        {"pump after frame 2", 2, 1 << 30, 1 << 30, 2, 2},
+        {"clear of frame 3", 1 << 30, 3, 1 << 30, 3, 2},
+        {"mouse read of frame 2", 1 << 30, 1 << 30, 2, 2, 1},
+    };
+    for (const Case& c : cases) {
+        calls_ = FakeFrameCalls{};
+        calls_.clock = {100000};
+        lastFrameTime = 0;
+        calls_.pumpFailsAt = c.pumpFailsAt;
+        calls_.clearFailsAt = c.clearFailsAt;
+        calls_.mouseFailsAt = c.mouseFailsAt;
+        RunFrameLoop();
+        EXPECT_EQ(calls_.clearCalls, c.frames) << c.name;
+        // Each paced frame reads the clock twice.
+        EXPECT_EQ(int(calls_.clockRead), 2 * c.paced) << c.name;
+    }
+}
+
+TEST_F(FrameLoopTest, EscapeWinsOverBInTheSameFrame)
+{
+    calls_.beforePump = [this](int call) {
+        if (call == 0) {
+            Post(platform::WM_KEYDOWN, 0x1B);  // Escape
+            Post(platform::WM_KEYDOWN, 0x42);  // B
+            // The pump samples the keys once the millisecond clock has moved.
+            const uint32_t start = platform::TimeGetTime();
+            while (platform::TimeGetTime() == start)
+                platform::Sleep(1);
+        }
+    };
+    EndAfterFrame(3);
+    RunFrameLoop();
+    EXPECT_EQ(calls_.clearCalls, 1);
+    EXPECT_EQ(KeyPressCounter[KeyEscape], 1);
+    EXPECT_EQ(KeyPressCounter[KeyB], 1);
+    EXPECT_EQ(ScreenState, PreparationScreen);
+    EXPECT_TRUE(calls_.sleeps.empty());
 }
 
 }  // namespace
