@@ -208,6 +208,34 @@ status=$?
 [ "$status" -eq 143 ] || fail "SIGTERM ended the run with status $status"
 [ -z "$(ls -A "$work/term")" ] || fail "an interrupted run left $(ls -A "$work/term")"
 
+# A worker killed in mid-run fails the run: status 1, no summary, no CSV and
+# no temporary file left, and the other worker ends too.
+mkdir "$work/killed"
+"$battle" --runs 100000000 --army1 1,1,1 --army2 2,2,2 --csv "$work/killed/out.csv" --jobs 2 \
+  >"$work/killed.out" 2>"$work/killed.err" &
+pid=$!
+workers=()
+# Mid-run: both workers started and rows already in the temporary file.
+for _ in $(seq 1 600); do
+  mapfile -t workers < <(pgrep -P "$pid")
+  [ "${#workers[@]}" -eq 2 ] && [ -n "$(find "$work/killed" -type f -size +0)" ] && break
+  sleep 0.05
+done
+if [ "${#workers[@]}" -eq 2 ]; then
+  kill -KILL "${workers[0]}"
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 1 ] || fail "a run whose worker was killed exited $status, expected 1"
+  [ ! -s "$work/killed.out" ] || fail "a run whose worker was killed printed a summary"
+  grep -qF "worker process" "$work/killed.err" || fail "no message about the killed worker: $(cat "$work/killed.err")"
+  [ -z "$(ls -A "$work/killed")" ] || fail "a run whose worker was killed left $(ls -A "$work/killed")"
+  ! kill -0 "${workers[1]}" 2>/dev/null || fail "the other worker outlived the run"
+else
+  kill -KILL "$pid"
+  wait "$pid"
+  fail "the run did not show two workers and CSV rows (children: ${workers[*]:-none})"
+fi
+
 # --- Charts ---------------------------------------------------------------------
 # Drawn on a private headless screen: no Log.txt in the working folder (an old
 # one stays as it was), no private folder left behind, two at once do not meet.
