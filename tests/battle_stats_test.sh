@@ -130,6 +130,10 @@ bad_cases=(
   "--army1 1,1,1:2,2,2 --army2 2,2,2|--matrix"
   "--matrix --runs 5 --army1 1,1,1:3,0,0|--army1"
   "--matrix --runs 5 --army2 1,1,1:|--army2"
+  "--matrix --runs 5 --army1 1,0,0:2,2,2:1,0,0|--army1: setup 1,0,0 is listed twice"
+  "--matrix --runs 5 --army1 1,0,0 --army2 0,1,2:2,0,0:0,1,2|--army2: setup 0,1,2 is listed twice"
+  "--matrix --runs 5 --army2 2,2,2:2,2,2:2,2,2|--army2: setup 2,2,2 is listed twice"
+  "--runs 5 --army1 1,1,1:1,1,1 --army2 2,2,2|--army1: setup 1,1,1 is listed twice"
   "--army1 1,1,1 --army2 2,2,2 --json|--runs"
   "--army1 1,1,1 --army2 2,2,2 --jobs 2|--runs"
   "--runs 5 --army1 1,1,1 --army2 2,2,2 --csv|--csv"
@@ -147,6 +151,15 @@ for case in "${bad_cases[@]}"; do
   [ ! -s "$work/out" ] || fail "'$args' printed a summary"
   [ -z "$(ls -A "$work/bad")" ] || fail "'$args' left files: $(ls -A "$work/bad")"
 done
+
+# The same setup in both lists is no duplicate: it plays both sides and is ranked once.
+"$battle" --matrix --runs 5 --army1 1,0,0:2,2,2 --army2 2,2,2:1,0,0 --json --jobs 1 >"$work/mirror.json" \
+  || fail "a setup in both lists was refused"
+python3 -c 'import json, sys
+m = json.load(open(sys.argv[1]))
+assert len(m["pairs"]) == 4 and sorted(r["setup"] for r in m["ranking"]) == ["1,0,0", "2,2,2"], m["ranking"]
+assert all(r["as_army1"] is not None and r["as_army2"] is not None for r in m["ranking"])' "$work/mirror.json" \
+  || fail "a setup in both lists is not ranked once with both sides"
 
 "$battle" --help >"$work/help" 2>&1 || fail "--help exited $?"
 for option in --runs --matrix --json --csv --chart --jobs --timing; do
