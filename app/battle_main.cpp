@@ -63,7 +63,8 @@ const char UsageText[] =
     "                       battle with that seed. N is 1 to 4294967295\n"
     "  --matrix             every army-1 setup against every army-2 setup: all 27\n"
     "                       of each, or the lists given as --army1 1,0,0:2,2,2\n"
-    "                       (setups separated by colons); needs --runs\n"
+    "                       (setups separated by colons, each at most once); needs\n"
+    "                       --runs\n"
     "  --json               print the summary as JSON instead of text\n"
     "  --csv FILE           write a CSV file: one row per battle with --runs, one\n"
     "                       row per pair of setups with --matrix\n"
@@ -167,12 +168,17 @@ ArmySetup ParseArmy(const std::string& option, const std::string& text)
     return rows;
 }
 
-// One setup, or with --matrix a colon-separated list of them.
+// One setup, or with --matrix a colon-separated list of them. A setup listed
+// twice would play its pairs twice and weigh twice in the ranking.
 std::vector<ArmySetup> ParseArmyList(const std::string& option, const char* text)
 {
     std::vector<ArmySetup> setups;
-    for (const std::string& part : Split(text, ':'))
-        setups.push_back(ParseArmy(option, part));
+    for (const std::string& part : Split(text, ':')) {
+        const ArmySetup setup = ParseArmy(option, part);
+        if (std::find(setups.begin(), setups.end(), setup) != setups.end())
+            throw ArgumentError{option + ": setup " + SetupText(setup) + " is listed twice"};
+        setups.push_back(setup);
+    }
     return setups;
 }
 

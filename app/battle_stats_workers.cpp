@@ -92,7 +92,7 @@ bool WriteFull(int fd, const void* data, size_t size)
 }
 
 // The worker's whole life: chunks in, outcomes out, until the task pipe closes.
-[[noreturn]] void WorkerMain(const BattleWork& work, int taskFd, int resultFd)
+[[noreturn]] void WorkerMain(const BattleWork& work, const WorkerPoolSeams& seams, int taskFd, int resultFd)
 {
     ChunkPlayer player(work);
     std::vector<char> message;
@@ -100,7 +100,11 @@ bool WriteFull(int fd, const void* data, size_t size)
     while (ReadFull(taskFd, &chunk, sizeof chunk)) {
         message.resize(sizeof chunk + chunk.count * sizeof(BattleOutcome));
         std::memcpy(message.data(), &chunk, sizeof chunk);
-        player.Play(chunk, reinterpret_cast<BattleOutcome*>(message.data() + sizeof chunk));
+        auto* outcomes = reinterpret_cast<BattleOutcome*>(message.data() + sizeof chunk);
+        if (seams.play)
+            seams.play(chunk.first, chunk.count, outcomes);
+        else
+            player.Play(chunk, outcomes);
         if (!WriteFull(resultFd, message.data(), message.size()))
             _exit(1);
     }
@@ -117,8 +121,10 @@ struct Worker {
 
 class WorkerPool {
 public:
-    WorkerPool(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress)
-        : work_(work), sink_(sink), progress_(progress), total_(work.Total()), chunkSize_(ChunkSize(total_, jobs)),
+    WorkerPool(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
+               const WorkerPoolSeams& seams)
+        : work_(work), sink_(sink), progress_(progress), seams_(seams), total_(work.Total()),
+          chunkSize_(ChunkSize(total_, jobs)),
           jobs_(int(std::min<uint64_t>(uint64_t(jobs), (total_ + chunkSize_ - 1) / chunkSize_)))
     {
     }
@@ -167,7 +173,7 @@ private:
                 }
                 close(tasks[1]);
                 close(results[0]);
-                WorkerMain(work_, tasks[0], results[1]);
+                WorkerMain(work_, seams_, tasks[0], results[1]);
             }
             close(tasks[0]);
             close(results[1]);
@@ -201,20 +207,37 @@ private:
             }
         }
         std::vector<pollfd> polls;
+        std::vector<Worker*> polled;
         std::vector<BattleOutcome> outcomes;
         while (delivered_ < total_) {
             polls.clear();
-            for (const Worker& worker : workers_)
+            polled.clear();
+            for (Worker& worker : workers_) {
+                if (worker.resultFd < 0)
+                    continue;
                 polls.push_back({worker.resultFd, short(worker.outstanding.empty() ? 0 : POLLIN), 0});
-            if (poll(polls.data(), polls.size(), -1) < 0) {
+                polled.push_back(&worker);
+            }
+            if (polls.empty())
+                return Fail(error, "every worker process ended before the work was done");
+            if (Poll(polls.data(), polls.size(), -1) < 0) {
                 if (errno == EINTR)
                     continue;
                 return Fail(error, std::string("poll failed: ") + std::strerror(errno));
             }
-            for (size_t w = 0; w < workers_.size(); ++w) {
-                Worker& worker = workers_[w];
-                if (polls[w].revents == 0 || worker.outstanding.empty())
+            for (size_t w = 0; w < polls.size(); ++w) {
+                Worker& worker = *polled[w];
+                if (polls[w].revents == 0)
                     continue;
+                if (worker.outstanding.empty()) {
+                    // Only a hang-up wakes a worker that owes nothing (it has
+                    // ended with every outcome delivered). poll reports a
+                    // hang-up even for no events, so it is watched no longer;
+                    // else every wait would return at once until the end.
+                    close(worker.resultFd);
+                    worker.resultFd = -1;
+                    continue;
+                }
                 Chunk chunk;
                 const Chunk expected = worker.outstanding.front();
                 if (!ReadFull(worker.resultFd, &chunk, sizeof chunk) || chunk.first != expected.first ||
@@ -231,6 +254,11 @@ private:
             Deliver();
         }
         return true;
+    }
+
+    int Poll(pollfd* fds, nfds_t count, int timeout)
+    {
+        return seams_.poll ? seams_.poll(fds, count, timeout) : poll(fds, count, timeout);
     }
 
     // Hands the finished chunks on in battle order.
@@ -251,7 +279,8 @@ private:
     {
         for (Worker& worker : workers_) {
             close(worker.taskFd);
-            close(worker.resultFd);
+            if (worker.resultFd >= 0)
+                close(worker.resultFd);
             if (!finished)
                 kill(worker.pid, SIGKILL);
         }
@@ -272,6 +301,7 @@ private:
     const BattleWork& work_;
     const OutcomeSink& sink_;
     const ProgressSink& progress_;
+    const WorkerPoolSeams& seams_;
     const uint64_t total_;
     const uint64_t chunkSize_;
     const int jobs_;
@@ -303,11 +333,17 @@ bool RunHere(const BattleWork& work, const OutcomeSink& sink, const ProgressSink
 bool RunBattles(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
                 std::string* error)
 {
+    return RunBattles(work, jobs, sink, progress, error, WorkerPoolSeams{});
+}
+
+bool RunBattles(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
+                std::string* error, const WorkerPoolSeams& seams)
+{
     if (work.Total() == 0)
         return true;
     if (jobs <= 1)
         return RunHere(work, sink, progress);
-    WorkerPool pool(work, jobs, sink, progress);
+    WorkerPool pool(work, jobs, sink, progress, seams);
     return pool.Run(error);
 }
 

@@ -8,6 +8,8 @@
 // so whatever it builds from them does not depend on the number of workers.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +36,18 @@ using ProgressSink = std::function<void(uint64_t done, uint64_t total)>;
 // process fails; the outcomes delivered so far are then incomplete.
 bool RunBattles(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
                 std::string* error);
+
+// What the tests of the worker pool put in place of the battles and of the
+// parent's wait, to stop a worker at a chosen moment and count the wake-ups.
+// Used only with more than one job (one job runs in this process).
+struct WorkerPoolSeams {
+    // Runs in the worker: fills the outcomes of battles first to first + count - 1.
+    std::function<void(uint64_t first, uint64_t count, BattleOutcome* outcomes)> play;
+    // Runs in the parent in place of poll(2) on the result pipes.
+    std::function<int(pollfd* fds, nfds_t count, int timeout)> poll;
+};
+bool RunBattles(const BattleWork& work, int jobs, const OutcomeSink& sink, const ProgressSink& progress,
+                std::string* error, const WorkerPoolSeams& seams);
 
 // The number of processors this process may run on (at least 1).
 int AvailableProcessors();

@@ -7,7 +7,7 @@ PACKAGES=(
   libpng-dev zlib1g-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick libx11-dev
-  python3 valgrind
+  python3 valgrind procps
   clang
 )
 missing=()

@@ -130,6 +130,10 @@ bad_cases=(
   "--army1 1,1,1:2,2,2 --army2 2,2,2|--matrix"
   "--matrix --runs 5 --army1 1,1,1:3,0,0|--army1"
   "--matrix --runs 5 --army2 1,1,1:|--army2"
+  "--matrix --runs 5 --army1 1,0,0:2,2,2:1,0,0|--army1: setup 1,0,0 is listed twice"
+  "--matrix --runs 5 --army1 1,0,0 --army2 0,1,2:2,0,0:0,1,2|--army2: setup 0,1,2 is listed twice"
+  "--matrix --runs 5 --army2 2,2,2:2,2,2:2,2,2|--army2: setup 2,2,2 is listed twice"
+  "--runs 5 --army1 1,1,1:1,1,1 --army2 2,2,2|--army1: setup 1,1,1 is listed twice"
   "--army1 1,1,1 --army2 2,2,2 --json|--runs"
   "--army1 1,1,1 --army2 2,2,2 --jobs 2|--runs"
   "--runs 5 --army1 1,1,1 --army2 2,2,2 --csv|--csv"
@@ -147,6 +151,15 @@ for case in "${bad_cases[@]}"; do
   [ ! -s "$work/out" ] || fail "'$args' printed a summary"
   [ -z "$(ls -A "$work/bad")" ] || fail "'$args' left files: $(ls -A "$work/bad")"
 done
+
+# The same setup in both lists is no duplicate: it plays both sides and is ranked once.
+"$battle" --matrix --runs 5 --army1 1,0,0:2,2,2 --army2 2,2,2:1,0,0 --json --jobs 1 >"$work/mirror.json" \
+  || fail "a setup in both lists was refused"
+python3 -c 'import json, sys
+m = json.load(open(sys.argv[1]))
+assert len(m["pairs"]) == 4 and sorted(r["setup"] for r in m["ranking"]) == ["1,0,0", "2,2,2"], m["ranking"]
+assert all(r["as_army1"] is not None and r["as_army2"] is not None for r in m["ranking"])' "$work/mirror.json" \
+  || fail "a setup in both lists is not ranked once with both sides"
 
 "$battle" --help >"$work/help" 2>&1 || fail "--help exited $?"
 for option in --runs --matrix --json --csv --chart --jobs --timing; do
@@ -207,6 +220,34 @@ wait "$pid"
 status=$?
 [ "$status" -eq 143 ] || fail "SIGTERM ended the run with status $status"
 [ -z "$(ls -A "$work/term")" ] || fail "an interrupted run left $(ls -A "$work/term")"
+
+# A worker killed in mid-run fails the run: status 1, no summary, no CSV and
+# no temporary file left, and the other worker ends too.
+mkdir "$work/killed"
+"$battle" --runs 100000000 --army1 1,1,1 --army2 2,2,2 --csv "$work/killed/out.csv" --jobs 2 \
+  >"$work/killed.out" 2>"$work/killed.err" &
+pid=$!
+workers=()
+# Mid-run: both workers started and rows already in the temporary file.
+for _ in $(seq 1 600); do
+  mapfile -t workers < <(pgrep -P "$pid")
+  [ "${#workers[@]}" -eq 2 ] && [ -n "$(find "$work/killed" -type f -size +0)" ] && break
+  sleep 0.05
+done
+if [ "${#workers[@]}" -eq 2 ]; then
+  kill -KILL "${workers[0]}"
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 1 ] || fail "a run whose worker was killed exited $status, expected 1"
+  [ ! -s "$work/killed.out" ] || fail "a run whose worker was killed printed a summary"
+  grep -qF "worker process" "$work/killed.err" || fail "no message about the killed worker: $(cat "$work/killed.err")"
+  [ -z "$(ls -A "$work/killed")" ] || fail "a run whose worker was killed left $(ls -A "$work/killed")"
+  ! kill -0 "${workers[1]}" 2>/dev/null || fail "the other worker outlived the run"
+else
+  kill -KILL "$pid"
+  wait "$pid"
+  fail "the run did not show two workers and CSV rows (children: ${workers[*]:-none})"
+fi
 
 # --- Charts ---------------------------------------------------------------------
 # Drawn on a private headless screen: no Log.txt in the working folder (an old
