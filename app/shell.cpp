@@ -29,16 +29,6 @@ constexpr int FramePeriodMilliseconds = 30;
 bool sessionSeedGiven = false;
 uint32_t sessionSeed = 0;
 
-// Counts, per key, the consecutive frames it has been down.
-void CountHeldKeys()
-{
-    // Left as read when the read only restarts input and fills nothing.
-    uint8_t states[256] = {};
-    media::ReadKeyStates(states);
-    for (int key = 0; key < 256; ++key)
-        KeyPressCounter[key] = states[key] == 1 ? KeyPressCounter[key] + 1 : 0;
-}
-
 void RunCurrentScreen()
 {
     if (ScreenState == BattleScreen) {
@@ -115,6 +105,15 @@ void RunFrameLoop()
         if (frameLoopCalls.pump() != 0)
             return;
     }
+}
+
+void CountHeldKeys()
+{
+    // Left as read when the read only restarts input and fills nothing.
+    uint8_t states[256] = {};
+    media::ReadKeyStates(states);
+    for (int key = 0; key < 256; ++key)
+        KeyPressCounter[key] = states[key] == 1 ? KeyPressCounter[key] + 1 : 0;
 }
 
 int UpdateMouse()

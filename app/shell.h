@@ -13,6 +13,9 @@ void SetSessionSeed(uint32_t seed);
 // media layer's start fails.
 int WinMain();
 
+// Counts, per key, the consecutive frames it has been down.
+void CountHeldKeys();
+
 // Reads the mouse position and the button counters; -1 when the position
 // cannot be read.
 int UpdateMouse();

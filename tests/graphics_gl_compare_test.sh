@@ -119,18 +119,16 @@ compare_cases 24 "$d24" 32 32
 # Runs korvanta on display $2 with KORVANTA_GRAPHICS=$3 in folder $1 through
 # one session: a list opened (F9), a squad picked, B (the battle's first
 # frame is written), the battle's end (F9), the close button.
-held() {  # a key held for many frames, so that a loaded machine sees it
-    xdotool keydown "$1"
-    sleep 0.5
-    xdotool keyup "$1"
+# Taps, pressed and released at once, each followed by many frames: two
+# taps in one pump would count as one.
+tap() {
+    xdotool key --delay 0 "$1"
     sleep 0.5
 }
 click_at() {
     xdotool mousemove --window "$1" "$2" "$3"
     sleep 0.3
-    xdotool mousedown 1
-    sleep 0.3
-    xdotool mouseup 1
+    xdotool mousedown 1 mouseup 1
     sleep 0.3
 }
 run_program() {
@@ -158,16 +156,16 @@ run_program() {
     click_at "$window" 130 70       # army 1, row 2: its list stays open
     xdotool mousemove --window "$window" 600 300
     sleep 0.3
-    held F9                         # preparation-1
+    tap F9                          # preparation-1
     click_at "$window" 190 90       # the list's second entry
     xdotool mousemove --window "$window" 600 300
     sleep 0.3
-    held F9                         # preparation-2
-    held b                          # battle-start
+    tap F9                          # preparation-2
+    tap b                           # battle-start
     sleep 3                         # the battle is over within 43 frames
-    held F9                         # battle-4
-    held Escape
-    held space
+    tap F9                          # battle-4
+    tap Escape
+    tap space
     for _ in $(seq 300); do
         kill -0 "$program" 2>/dev/null || break
         sleep 0.1

@@ -109,6 +109,113 @@ TEST_F(InputTest, ReadsOutsideThePumpGiveThePumpsSample)
     EXPECT_EQ(media::ReadKeyState(300), 0);
 }
 
+// A press whose release the same pump takes reads down in that pump's
+// sample only; the window system's keyboard state is not touched by it.
+TEST_F(InputTest, TapTakenInOnePumpReadsDownInThatPumpsSampleOnly)
+{
+    Start();
+    DrainMessages();
+    constexpr intptr_t Repeat = intptr_t(1) << 30;
+    constexpr intptr_t Release = intptr_t(uint32_t(3u << 30));
+    constexpr intptr_t LeftShiftScan = intptr_t(0x2A) << 16;
+    struct Message {
+        uint32_t message;
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Message> messages;
+        std::set<int> codes;
+        int buttons;
+    };
+    const std::vector<Case> cases = {
+        {"B", {{platform::WM_KEYDOWN, 0x42, 0}, {platform::WM_KEYUP, 0x42, Release}}, {48}, 0},
+        {"Enter", {{platform::WM_KEYDOWN, 0x0D, 0}, {platform::WM_KEYUP, 0x0D, Release}}, {28, 156}, 0},
+        {"left Shift",
+         {{platform::WM_KEYDOWN, 0x10, LeftShiftScan}, {platform::WM_KEYUP, 0x10, LeftShiftScan | Release}},
+         {42},
+         0},
+        {"F10", {{platform::WM_SYSKEYDOWN, 0x79, 0}, {platform::WM_SYSKEYUP, 0x79, Release}}, {68}, 0},
+        {"auto-repeat alone", {{platform::WM_KEYDOWN, 0x42, Repeat}, {platform::WM_KEYUP, 0x42, Release}}, {}, 0},
+        {"left click",
+         {{platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, ClientPoint(30, 30)},
+          {platform::WM_LBUTTONUP, 0, ClientPoint(30, 30)}},
+         {},
+         1},
+        // Above the client area, as a captured mouse reports it: the
+        // position's high word sets lParam's bit 30, which is no repeat here.
+        {"right click above",
+         {{platform::WM_RBUTTONDOWN, platform::MK_RBUTTON, ClientPoint(30, -5)},
+          {platform::WM_RBUTTONUP, 0, ClientPoint(30, -5)}},
+         {},
+         2},
+        {"middle and left click",
+         {{platform::WM_MBUTTONDOWN, platform::MK_MBUTTON, ClientPoint(30, 30)},
+          {platform::WM_MBUTTONUP, 0, ClientPoint(30, 30)},
+          {platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, ClientPoint(30, 30)},
+          {platform::WM_LBUTTONUP, 0, ClientPoint(30, 30)}},
+         {},
+         5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const Message& m : c.messages)
+            Post(m.message, m.wParam, m.lParam);
+        PumpOnNextMillisecond();
+        EXPECT_EQ(CodesDown(), c.codes);
+        EXPECT_EQ(media::ReadMouseButtons(), c.buttons);
+        EXPECT_EQ(media::CheckAnyInput(1), c.codes.empty() ? 0 : *c.codes.begin());
+        uint8_t states[256];
+        ASSERT_TRUE(platform::GetKeyboardState(states));
+        for (int virtualKey = 0; virtualKey < 256; ++virtualKey)
+            ASSERT_EQ(states[virtualKey] & 0x80, 0) << "virtual key " << virtualKey;
+        // Reads between pumps keep the pump's sample.
+        EXPECT_EQ(CodesDown(), c.codes);
+        PumpOnNextMillisecond();
+        EXPECT_TRUE(CodesDown().empty());
+        EXPECT_EQ(media::ReadMouseButtons(), 0);
+    }
+}
+
+// A tap is kept until a pump really samples the keyboard: not by a read
+// outside the pump, nor by a pump while a graphics restore has ended input.
+TEST_F(InputTest, TapWaitsForAPumpsSampleAcrossReadsAndAGraphicsRestore)
+{
+    Start();
+    DrainMessages();
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "restore" : "read outside the pump");
+        Post(platform::WM_KEYDOWN, 0x42);
+        Post(platform::WM_KEYUP, 0x42, intptr_t(uint32_t(3u << 30)));
+        Post(platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, ClientPoint(30, 30));
+        Post(platform::WM_LBUTTONUP, 0, ClientPoint(30, 30));
+        // Taken as the pump takes them, without its refresh.
+        platform::Message message;
+        while (platform::PeekMessage(&message, 0, true))
+            platform::DispatchMessage(message);
+        EXPECT_EQ(media::ReadKeyState(48), 0);
+        EXPECT_EQ(media::ReadMouseButtons(), 0);
+        if (restore) {
+            // As the window procedure restores on activation: input ends
+            // inside the pump, the pump's refresh follows, and the next read
+            // brings input up again and fills nothing.
+            media::RestoreGraphics();
+            PumpOnNextMillisecond();
+            uint8_t states[256];
+            std::memset(states, 0xAB, sizeof states);
+            EXPECT_EQ(media::ReadKeyStates(states), 0);
+            EXPECT_EQ(states[48], 0xAB);
+        }
+        PumpOnNextMillisecond();
+        EXPECT_EQ(media::ReadKeyState(48), 1);
+        EXPECT_EQ(media::ReadMouseButtons(), 1);
+        PumpOnNextMillisecond();
+        EXPECT_EQ(media::ReadKeyState(48), 0);
+        EXPECT_EQ(media::ReadMouseButtons(), 0);
+    }
+}
+
 TEST_F(InputTest, AnyInputFindsKeysFunctionTenAndButtonsInsideTheWindow)
 {
     Start();

@@ -48,15 +48,13 @@ window="$(timeout 30 xdotool search --sync --onlyvisible --name '^Korvanta$' 2>/
 sleep 0.5
 xdotool windowfocus "$window" 2>/dev/null
 
-# Each press is held for many frames (30 ms each) and followed by a pause: a
-# press and release taken in one pump (a loaded machine runs frames late)
-# would never be seen down.
+# Each press is a tap, pressed and released at once so that one pump takes
+# both, and is followed by a pause of many frames (30 ms each): two taps in
+# one pump would count as one.
 click_at() {
   xdotool mousemove --window "$window" "$1" "$2"
   sleep 0.3
-  xdotool mousedown 1
-  sleep 0.3
-  xdotool mouseup 1
+  xdotool mousedown 1 mouseup 1
   sleep 0.3
 }
 pick() {
@@ -65,9 +63,7 @@ pick() {
   click_at 190 $((y + 10 + 20 * $3))
 }
 key() {
-  xdotool keydown "$1"
-  sleep 0.5
-  xdotool keyup "$1"
+  xdotool key --delay 0 "$1"
   sleep 0.3
 }
 shot() { import -window "$window" "png24:$session/$1" 2>>"$session/import.log"; }

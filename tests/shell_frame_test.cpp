@@ -1,9 +1,10 @@
-// The shell's per-frame pieces: the mouse counters and position, and the
-// frame-rate figure averaged over 60 frames.
+// The shell's per-frame pieces: the key and mouse counters (taps included)
+// and the position, and the frame-rate figure averaged over 60 frames.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/battle_data.h"
@@ -11,6 +12,8 @@
 #include "app/shell_state.h"
 #include "media/input/input.h"
 #include "media_fixture.h"
+#include "media/graphics/screen.h"
+#include "media/platform/headless.h"
 #include "media/system/lifecycle.h"
 
 namespace {
@@ -50,6 +53,67 @@ TEST_F(ShellMouseTest, ButtonCountersCountHeldFramesAndPositionIsInClientCoordin
     EXPECT_EQ(MouseButtonCounter[0], 0);
     EXPECT_EQ(MouseButtonCounter[1], 2);
     EXPECT_EQ(mouseX, 41);
+}
+
+// Frames as the shell runs them: a pump, the key and button counters, a
+// present (the script's waits count presents).
+class ShellFrameCountersTest : public MediaLayerTest {
+protected:
+    struct Counts {
+        std::vector<int32_t> key, button;  // the counter's nonzero values, frame by frame
+    };
+
+    Counts RunFrames(const std::string& script, int key, int button, int frames)
+    {
+        std::string error;
+        EXPECT_TRUE(platform::headless::LoadScript(script, &error)) << error;
+        Counts counts;
+        for (int frame = 0; frame < frames; ++frame) {
+            PumpOnNextMillisecond();
+            CountHeldKeys();
+            EXPECT_EQ(UpdateMouse(), 0);
+            if (KeyPressCounter[key] != 0)
+                counts.key.push_back(KeyPressCounter[key]);
+            if (MouseButtonCounter[button] != 0)
+                counts.button.push_back(MouseButtonCounter[button]);
+            media::PresentScreen();
+        }
+        EXPECT_TRUE(platform::headless::ScriptFinished());
+        return counts;
+    }
+};
+
+// A press released before the pump takes it (a touchpad's tap, xdotool key,
+// a short press while a frame runs late) counts for exactly one frame; a
+// held key counts on, and its auto-repeat adds nothing.
+TEST_F(ShellFrameCountersTest, TapsCountForOneFrameAndHeldPressesForEachFrameHeld)
+{
+    Start();
+    DrainMessages();
+    struct Case {
+        const char* script;
+        int key, button;
+        std::vector<int32_t> keyCounts, buttonCounts;
+    } const cases[] = {
+        {"wait 2 frames\nkey down B\nkey up B\n", KeyB, 0, {1}, {}},
+        {"wait 2 frames\nkey down ESC\nkey up ESC\n", KeyEscape, 0, {1}, {}},
+        {"wait 2 frames\nkey down LSHIFT\nkey up LSHIFT\n", 42, 0, {1}, {}},
+        {"mouse move 40 25\nwait 2 frames\nbutton down left\nbutton up left\n", KeyB, 0, {}, {1}},
+        {"mouse move 40 25\nwait 2 frames\nbutton down right\nbutton up right\n", KeyB, 1, {}, {1}},
+        {"mouse move 40 25\nwait 2 frames\nbutton down middle\nbutton up middle\n", KeyB, 2, {}, {1}},
+        // A key and a button tapped together.
+        {"wait 2 frames\nkey down N\nbutton down left\nkey up N\nbutton up left\n", KeyN, 0, {1}, {1}},
+        // Held over two presents: two frames see it down.
+        {"wait 2 frames\nkey down R\nwait 2 frames\nkey up R\n", KeyR, 0, {1, 2}, {}},
+        // The second down is the auto-repeat; released at once, it is no new press.
+        {"wait 2 frames\nkey down R\nwait 2 frames\nkey down R\nkey up R\n", KeyR, 0, {1, 2}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const Counts counts = RunFrames(c.script, c.key, c.button, 8);
+        EXPECT_EQ(counts.key, c.keyCounts);
+        EXPECT_EQ(counts.button, c.buttonCounts);
+    }
 }
 
 class FrameRateTest : public ::testing::Test {

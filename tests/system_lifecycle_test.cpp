@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media_fixture.h"
@@ -277,6 +278,24 @@ TEST_F(SystemLifecycleTest, WaitAnyKeyWaitsForReleaseThenForANewPress)
         << error;
     EXPECT_EQ(media::WaitAnyKey(), 48);
     EXPECT_TRUE(platform::headless::ScriptFinished());
+}
+
+// A key or a click pressed and released before a pump takes them ends the
+// wait; the close after it only stops the test if the tap went unseen.
+TEST_F(SystemLifecycleTest, WaitAnyKeyEndsOnATap)
+{
+    Start();
+    DrainMessages();
+    const std::pair<const char*, int> cases[] = {
+        {"wait 60 ms\nkey down B\nkey up B\nwait 2000 ms\nclose\n", 48},
+        {"mouse move 20 20\nwait 60 ms\nbutton down left\nbutton up left\nwait 2000 ms\nclose\n", -1},
+    };
+    for (const auto& [script, expected] : cases) {
+        SCOPED_TRACE(script);
+        std::string error;
+        ASSERT_TRUE(platform::headless::LoadScript(script, &error)) << error;
+        EXPECT_EQ(media::WaitAnyKey(), expected);
+    }
 }
 
 TEST_F(SystemLifecycleTest, JoypadButtonOrDirectionIsAnInputAndEndsWaitAnyKey)

@@ -5,6 +5,14 @@
 // There is no DirectInput here: start-up reports its absence with the same
 // lines as a system without it, and everything runs on the window system's
 // keyboard state, mapped to key codes through VirtualKeyMap.
+//
+// Copying that state alone loses a press released before the pump's sample
+// (a tap): the state follows the removed messages and the pair leaves no
+// trace. So the platform keeps every new press (GetKeyPresses) and the
+// sample ORs them in: a tapped key reads down in exactly one sample. Only
+// a refresh that really samples takes them; a refresh while input is ended
+// samples nothing (the restart would wipe it), and a restart while the
+// library runs keeps them. docs/ARCHITECTURE.md lists this departure.
 #include "media/input/input.h"
 
 #include <cstring>
@@ -121,6 +129,10 @@ int InitInput()
     input.noDirectInput = noDirectInput;
     input.forceDirectInput = forceDirectInput;
     std::memset(keyTable, 0, sizeof keyTable);
+    // A restart after a graphics restore (the library runs on) keeps the
+    // presses taken while input was ended: the next pump's sample shows them.
+    if (!systemState.initialised)
+        platform::ClearKeyPresses();
 
     if (!input.noDirectInput) {
         LogDirectInputAbsence();
@@ -166,6 +178,10 @@ int RefreshKeyTable()
         // only the holder of the call lock samples it.
         if (LibraryLockOwner() != platform::CurrentThreadId())
             break;
+        // Ended input is sampled by nobody: the restart clears the table, and
+        // the presses must wait for a sample that is read.
+        if (!input.initialised)
+            break;
         const uint32_t now = platform::TimeGetTime();
         if (now == input.lastRefreshTime)
             break;
@@ -180,6 +196,11 @@ int RefreshKeyTable()
         }
         uint8_t states[256] = {};
         platform::GetKeyboardState(states);
+        uint8_t presses[256] = {};
+        platform::GetKeyPresses(presses);
+        platform::ClearKeyPresses();
+        for (int key = 0; key < 256; ++key)
+            states[key] |= presses[key];
         std::memset(keyTable, 0, sizeof keyTable);
         for (const VirtualKeyRow& row : VirtualKeyMap)
             keyTable[row.keyCode] = states[row.virtualKey];

@@ -1,5 +1,6 @@
-// The keyboard state table and the cursor as the program sees them: both
-// follow the messages as they are removed from the queue.
+// The keyboard state table, the presses kept beside it, and the cursor as the
+// program sees them: all follow the messages as they are removed from the
+// queue.
 #include "media/platform/platform_state.h"
 
 #include <cstring>
@@ -17,9 +18,6 @@ void ApplyCursor()
         s.cursorApplied = visible;
     }
 }
-
-// Sends WM_SIZE and WM_MOVE when the client size or position differs from
-// what the procedure was last told (always when forced). Re-reads the record
 
 uintptr_t MouseKeyFlags()
 {
@@ -59,6 +57,31 @@ void SetKey(uint8_t* table, uint8_t virtualKey, bool down)
         generic(VK_MENU, VK_LMENU, VK_RMENU);
 }
 
+namespace {
+
+// A new press is kept for the key and, for the modifiers, the generic key
+// too, as the keyboard state sets both.
+void KeepPress(uint8_t virtualKey)
+{
+    uint8_t* presses = State().keptPresses;
+    presses[virtualKey] |= 0x80;
+    if (virtualKey == VK_LSHIFT || virtualKey == VK_RSHIFT)
+        presses[VK_SHIFT] |= 0x80;
+    else if (virtualKey == VK_LCONTROL || virtualKey == VK_RCONTROL)
+        presses[VK_CONTROL] |= 0x80;
+    else if (virtualKey == VK_LMENU || virtualKey == VK_RMENU)
+        presses[VK_MENU] |= 0x80;
+}
+
+void FollowButton(uint8_t virtualKey, bool down)
+{
+    SetKey(State().keyState, virtualKey, down);
+    if (down)
+        KeepPress(virtualKey);
+}
+
+}  // namespace
+
 bool IsMouseMessage(uint32_t message)
 {
     return message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP;
@@ -74,20 +97,25 @@ void FollowRemovedMessage(const Message& message, bool fromDevice)
     case WM_KEYUP:
     case WM_SYSKEYUP: {
         const bool down = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
-        SetKey(s.keyState, SidedVirtualKey(uint8_t(message.wParam), message.lParam), down);
+        const uint8_t virtualKey = SidedVirtualKey(uint8_t(message.wParam), message.lParam);
+        SetKey(s.keyState, virtualKey, down);
+        // Bit 30 set: the key was down already (auto-repeat), no new press.
+        if (down && !(uintptr_t(message.lParam) & (uintptr_t(1) << 30)))
+            KeepPress(virtualKey);
         return;
     }
+    // A button message's lParam is the position: every down is a new press.
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-        SetKey(s.keyState, VK_LBUTTON, message.message == WM_LBUTTONDOWN);
+        FollowButton(VK_LBUTTON, message.message == WM_LBUTTONDOWN);
         break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-        SetKey(s.keyState, VK_RBUTTON, message.message == WM_RBUTTONDOWN);
+        FollowButton(VK_RBUTTON, message.message == WM_RBUTTONDOWN);
         break;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
-        SetKey(s.keyState, VK_MBUTTON, message.message == WM_MBUTTONDOWN);
+        FollowButton(VK_MBUTTON, message.message == WM_MBUTTONDOWN);
         break;
     case WM_MOUSEWHEEL:
         if (!fromDevice) {
@@ -123,6 +151,17 @@ bool GetKeyboardState(uint8_t states[256])
         return false;
     std::memcpy(states, State().keyState, 256);
     return true;
+}
+
+void GetKeyPresses(uint8_t presses[256])
+{
+    if (presses)
+        std::memcpy(presses, State().keptPresses, 256);
+}
+
+void ClearKeyPresses()
+{
+    std::memset(State().keptPresses, 0, 256);
 }
 
 bool GetCursorPos(int32_t* x, int32_t* y)

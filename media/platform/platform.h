@@ -173,6 +173,14 @@ intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, 
 // 256 virtual-key bytes, bit 7 = down, as of the last message removed from
 // the queue. Mouse buttons are virtual keys 1 (left), 2 (right) and 4 (middle).
 bool GetKeyboardState(uint8_t states[256]);
+// The keys and buttons pressed since the presses were last cleared, bit 7
+// per virtual key (the generic modifier beside the sided one): every key-down
+// message removed without lParam's repeat bit 30, and every button-down
+// message. A press whose release was removed too has left the keyboard state
+// already; it stays here until ClearKeyPresses. (Ours, not the other
+// system's: the key table reads taps through it.)
+void GetKeyPresses(uint8_t presses[256]);
+void ClearKeyPresses();
 // Cursor position in screen (desktop) coordinates: where the latest mouse
 // event put it, however many messages still wait (a mouse message posted with
 // PostMessage places it when it is removed).

@@ -73,8 +73,9 @@ struct PlatformState {
     std::map<std::string, ClaimEntry> claims;
     std::vector<Timer> timers;
 
-    uint8_t keyState[256] = {};  // as of the last message removed
-    uint8_t pressed[256] = {};   // as the events arrive
+    uint8_t keyState[256] = {};     // as of the last message removed
+    uint8_t keptPresses[256] = {};  // pressed since last cleared, released or not
+    uint8_t pressed[256] = {};      // as the events arrive
     int32_t cursorX = 0, cursorY = 0;  // screen coordinates: the latest mouse event or removed posted message
     WindowHandle mouseWindow = 0;
     int32_t mouseX = 0, mouseY = 0;
@@ -140,9 +141,10 @@ void ApplyCursor();
 uintptr_t MouseKeyFlags();
 // A key goes down or up in a 256-byte state table.
 void SetKey(uint8_t* table, uint8_t virtualKey, bool down);
-// The window system's state follows the messages as the program takes them.
-// A device message's position is not followed: the cursor moved on with the
-// event itself, and may have moved further since.
+// The window system's state follows the messages as the program takes them,
+// and each new press is kept apart (GetKeyPresses). A device message's
+// position is not followed: the cursor moved on with the event itself, and
+// may have moved further since.
 void FollowRemovedMessage(const Message& message, bool fromDevice);
 
 // timers.cpp
