@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the image-decoder fuzz targets with clang and libFuzzer and runs each
-# for SECONDS (default 30), one after another, seeded from the test data and
-# the fixtures. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# for SECONDS (default 30), one after another, seeded from the fixtures and
+# the public suites when present. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 # Targets: bmp jpeg png rawbgra tga dds chain. A crash stops the script with
 # status 1 and leaves the reproducer in build-fuzz/findings/<target>/.
 set -euo pipefail
@@ -19,20 +19,27 @@ names=()
 for t in "${targets[@]}"; do names+=("fuzz_$t"); done
 flock /tmp/korvanta-build.lock cmake --build "$build" -j2 --target "${names[@]}" >/dev/null
 
-testdata="$root/../shared/testdata"
+# Seeds: the repository's fixtures, plus the public suites when they are there
+# (KORVANTA_TESTDATA, else ../shared/testdata beside the repository).
+testdata="${KORVANTA_TESTDATA:-$root/../shared/testdata}"
 images="$root/tests/data/images"
 seed() {  # target -> seed files
   case "$1" in
-    bmp) ls "$testdata"/bmpsuite/g/*.bmp "$testdata"/bmpsuite/q/*.bmp ;;
+    bmp) ls "$images"/*.bmp "$testdata"/bmpsuite/g/*.bmp "$testdata"/bmpsuite/q/*.bmp ;;
     jpeg) ls "$images"/*.jpg ;;
-    png) ls "$testdata"/pngsuite/*.png "$images"/*.png ;;
+    png) ls "$images"/*.png "$testdata"/pngsuite/*.png ;;
     rawbgra) ls "$images"/*.bgra ;;
     tga) ls "$images"/*.tga ;;
     dds) ls "$images"/*.dds ;;
-    chain) ls "$testdata"/bmpsuite/g/pal8.bmp "$images"/im_colour.jpg "$testdata"/pngsuite/basn6a08.png \
-              "$images"/bgra8.bgra "$images"/tga_t9_16_top_footer.tga "$images"/dxt5_10x6_mips.dds ;;
-  esac 2>/dev/null
+    chain) ls "$images"/bmp_pal8_topdown.bmp "$images"/bmp_pal4_rle.bmp "$images"/im_colour.jpg \
+              "$images"/png_rgba.png "$images"/png_palette_trns.png "$images"/bgra8.bgra \
+              "$images"/tga_t9_16_top_footer.tga "$images"/dxt5_10x6_mips.dds \
+              "$testdata"/bmpsuite/g/pal8.bmp "$testdata"/pngsuite/basn6a08.png ;;
+  esac 2>/dev/null || true  # a missing suite leaves its files out
 }
+for suite in bmpsuite pngsuite; do
+  [ -d "$testdata/$suite" ] || echo "fuzz: no $suite at $testdata/$suite; seeding from the repository's fixtures (set KORVANTA_TESTDATA to add it)"
+done
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:allocator_may_return_null=1"
 status=0
@@ -40,8 +47,10 @@ for t in "${targets[@]}"; do
   corpus="$build/corpus/$t"
   findings="$build/findings/$t"
   mkdir -p "$corpus" "$findings"
+  seeds="$(seed "$t" | wc -l)"
+  [ "$seeds" -gt 0 ] || { echo "fuzz_$t: no seed files found"; status=1; continue; }
   seed "$t" | while read -r f; do cp -n "$f" "$corpus/" 2>/dev/null || true; done
-  echo "fuzz_$t: ${seconds}s"
+  echo "fuzz_$t: ${seconds}s, $seeds seeds"
   if ! "$build/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=20 \
       -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$build/fuzz_$t.log" 2>&1; then
     echo "fuzz_$t: FAILED, see $build/fuzz_$t.log and $findings/"

@@ -8,7 +8,9 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,53 @@
 namespace testing_support {
 
 inline std::string ImageDataDir() { return std::string(KORVANTA_SOURCE_DIR) + "/tests/data/images/"; }
-inline std::string SharedTestData() { return std::string(KORVANTA_TESTDATA_DIR) + "/"; }
+
+// The public conformance suites (bmpsuite, PngSuite) stay outside the
+// repository and only the suite comparisons read them: from the folder named
+// by KORVANTA_TESTDATA (absolute) when it is set, else from ../shared/testdata
+// beside the repository's top folder. Looked up at run time, so one build
+// serves machines with and without them.
+inline std::string SharedTestData()
+{
+    const char* named = std::getenv("KORVANTA_TESTDATA");
+    if (named && *named)
+        return std::string(named) + "/";
+    return std::string(KORVANTA_SOURCE_DIR) + "/../shared/testdata/";
+}
+
+inline bool SuitePresent(const std::string& suite)
+{
+    struct stat st;
+    return stat((SharedTestData() + suite).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// CI=true: a missing suite fails instead of skipping, so CI never passes without them.
+inline bool SuitesRequired()
+{
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+inline std::string MissingSuiteLine(const std::string& suite)
+{
+    return suite + " not found at " + SharedTestData() + suite +
+           "; set KORVANTA_TESTDATA to a folder holding bmpsuite/ and pngsuite/ (see README.md)";
+}
+
+}  // namespace testing_support
+
+// Ends the test when the suite (a folder name under the test data) is absent:
+// skipped, or failed under CI=true.
+#define REQUIRE_SUITE(suite)                                                                               \
+    do {                                                                                                   \
+        if (!testing_support::SuitePresent(suite)) {                                                       \
+            if (testing_support::SuitesRequired())                                                         \
+                FAIL() << testing_support::MissingSuiteLine(suite) << " (CI=true requires it)";           \
+            GTEST_SKIP() << testing_support::MissingSuiteLine(suite);                                      \
+        }                                                                                                  \
+    } while (0)
+
+namespace testing_support {
 
 // Files of a folder with the given ending, sorted.
 inline std::vector<std::string> FilesIn(const std::string& dir, const std::string& ending)
@@ -121,6 +169,9 @@ inline media::Rgba TgaPixel(int x, int y) { return x < 3 ? Pattern(0, y) : Patte
 inline media::Rgba PaletteEntry(int i) { return Pattern(i % PatternWidth, i / PatternWidth); }
 inline int MappedIndex(int x, int y) { return (x + y * 3) % 20; }
 inline media::Rgba Smooth(int x, int y) { return {uint8_t(x * 255 / 39), uint8_t(y * 255 / 23), 128, 255}; }
+// The PNG and BMP fixtures are 13 x 9, a size no other fixture has.
+constexpr int KindWidth = 13, KindHeight = 9;
+inline int BmpIndex4(int x, int y) { return x < 4 ? y % 16 : (x * 7 + y) % 16; }
 
 // A channel kept at w bits and widened again: round(v x 255 / (2^w - 1)).
 inline uint8_t Requantise(uint8_t value, int bits)

@@ -13,7 +13,12 @@ tests compare decoded pixels with the pixels the files were made from:
   .expected holds the first level as RGBA bytes),
   and uncompressed DDS described by masks;
 - pattern.png, smooth.png (sources for the ImageMagick fixtures, made by
-  make_image_fixtures.sh).
+  make_image_fixtures.sh);
+- PNG of every 8-bit colour type, with and without tRNS, 13 x 9 (a size of
+  its own, so an alpha picture of another fixture never fits it);
+- BMP: 4-bit RLE, 8-bit top-down with a short palette, 16-bit 5-6-5 fields.
+
+The tests need none of the public suites (bmpsuite, PngSuite) for these.
 """
 import os
 import struct
@@ -48,14 +53,96 @@ def write(name, data):
         f.write(data)
 
 
-def png(width, height, pixel):
+def png(width, height, pixel, colour_type=6, palette=b"", trns=b""):
+    """8-bit PNG; pixel(x, y) gives the channel values of the colour type."""
     raw = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width)) for y in range(height))
 
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
 
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0)) +
+            (chunk(b"PLTE", palette) if palette else b"") + (chunk(b"tRNS", trns) if trns else b"") +
             chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+PNG_W, PNG_H = 13, 9
+
+
+def png_kinds():
+    """name -> PNG bytes: every 8-bit colour type, and tRNS where it applies."""
+    palette = b"".join(bytes(palette_entry(i)[:3]) for i in range(20))
+    palette_alpha = bytes(palette_entry(i)[3] for i in range(20))
+    rgb = lambda x, y: pattern(x, y)[:3]
+    grey = lambda x, y: pattern(x, y)[:1]
+    return {
+        "png_rgba.png": png(PNG_W, PNG_H, pattern, 6),
+        "png_rgb.png": png(PNG_W, PNG_H, rgb, 2),
+        "png_rgb_trns.png": png(PNG_W, PNG_H, rgb, 2, trns=struct.pack(">HHH", *pattern(1, 0)[:3])),
+        "png_palette.png": png(PNG_W, PNG_H, lambda x, y: (mapped_index(x, y),), 3, palette),
+        "png_palette_trns.png": png(PNG_W, PNG_H, lambda x, y: (mapped_index(x, y),), 3, palette, palette_alpha),
+        "png_grey.png": png(PNG_W, PNG_H, grey, 0),
+        "png_grey_trns.png": png(PNG_W, PNG_H, grey, 0, trns=struct.pack(">H", pattern(1, 0)[0])),
+        "png_grey_alpha.png": png(PNG_W, PNG_H, lambda x, y: (pattern(x, y)[0], pattern(x, y)[3]), 4),
+    }
+
+
+def bmp_index4(x, y):
+    return y % 16 if x < 4 else (x * 7 + y) % 16  # a run at the start of every row, then no runs
+
+
+def bmp(width, height, bits, compression, palette, rows, masks=b""):
+    """BITMAPINFOHEADER file; rows are the stored rows in file order."""
+    data = b"".join(rows)
+    offset = 14 + 40 + len(masks) + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, len(data), 2835, 2835,
+                       len(palette) // 4, 0)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + masks + palette + data
+
+
+def bmp_palette(count):
+    return b"".join(bytes((b, g, r, 0)) for r, g, b, _ in (palette_entry(i) for i in range(count)))
+
+
+def pad4(row):
+    return row + b"\0" * (-len(row) % 4)
+
+
+def rle4_row(indices):
+    """Encoded runs where three or more pixels repeat, absolute runs between."""
+    out = b""
+    i, n = 0, len(indices)
+    while i < n:
+        run = 1
+        while i + run < n and run < 255 and indices[i + run] == indices[i]:
+            run += 1
+        if run >= 3:
+            out += bytes((run, indices[i] << 4 | indices[i]))
+            i += run
+        elif n - i < 3:  # absolute runs hold three or more: the last one or two as an encoded pair
+            rest = indices[i:] + [0]
+            out += bytes((n - i, rest[0] << 4 | rest[1]))
+            i = n
+        else:
+            lit = 3
+            while i + lit < n and lit < 255 and indices[i + lit:i + lit + 3] != [indices[i + lit]] * 3:
+                lit += 1
+            chunk = indices[i:i + lit] + [0]
+            packed = bytes(chunk[k] << 4 | chunk[k + 1] for k in range(0, lit, 2))
+            out += bytes((0, lit)) + packed + b"\0" * (len(packed) % 2)
+            i += lit
+    return out + b"\0\0"  # end of line
+
+
+def bmp_kinds():
+    w, h = PNG_W, PNG_H
+    rle4 = b"".join(rle4_row([bmp_index4(x, y) for x in range(w)]) for y in range(h - 1, -1, -1)) + b"\0\1"
+    pal8 = [pad4(bytes(mapped_index(x, y) for x in range(w))) for y in range(h)]
+    fields = [pad4(b"".join(struct.pack("<H", rgb565(*pattern(x, y)[:3])) for x in range(w))) for y in range(h - 1, -1, -1)]
+    return {
+        "bmp_pal4_rle.bmp": bmp(w, h, 4, 2, bmp_palette(16), [rle4]),
+        "bmp_pal8_topdown.bmp": bmp(w, -h, 8, 0, bmp_palette(20), pal8),
+        "bmp_rgb16_565.bmp": bmp(w, h, 16, 3, b"", fields, struct.pack("<III", 0xF800, 0x07E0, 0x001F)),
+    }
 
 
 def tga_value(rgba, bits):
@@ -254,6 +341,8 @@ def main():
         write("dxt%d_8x8.expected" % kind, dxt_expected(kind, 8, 8))
     for name in ("a8r8g8b8", "a1r5g5b5", "a2b10g10r10"):
         write("dds_%s.dds" % name, dds_masked(name))
+    for name, data in list(png_kinds().items()) + list(bmp_kinds().items()):
+        write(name, data)
 
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "tests", "data", "images")
