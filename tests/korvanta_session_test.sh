@@ -87,6 +87,11 @@ readonly_case() {
   status=$?
   [ "$status" = 0 ] && pass "read-only folder: ends with 0" || { fail "read-only folder: status $status"; head "$work/readonly.err"; }
   [ ! -e "$dir/Log.txt" ] && pass "read-only folder: no log" || fail "read-only folder: a log appeared"
+  # Not a secret: one line names the log, the reason and that the run went on.
+  [ "$(grep -c 'cannot be written' "$work/readonly.err")" = 1 ] &&
+    grep -qF "korvanta: the log $dir/Log.txt cannot be written: Permission denied; the run goes on without it" "$work/readonly.err" &&
+    pass "read-only folder: the lost log is named once on standard error" ||
+    { fail "read-only folder: standard error does not name the lost log once"; head "$work/readonly.err"; }
 }
 readonly_case
 
