@@ -3,6 +3,8 @@
 // of the font layer, character sets, and the fallbacks when faces are missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -81,6 +83,132 @@ TEST_F(FontTest, CreationDefaultsAndEdgeRules)
         EXPECT_EQ(r->thickness, 6);
         EXPECT_EQ(r->memoryBitsPerPixel, c.wantType == 0 ? 1 : 8);
         EXPECT_EQ(r->cellHeight, (c.wantType & 1) ? 16 + 2 * c.wantEdge : 16);
+        DeleteFontHandle(font);
+    }
+}
+
+// Size, thickness and edge size at their extremes: each either makes a font
+// whose cell the cache holds and whose text draws, or fails with -1 and a
+// line, leaving the table as it was. An edge of 1 << 30 used to make a
+// negative cell (a crash at the first text), INT_MIN sizes and huge
+// thicknesses overflowed on their way to the rasteriser.
+TEST_F(FontTest, ExtremeParametersMakeASafeFontOrFailCleanly)
+{
+    struct Case {
+        int size, thickness, edge;
+        bool made;
+    };
+    const Case cases[] = {
+        // Size: -1 and 0 are 16, negative is the em height; past a cell, none.
+        {-1, 6, -1, true}, {0, 6, -1, true}, {-16, 6, -1, true}, {4, 6, -1, true}, {100, 6, -1, true},
+        {-4097, 6, -1, false}, {4097, 6, -1, false}, {1 << 30, 6, -1, false}, {INT_MAX, 6, -1, false},
+        {INT_MIN, 6, -1, false}, {-(1 << 30), 6, -1, false},
+        // Thickness: weights 0 to 1000.
+        {16, 0, -1, true}, {16, 10, -1, true}, {16, 11, -1, false}, {16, -2, -1, false},
+        {16, 1 << 30, -1, false}, {16, INT_MAX, -1, false}, {16, INT_MIN, -1, false},
+        // Edge size: below 1 counts as 1; an edge wider than a cell, none.
+        {16, 6, 0, true}, {16, 6, -7, true}, {16, 6, INT_MIN, true}, {16, 6, 40, true},
+        {16, 6, 2040, false}, {16, 6, 2048, false}, {16, 6, 2049, false}, {16, 6, 1 << 30, false},
+        {16, 6, INT_MAX, false},
+    };
+    for (int type : {0, 3}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " size " << c.size << " thickness "
+                                            << c.thickness << " edge " << c.edge);
+            const int before = CountLogged("フォント");
+            const FontHandle font = CreateFontToHandle(nullptr, c.size, c.thickness, type, -1, c.edge, 0);
+            if (!c.made) {
+                EXPECT_EQ(font, -1);
+                EXPECT_GT(CountLogged("フォント"), before) << "a failure says why";
+                continue;
+            }
+            const FontRecord* r = FindFont(font);
+            ASSERT_NE(r, nullptr);
+            EXPECT_GT(r->cellSize, 0);
+            EXPECT_LE(r->cellSize, 4096);
+            EXPECT_GE(r->cellSize, r->cellHeight);
+            EXPECT_GT(Measure(font, "Aあ"), 0);
+            EXPECT_EQ(DrawTextToHandle(0, 0, "Aあ", PackColor(255, 255, 255), font, PackColor(255, 0, 0), 0), 0);
+            EXPECT_EQ(DeleteFontHandle(font), 0);
+        }
+    }
+    // Nothing was left in the table: all 39 free entries still take a font.
+    std::vector<FontHandle> fonts;
+    for (int i = 0; i < 39; ++i)
+        fonts.push_back(CreateFontToHandle("", 12, 6, 0, -1, -1, 0));
+    EXPECT_EQ(std::count(fonts.begin(), fonts.end(), -1), 0);
+    for (FontHandle font : fonts)
+        DeleteFontHandle(font);
+}
+
+// FreeType's 256 coverage values onto the 17 levels, at the points where the
+// level steps: rounding to the nearest sixteenth.
+TEST(CoverageLevels, StepAtTheNearestSixteenth)
+{
+    const std::pair<int, int> points[] = {
+        {0, 0},     {7, 0},     {8, 1},     {23, 1},    {24, 2},    {119, 7},   {120, 8},   {127, 8},
+        {128, 8},   {135, 8},   {136, 9},   {231, 14},  {232, 15},  {247, 15},  {248, 16},  {255, 16},
+    };
+    for (auto [gray, level] : points)
+        EXPECT_EQ(platform::CoverageLevel(uint8_t(gray)), level) << "gray " << gray;
+}
+
+// The edge every glyph pixel stamps around itself, read back from the cells
+// of edged fonts: the cache holds 1 for the glyph and 2 for the edge, and the
+// edge must be the glyph spread by the size's mask, clipped to the cell.
+TEST_F(FontTest, EdgesAreTheGlyphSpreadByTheMaskOfTheirSize)
+{
+    struct Case {
+        int edge;
+        std::vector<std::string> mask;  // (2e + 1) rows; empty: the full square
+    };
+    const Case cases[] = {
+        {1, {".#.", "#.#", ".#."}},
+        {2, {".###.", "#####", "#####", "#####", ".###."}},
+        {3, {"...#...", ".#####.", ".#####.", "#######", ".#####.", ".#####.", "...#..."}},
+        {4,
+         {"..#####..", ".#######.", "#########", "#########", "#########", "#########", "#########", ".#######.",
+          "..#####.."}},
+        {5, {}},
+        {7, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "edge " << c.edge);
+        const FontHandle font = CreateFontToHandle(nullptr, 16, 6, 1, -1, c.edge, 0);
+        FontRecord* r = FindFont(font);
+        ASSERT_NE(r, nullptr);
+        for (const char* text : {".", "+", "W"}) {
+            SCOPED_TRACE(text);
+            ASSERT_GT(Measure(font, text), 0);
+            const GlyphMapEntry& entry = r->glyphMap[uint8_t(text[0])];
+            ASSERT_TRUE(entry.cached && entry.slot);
+            const int cell = r->cellSize;
+            auto at = [&](int x, int y) {
+                return r->memoryCache[(int64_t(entry.slot->slotIndex) * cell + y) * r->memoryPitch + x];
+            };
+            auto stamps = [&](int dx, int dy) {
+                if (c.mask.empty())
+                    return true;
+                return c.mask[size_t(dy + c.edge)][size_t(dx + c.edge)] == '#';
+            };
+            int glyphPixels = 0, edgePixels = 0;
+            for (int y = 0; y < cell; ++y)
+                for (int x = 0; x < cell; ++x) {
+                    bool spread = false;
+                    for (int dy = -c.edge; dy <= c.edge && !spread; ++dy)
+                        for (int dx = -c.edge; dx <= c.edge && !spread; ++dx) {
+                            const int gx = x - dx, gy = y - dy;
+                            spread = (dx || dy) && stamps(dx, dy) && gx >= 0 && gy >= 0 && gx < cell &&
+                                     gy < cell && at(gx, gy) == 1;
+                        }
+                    const int want = at(x, y) == 1 ? 1 : spread ? 2 : 0;
+                    ASSERT_EQ(at(x, y), want) << "cell pixel " << x << "," << y;
+                    glyphPixels += want == 1;
+                    edgePixels += want == 2;
+                }
+            EXPECT_GT(glyphPixels, 0);
+            EXPECT_GT(edgePixels, 0);
+        }
         DeleteFontHandle(font);
     }
 }

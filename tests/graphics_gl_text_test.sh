@@ -10,7 +10,8 @@
 #   fill again (the same text picture as before), the log says so, and no GL
 #   object is left at the end;
 # - after DeleteAllImages (the caches go too) text draws as before;
-# - a device that cannot be made again leaves the memory path drawing.
+# - a device that cannot be made again leaves the memory path drawing;
+# - a restore run by the wait inside a text or image draw.
 #   bash tests/graphics_gl_text_test.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build directory}" && pwd)
@@ -158,6 +159,30 @@ if [ "$(cat "$work/deny/status")" = 0 ] && grep -q '^restored software live 0$' 
 else
     fail "device not made again: $(cat "$out" "$work/deny/err")"
 fi
+
+# ---- the loss found by an activation that waits in the queue while the
+# window is inactive, so that the wait inside a text or image draw runs the
+# restore: the draw goes on with the font records and textures as they are
+# after it (under AddressSanitizer the freed ones would be reported). Text
+# draws; an image whose device could not be made again in its wait draws
+# nothing that once, and on the memory path from then on.
+for deny in "" --deny-on-restore; do
+    for what in text image; do
+        name=wait-$what${deny:+-deny}
+        run "$name" "$d16" gl 16 $deny --restore-in-wait $what
+        out="$work/$name/out"
+        path=hardware
+        [ -n "$deny" ] && path=software
+        want="^wait $what result 0 active 1 path $path lit [1-9]"
+        [ "$what$deny" = image--deny-on-restore ] && want="^wait image result -1 active 1 path software lit 0$"
+        if [ "$(cat "$work/$name/status")" = 0 ] && grep -q "$want" "$out" &&
+           grep -q "^again $what result 0 path $path lit [1-9]" "$out" && grep -q '^ended live 0$' "$out"; then
+            pass "restore inside the wait of a$([ $what = image ] && echo "n") $what draw${deny:+ (device not made again)}"
+        else
+            fail "restore inside the wait of a $what draw $deny: $(cat "$out"; head -n 20 "$work/$name/err")"
+        fi
+    done
+done
 
 [ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"

@@ -190,6 +190,73 @@ TEST_F(MemoryManager, DumpReportsAnOverwrittenRecordAndListsTheOlderBlocks)
         << "the name is bounded to its 16 bytes";
 }
 
+// A record whose size was overwritten with a larger one is shown with its
+// copy's size, and no byte past its block is read (the sanitiser would stop
+// the read of 16 bytes from this 4-byte block).
+TEST_F(MemoryManager, AnOverwrittenSizeIsShownAsItsCopyKeepsIt)
+{
+    unsigned char* victim = static_cast<unsigned char*>(media::MemAlloc(4, nullptr, 0));
+    std::memcpy(victim, "abcd", 4);
+    int32_t size = 0;
+    std::memcpy(&size, victim - 80 + 20, 4);
+    const int32_t damaged = 1000;
+    std::memcpy(victim - 80 + 20, &damaged, 4);
+    EXPECT_EQ(media::CheckMemoryRecords(), -1);
+    media::LogMemoryDump();
+    std::memcpy(victim - 80 + 20, &size, 4);
+    EXPECT_EQ(media::CheckMemoryRecords(), 0);
+    media::MemFree(victim);
+
+    const std::string log = Log();
+    const std::string line = "以下のメモリ確保情報が破損しました\tsize:4(0.004kb)";
+    const size_t check = log.find(line);
+    ASSERT_NE(check, std::string::npos) << log;
+    ASSERT_NE(log.find(line, check + 1), std::string::npos) << "the dump shows the copy's size too\n" << log;
+    EXPECT_EQ(log.find("size:1000"), std::string::npos) << log;
+    EXPECT_NE(log.find("data:<abcd> [61 62 63 64]"), std::string::npos) << log;
+}
+
+// A record overwritten together with its copy (80 bytes of the block in
+// front of it) gives no link to follow: the dump stops there with a line,
+// still lists the newer blocks and ends with the totals.
+TEST_F(MemoryManager, ADumpStopsAtARecordWhoseCopyIsDamagedToo)
+{
+    void* oldest = media::MemAlloc(3, nullptr, 0);
+    std::memcpy(oldest, "old", 3);
+    unsigned char* victim = static_cast<unsigned char*>(media::MemAlloc(4, nullptr, 0));
+    void* newest = media::MemAlloc(5, nullptr, 0);
+    std::memcpy(newest, "new!!", 5);
+    unsigned char saved[80];
+    std::memcpy(saved, victim - 80, 80);
+    // Alike, the record and its copy even match; different, they do not.
+    std::string logs[2];
+    for (int alike = 0; alike < 2; ++alike) {
+        std::memset(victim - 80, 'N', 40);
+        std::memset(victim - 40, alike ? 'N' : 'M', 40);
+        const size_t start = Log().size();
+        media::LogMemoryDump();
+        logs[alike] = Log().substr(start);
+    }
+    std::memcpy(victim - 80, saved, 80);
+    EXPECT_EQ(media::CheckMemoryRecords(), 0);
+    media::MemFree(oldest);
+    media::MemFree(victim);
+    media::MemFree(newest);
+
+    for (const std::string& log : logs) {
+        const size_t newLine = log.find("data:<new!!>");
+        const size_t stop = log.find("メモリ確保情報とその控えが共に破損しているため、ここでダンプを打ち切ります");
+        const size_t totals = log.find("\tTotal size:");
+        ASSERT_NE(newLine, std::string::npos) << log;
+        ASSERT_NE(stop, std::string::npos) << log;
+        ASSERT_NE(totals, std::string::npos) << log;
+        EXPECT_LT(newLine, stop);
+        EXPECT_LT(stop, totals);
+        EXPECT_EQ(log.find("data:<old>"), std::string::npos) << "nothing behind the damaged copy is followed\n" << log;
+        EXPECT_EQ(log.find("以下のメモリ確保情報が破損しました"), std::string::npos) << log;
+    }
+}
+
 TEST_F(MemoryManager, LiveTotalWrapsAsA32BitSumPast2GiB)
 {
     const auto base = media::GetMemoryCounters();

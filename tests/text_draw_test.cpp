@@ -345,6 +345,66 @@ TEST_F(TextTest, TextsLongerThanTheFixedStorageAreDrawnWhole)
     EXPECT_EQ(tail, Snapshot(ScreenPixels()));
 }
 
+// A character whose glyph the rasteriser refuses ends the text there: what
+// comes before it is drawn, directly (types 0 and 1) and through the
+// temporary image (antialiased types, and blended text), as "AB" alone.
+TEST_F(TextTest, ARefusedGlyphEndsTheTextWhereItStands)
+{
+    Start(16);
+    struct Case {
+        int type;
+        bool blended;
+    };
+    for (const Case c : {Case{0, false}, Case{1, false}, Case{2, false}, Case{3, false}, Case{0, true}}) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << (c.blended ? " blended" : ""));
+        const FontHandle font = CreateFontToHandle(nullptr, 16, 6, c.type, -1, -1, 0);
+        ASSERT_NE(font, -1);
+        SetBlendState(c.blended ? 1 : 0, c.blended ? 200 : 255);
+        ClearDrawTarget(nullptr);
+        ASSERT_EQ(DrawTextToHandle(4, 4, "AB", PackColor(255, 255, 255), font, PackColor(255, 0, 0), 0), 0);
+        const std::vector<uint32_t> wanted = Snapshot(ScreenPixels());
+        ASSERT_GT(CountNonBlack(), 0);
+
+        platform::SimulateRefusedGlyph('C');
+        ClearDrawTarget(nullptr);
+        EXPECT_EQ(DrawTextToHandle(4, 4, "ABCD", PackColor(255, 255, 255), font, PackColor(255, 0, 0), 0), 0);
+        const std::vector<uint32_t> got = Snapshot(ScreenPixels());
+        EXPECT_EQ(Measure(font, "ABCD"), -1);
+        platform::SimulateRefusedGlyph(0);
+        SetBlendState(0, 255);
+        EXPECT_TRUE(got == wanted) << "the text up to the refused character, and nothing after it";
+        EXPECT_TRUE(Logged("GetGlyphOutline 関数が失敗しました"));
+        EXPECT_TRUE(Logged("テキストキャッシュの作成に失敗しました"));
+        DeleteFontHandle(font);
+    }
+}
+
+// Working storage for long texts is sized in 64 bits: a length whose records
+// pass 2^31 bytes is refused, never given a wrapped size (1,431,655,766
+// records of 3 bytes once asked for 2 bytes and were written past them).
+TEST(TextWorkingStorage, SizesThatDoNotFitAreRefused)
+{
+    struct Case {
+        int64_t count, each;
+        int32_t bytes;
+    };
+    const Case cases[] = {
+        {0, 3, 0},
+        {257, 3, 771},
+        {257, 2, 514},
+        {715827882, 3, 2147483646},
+        {715827883, 3, -1},
+        {1431655766, 3, -1},
+        {INT32_MAX, 2, -1},
+        {INT32_MAX, 1, INT32_MAX},
+        {INT32_MAX, 3, -1},
+        {-1, 3, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TextWorkingBytes(c.count, c.each), c.bytes) << c.count << " x " << c.each;
+    static_assert(sizeof(CharRecord) == 3, "the records' size is the one the case above uses");
+}
+
 TEST_F(TextTest, FormattedTextIsCutAt2047Bytes)
 {
     Start(16);

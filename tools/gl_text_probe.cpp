@@ -21,7 +21,17 @@
 // --deny-on-restore: as --lose, but the device cannot be made again (no
 // depth format usable), so the memory path takes over.
 //
+// --restore-in-wait text|image: the window made inactive, a loss simulated
+// and the activation only posted, so that the wait of the next text (or
+// image) draw runs the restore; with --deny-on-restore the restore leaves the
+// memory path. Prints
+//
+//   wait <text|image> result <r> active <0|1> path <hardware|software> lit <pixels>
+//
+// and the same draw once more after it ("again ...").
+//
 //   gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore]
+//                 [--restore-in-wait text|image]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -242,13 +252,55 @@ void LoseAndRestore(const std::string& out, bool denyOnRestore)
     Check("picture-refilled", DumpPicture(out + ".refilled"), out + ".refilled");
 }
 
+// One draw of text or of an image after `arm` (nothing between them may
+// wait for the window); the pixels it lit.
+template <class Arm>
+int DrawForWait(bool text, ImageHandle picture, int* result, Arm&& arm)
+{
+    SetDrawTarget(ScreenBack);
+    SetDrawRegion(0, 0, ScreenW, ScreenH);
+    ClearDrawTarget(nullptr);
+    std::vector<uint32_t> before(120 * 24), after(120 * 24);
+    ReadTargetWords(ScreenBack, 10, 300, 120, 24, before.data());
+    arm();
+    *result = text ? DrawTextToHandle(10, 300, "待機 Wait", PackColor(255, 255, 255), fonts[1], PackColor(255, 0, 0), 0)
+                   : DrawImage(10, 300, picture, 0);
+    ReadTargetWords(ScreenBack, 10, 300, 120, 24, after.data());
+    int lit = 0;
+    for (size_t i = 0; i < after.size(); ++i)
+        lit += ColourBits(after[i]) != ColourBits(before[i]);
+    return lit;
+}
+
+void RestoreInWait(bool text, bool denyOnRestore)
+{
+    const bool written = WriteBmp("probe_wait.bmp", 200, 40, 40);
+    const ImageHandle picture = written ? LoadImageToHandle("probe_wait.bmp", 0) : -1;
+    // Inactive, and the activation that will find the device lost waits in
+    // the queue: the draw's own wait takes it.
+    auto arm = [&] {
+        platform::SendMessage(systemState.mainWindow, platform::WM_ACTIVATE, platform::WA_INACTIVE, 0);
+        if (denyOnRestore)
+            setenv("KORVANTA_GL_DENY", "D16,D24X8,D32", 1);
+        platform::gl::SimulateContextLoss();
+        platform::PostMessage(systemState.mainWindow, platform::WM_ACTIVATE, platform::WA_ACTIVE, 0);
+    };
+    int result = 0;
+    int lit = DrawForWait(text, picture, &result, arm);
+    std::printf("wait %s result %d active %d path %s lit %d\n", text ? "text" : "image", result,
+                int(systemState.active), displaySettings.hardwarePath ? "hardware" : "software", lit);
+    lit = DrawForWait(text, picture, &result, [] {});
+    std::printf("again %s result %d path %s lit %d\n", text ? "text" : "image", result,
+                displaySettings.hardwarePath ? "hardware" : "software", lit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int depth = 16;
     bool lose = false, denyOnRestore = false;
-    std::string out;
+    std::string out, inWait;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--depth" && i + 1 < argc) {
@@ -259,13 +311,17 @@ int main(int argc, char** argv)
             lose = true;
         } else if (argument == "--deny-on-restore") {
             lose = denyOnRestore = true;
+        } else if (argument == "--restore-in-wait" && i + 1 < argc &&
+                   (std::strcmp(argv[i + 1], "text") == 0 || std::strcmp(argv[i + 1], "image") == 0)) {
+            inWait = argv[++i];
         } else {
             out.clear();
             break;
         }
     }
     if (out.empty()) {
-        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore]\n");
+        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore] "
+                             "[--restore-in-wait text|image]\n");
         return 2;
     }
     std::string error;
@@ -286,7 +342,9 @@ int main(int argc, char** argv)
     PrintFonts();
     const bool dumped = DumpPicture(out);
     PresentScreen();
-    if (lose)
+    if (!inWait.empty())
+        RestoreInWait(inWait == "text", denyOnRestore);
+    else if (lose)
         LoseAndRestore(out, denyOnRestore);
     for (FontHandle font : fonts)
         DeleteFontHandle(font);

@@ -25,6 +25,11 @@ constexpr int32_t ShiftJisCharset = 1;
 
 // A cell side the cache can hold and the glyph fields (16-bit) can describe.
 constexpr int32_t MaxCellSize = 4096;
+// Creation parameters beyond these fail at once: a size whose cell cannot be
+// held, a weight beyond 1000, an edge wider than a cell.
+constexpr int32_t MaxFontSize = MaxCellSize;
+constexpr int32_t MaxThickness = 10;
+constexpr int32_t MaxEdgeSize = MaxCellSize / 2;
 
 struct DefaultFontSettings {
     char faceName[128];
@@ -97,8 +102,6 @@ platform::RasterFont* CreateRecordFont(const FontRecord& r, const char* face)
         LogAdd("フォントの作成に失敗しました\n");
     return font;
 }
-
-int32_t RoundUp(int32_t value, int32_t step) { return (value + step - 1) / step * step; }
 
 uint8_t* CellRow(const FontRecord& r, const GlyphSlot& slot, int32_t y)
 {
@@ -404,6 +407,9 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
     type &= FontTypeEdge | FontTypeAntialiased;
     if (edgeSize > 1)
         type |= FontTypeEdge;
+    if (size < -MaxFontSize || size > MaxFontSize || thickness < 0 || thickness > MaxThickness ||
+        edgeSize > MaxEdgeSize)
+        return LogAdd("フォント作成のパラメータが異常です\n");
 
     if (tableIndex == -1) {
         for (tableIndex = 0; tableIndex < FontTableSize && table.fonts[tableIndex]; ++tableIndex) {
@@ -449,28 +455,36 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
         DeleteFontHandle(handle);
         return -1;
     }
-    const int32_t edges = IsEdged(*r) ? 2 * edgeSize : 0;
-    r->cellSize = RoundUp(metrics.maxCharWidth + 2 + edges, 8);
-    r->cellHeight = metrics.height + edges;
-    r->cellHeight += r->cellHeight & 1;
-    if (r->cellSize < r->cellHeight)
-        r->cellSize = r->cellHeight;
+    // In 64 bits: the metrics and the edge are bounded, but not their sum.
+    const int64_t edges = IsEdged(*r) ? 2 * int64_t(edgeSize) : 0;
+    int64_t cellHeight = int64_t(metrics.height) + edges;
+    cellHeight += cellHeight & 1;
+    const int64_t cellSize = std::max<int64_t>((int64_t(metrics.maxCharWidth) + 2 + edges + 7) / 8 * 8, cellHeight);
+    if (metrics.height < 0 || metrics.maxCharWidth < 0 || cellSize > MaxCellSize) {
+        LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
+        DeleteFontHandle(handle);
+        return -1;
+    }
+    r->cellSize = int32_t(cellSize);
+    r->cellHeight = int32_t(cellHeight);
 
     if (r->useTexture) {
-        // 512 x 512 grown until ten cells fit.
-        r->cacheWidth = r->cacheHeight = 512;
-        while (r->cellSize <= MaxCellSize &&
-               (r->cacheWidth / r->cellSize) * (r->cacheHeight / r->cellSize) < 10) {
-            if (r->cacheWidth <= r->cacheHeight)
-                r->cacheWidth *= 2;
+        // 512 x 512 grown until ten cells fit; with cells of at most
+        // MaxCellSize the sides stay within 4 x MaxCellSize.
+        int64_t width = 512, height = 512;
+        while ((width / cellSize) * (height / cellSize) < 10) {
+            if (width <= height)
+                width *= 2;
             else
-                r->cacheHeight *= 2;
+                height *= 2;
         }
+        r->cacheWidth = int32_t(width);
+        r->cacheHeight = int32_t(height);
         // Slots sit one pixel right of and below their cell (a clear border
         // for filtering), so the last pixel row and column hold no cell.
-        const int32_t columns = (r->cacheWidth - 1) / r->cellSize;
-        r->slotsPerColumn = (r->cacheHeight - 1) / r->cellSize;
-        r->slotCount = std::min(MaxGlyphSlots, columns * r->slotsPerColumn);
+        const int64_t columns = (width - 1) / cellSize;
+        r->slotsPerColumn = int32_t((height - 1) / cellSize);
+        r->slotCount = int32_t(std::min<int64_t>(MaxGlyphSlots, columns * r->slotsPerColumn));
         r->textureLost = 1;
         if (r->slotCount < 1 || EnsureCacheTexture(handle) != 0) {
             LogAdd("テクスチャ文字キャッシュの作成に失敗しました\n");
@@ -491,15 +505,16 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
     }
     if (!r->useTexture) {
         r->memoryBitsPerPixel = r->type == 0 ? 1 : 8;
-        const int32_t automatic = std::max(20, 327680 / std::max(1, r->cellSize * r->cellSize));
-        r->slotCount = std::min(MaxGlyphSlots, table.cacheSlotCount > 0 ? table.cacheSlotCount : automatic);
+        const int64_t automatic = std::max<int64_t>(20, 327680 / std::max<int64_t>(1, cellSize * cellSize));
+        r->slotCount = int32_t(
+            std::min<int64_t>(MaxGlyphSlots, table.cacheSlotCount > 0 ? table.cacheSlotCount : automatic));
         r->cacheWidth = r->cellSize;
         r->slotsPerColumn = r->slotCount;
-        r->memoryPitch = (r->cellSize * r->memoryBitsPerPixel + 7) / 8;
-        const int64_t height = int64_t(r->slotCount) * r->cellSize;
+        r->memoryPitch = int32_t((cellSize * r->memoryBitsPerPixel + 7) / 8);
+        const int64_t height = int64_t(r->slotCount) * cellSize;
         const int64_t bytes = int64_t(r->memoryPitch) * height;
         r->cacheHeight = int32_t(std::min<int64_t>(height, INT32_MAX));
-        if (r->cellSize <= MaxCellSize && bytes <= INT32_MAX)
+        if (bytes <= INT32_MAX)
             r->memoryCache = static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0));
         if (!r->memoryCache) {
             LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");

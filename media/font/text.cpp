@@ -205,11 +205,14 @@ void DrawTextureGlyph(const FontRecord& font, const GlyphSlot& slot, int64_t x, 
     const bool edged = (font.type & FontTypeEdge) != 0 && font.edgeImage != -1;
     const ImageHandle planes[2] = {font.edgeImage, font.cacheImage};
     const Rgba colours[2] = {edge, colour};
-    const int64_t w = slot.width, h = slot.height;
+    // Taken before the first image is drawn: a draw may wait for the window
+    // and a restore in that wait makes the font, slots included, again.
+    const int64_t w = slot.width, h = slot.height, xOffset = slot.xOffset, yOffset = slot.yOffset;
+    const int64_t cellHeight = font.cellHeight;
     for (int plane = edged ? 0 : 1; plane < 2; ++plane) {
         SetDrawBrightnessWord(brightness(colours[plane]));
         if (!vertical) {
-            const int64_t left = x + pen + slot.xOffset, top = y + slot.yOffset;
+            const int64_t left = x + pen + xOffset, top = y + yOffset;
             if (left < INT32_MIN || left > INT32_MAX || top < INT32_MIN || top > INT32_MAX)
                 break;
             DrawImagePart(int(left), int(top), cellX, cellY, int(w), int(h), planes[plane], 1, 0);
@@ -220,8 +223,8 @@ void DrawTextureGlyph(const FontRecord& font, const GlyphSlot& slot, int64_t x, 
         const ImageHandle glyph = DeriveImage(cellX, cellY, int32_t(w), int32_t(h), planes[plane]);
         if (glyph == -1)
             break;
-        const float left = float(x + font.cellHeight - slot.yOffset - h), right = left + float(h);
-        const float top = float(y + pen + slot.xOffset), bottom = top + float(w);
+        const float left = float(x + cellHeight - yOffset - h), right = left + float(h);
+        const float top = float(y + pen + xOffset), bottom = top + float(w);
         DrawImageQuad(right, top, right, bottom, left, bottom, left, top, glyph, 1);
         DeleteImage(glyph);
     }
@@ -320,6 +323,13 @@ void DrawThroughTemporaryImage(int x, int y, const char* text, ColorValue colour
 
 }  // namespace
 
+int32_t TextWorkingBytes(int64_t count, int64_t each)
+{
+    if (count < 0 || each < 0 || (each > 0 && count > INT32_MAX / each))
+        return -1;
+    return int32_t(count * each);
+}
+
 int PrepareGlyphs(FontHandle font, const char* text, int lengthLimit, CharRecord* records, int* count)
 {
     FontRecord* r = FindFont(font);
@@ -349,7 +359,8 @@ int PrepareGlyphs(FontHandle font, const char* text, int lengthLimit, CharRecord
     ScratchBuffer scratch;
     uint16_t* codes = collectedCodes;
     if (n > size_t(FixedTextBytes)) {
-        scratch.memory = MemAlloc(int32_t(n * sizeof(uint16_t)), "", 0);
+        const int32_t bytes = TextWorkingBytes(int64_t(n), sizeof(uint16_t));
+        scratch.memory = bytes >= 0 ? MemAlloc(bytes, "", 0) : nullptr;
         if (!scratch.memory)
             return -1;
         codes = static_cast<uint16_t*>(scratch.memory);
@@ -391,7 +402,8 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
     ScratchBuffer scratch;
     CharRecord* records = textRecords;
     if (lengthLimit > FixedTextBytes) {
-        scratch.memory = MemAlloc(int32_t(size_t(lengthLimit) * sizeof(CharRecord)), "", 0);
+        const int32_t bytes = TextWorkingBytes(lengthLimit, sizeof(CharRecord));
+        scratch.memory = bytes >= 0 ? MemAlloc(bytes, "", 0) : nullptr;
         if (!scratch.memory)
             return -1;
         records = static_cast<CharRecord*>(scratch.memory);
@@ -420,26 +432,38 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
     }
     const bool fromTexture = mode == TextMode::Draw && r->useTexture;
     int64_t pen = 0;
+    // The size of what was handled, also when a character ends the text.
+    auto size = [&] {
+        const int advance = int(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX));
+        if (sizeX)
+            *sizeX = vertical ? r->cellHeight : advance;
+        if (sizeY)
+            *sizeY = vertical ? advance : r->cellHeight;
+        return advance;
+    };
     for (int i = 0; i < count; ++i) {
         uint16_t code = records[i].Code();
         const GlyphMapEntry& entry = r->glyphMap[code];
         GlyphSlot* slot = entry.cached ? entry.slot : RenderGlyphs(font, 1, &code);
         if (!slot) {
             LogPrintfLine("テキストキャッシュの作成に失敗しました");
+            size();
             return -1;
         }
-        if (drawing && painter.dest && !IsSpace(code) && !(slot->width == 0 && slot->height == 0))
+        const int64_t advance = slot->advance;
+        if (drawing && painter.dest && !IsSpace(code) && !(slot->width == 0 && slot->height == 0)) {
             painter.Draw(*slot, x, y, pen, vertical != 0);
-        else if (fromTexture && !IsSpace(code) && !(slot->width == 0 && slot->height == 0))
+        } else if (fromTexture && !IsSpace(code) && !(slot->width == 0 && slot->height == 0)) {
             DrawTextureGlyph(*r, *slot, x, y, pen, vertical != 0, painter.colour, painter.edge);
-        pen += slot->advance + r->spacing;
+            // Drawing an image can wait for the window, and a restore in
+            // that wait makes every font again.
+            r = FindFont(font);
+            if (!r)
+                return -1;
+        }
+        pen += advance + r->spacing;
     }
-    const int advance = int(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX));
-    if (sizeX)
-        *sizeX = vertical ? r->cellHeight : advance;
-    if (sizeY)
-        *sizeY = vertical ? advance : r->cellHeight;
-    return advance;
+    return size();
 }
 
 int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHandle font, ColorValue edgeColour,
@@ -447,10 +471,14 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
 {
     if (!text || !text[0] || displaySettings.drawAreaEmpty)
         return 0;
-    FontRecord* r = FindFont(font);
-    if (!r)
+    if (!FindFont(font))
         return LogAdd("フォントハンドル値が異常です\n");
     WaitWhileInactive();
+    // The wait pumps messages: a restore run by them makes every font again
+    // (under the same handle), so the record is looked up after it.
+    const FontRecord* r = FindFont(font);
+    if (!r)
+        return LogAdd("フォントハンドル値が異常です\n");
     DrawArea area;
     if (!CurrentTargetArea(&area))
         return 0;
@@ -467,9 +495,12 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
         return 0;
     }
 
+    // A character that cannot be rasterised ends the text: what comes before
+    // it is measured, and drawn.
     int width = 0, height = 0;
     if (RenderText(TextMode::Measure, x, y, text, colour, nullptr, nullptr, font, edgeColour, -1, vertical, &width,
-                   &height) < 0)
+                   &height) < 0 &&
+        (vertical ? height : width) <= 0)
         return 0;
     const DrawState& state = CurrentDrawState();
     const bool plainBlend = state.blendMode == 0 || (state.blendMode == 1 && state.blendParameter == 255);

@@ -46,6 +46,11 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
                const DrawArea* clip, FontHandle font, ColorValue edgeColour, int lengthLimit, int vertical,
                int* sizeX = nullptr, int* sizeY = nullptr);
 
+// Bytes of working storage for count items of each bytes, or -1 when they do
+// not fit one block of the memory manager (32-bit sizes): long texts are
+// refused rather than given a wrapped size.
+int32_t TextWorkingBytes(int64_t count, int64_t each);
+
 // Cuts the first lengthLimit bytes into characters (records must hold one per
 // byte) and rasterises the ones missing from the cache in one batch.
 int PrepareGlyphs(FontHandle font, const char* text, int lengthLimit, CharRecord* records, int* count);

@@ -476,7 +476,7 @@ bool DetachSharedSource(PixelRegion* source, const PixelRegion& target, Box writ
 }
 
 // Shared start of the image primitives: the checks in their documented order.
-int BeginImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source)
+int CheckImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source)
 {
     if (!systemState.initialised)
         return -1;
@@ -487,8 +487,18 @@ int BeginImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, Pixe
     *entry = FindImage(image);
     if (!*entry || !GetImagePixels(image, source))
         return -1;
-    WaitWhileInactive();
     return 0;
+}
+
+int BeginImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source)
+{
+    const int checked = CheckImageDraw(image, surface, entry, source);
+    if (checked != 0)
+        return checked;
+    WaitWhileInactive();
+    // The wait pumps messages, and what they run (a restore, a reload) may
+    // move the target's or the image's pixels: both are taken again.
+    return CheckImageDraw(image, surface, entry, source);
 }
 
 int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mirror, const Box* extraClip)

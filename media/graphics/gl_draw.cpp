@@ -47,7 +47,7 @@ int AppendBar(Bar bar, const DrawArea& area, const GlTint& tint, GlVertex* out)
 
 // The checks of the image primitives in their documented order, on the
 // hardware path: -1 error, 1 nothing to draw, 0 go on (scissor set).
-int BeginGlImageDraw(ImageHandle image, DrawArea* area, const ImageEntry** entry)
+int CheckGlImageDraw(ImageHandle image, DrawArea* area, const ImageEntry** entry)
 {
     if (!systemState.initialised)
         return -1;
@@ -59,9 +59,23 @@ int BeginGlImageDraw(ImageHandle image, DrawArea* area, const ImageEntry** entry
     if (!*entry || !(*entry)->body)
         return -1;
     // The device (or, after its loss, this image's textures) is missing.
-    if (!GlDeviceReady() || !(*entry)->body->textures)
+    if (!displaySettings.hardwarePath || !GlDeviceReady() || !(*entry)->body->textures)
         return -1;
+    return 0;
+}
+
+int BeginGlImageDraw(ImageHandle image, DrawArea* area, const ImageEntry** entry)
+{
+    const int checked = CheckGlImageDraw(image, area, entry);
+    if (checked != 0)
+        return checked;
     WaitWhileInactive();
+    // The wait pumps messages, and a restore run by them releases the
+    // textures (for good when the device cannot be made again, which also
+    // ends the hardware path): everything is taken again after it.
+    const int again = CheckGlImageDraw(image, area, entry);
+    if (again != 0)
+        return again;
     GlSetClipArea(*area);
     return 0;
 }

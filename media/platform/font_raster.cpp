@@ -223,11 +223,17 @@ struct RasterFont {
 
 namespace {
 bool simulatedFailure = false;
-}
+uint32_t refusedCode = 0;
+}  // namespace
 
 void SimulateRasterSystemFailure(bool fail)
 {
     simulatedFailure = fail;
+}
+
+void SimulateRefusedGlyph(uint32_t code)
+{
+    refusedCode = code;
 }
 
 bool RasterSystemReady()
@@ -412,7 +418,7 @@ int32_t Render(RasterFont* font, uint32_t code, GlyphFormat format, RasterGlyphM
 int32_t GetRasterGlyph(RasterFont* font, uint32_t code, GlyphFormat format, RasterGlyphMetrics* metrics,
                        uint32_t bufferSize, void* buffer)
 {
-    if (!font || !metrics)
+    if (!font || !metrics || (refusedCode != 0 && code == refusedCode))
         return -1;
     if (!font->haveLast || font->lastCode != code || font->lastFormat != format) {
         font->lastResult = Render(font, code, format, &font->lastMetrics, &font->lastBitmap);

@@ -69,6 +69,9 @@ constexpr uint8_t CoverageLevel(uint8_t gray) { return uint8_t((gray * 16 + 127)
 bool RasterSystemReady();
 // Makes RasterSystemReady fail as if FreeType could not start (tests).
 void SimulateRasterSystemFailure(bool fail);
+// Makes GetRasterGlyph refuse one character code, as FreeType does a damaged
+// outline (tests); 0 refuses none.
+void SimulateRefusedGlyph(uint32_t code);
 // Forgets the font configuration and the faces found with it, so that the
 // next font reads the configuration again (FONTCONFIG_FILE included).
 void ReloadFontConfiguration();

@@ -7,7 +7,9 @@
 // aligned. Addresses are printed at full width (16 hex digits).
 #include "media/system/memory.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,16 +104,27 @@ void PeekBlockBytes(const unsigned char* data, int count, unsigned char* copy)
         copy[i] = bytes[i];
 }
 
-void LogMemoryRecord(AllocRecord* record)
+// The record's header as its copy keeps it.
+AllocRecord CopiedHeader(const AllocRecord* record)
+{
+    AllocRecord header{};
+    std::memcpy(&header, record->headerCopy, HeaderBytes);
+    return header;
+}
+
+// size is the size shown; readable bounds the data bytes read. A damaged
+// record shows its copy's size, and reads no more than both sizes allow, since
+// either of them may be the overwritten one.
+void LogMemoryRecord(AllocRecord* record, int32_t size, int32_t readable)
 {
     char line[512];
     unsigned char* const address = static_cast<unsigned char*>(DataOf(record));
-    const int n = record->size < 16 ? (record->size > 0 ? record->size : 0) : 16;
+    const int n = std::clamp(readable, 0, 16);
     unsigned char data[16];
     PeekBlockBytes(address, n, data);
     int length = std::snprintf(line, sizeof line,
                                "\tsize:%d(%.3fkb)  file:%.16s  line:%d  ID:%d  addr:%016" PRIxPTR "  data:<",
-                               record->size, double(uint32_t(record->size)) / 1024.0, record->sourceName,
+                               size, double(uint32_t(size)) / 1024.0, record->sourceName,
                                int(record->sourceLine), int(record->allocId), uintptr_t(address));
     if (length < 0)
         return;
@@ -129,6 +142,25 @@ void LogMemoryRecord(AllocRecord* record)
     line[length++] = '\n';
     line[length] = '\0';
     LogAdd(line);
+}
+
+void LogMemoryRecord(AllocRecord* record) { LogMemoryRecord(record, record->size, record->size); }
+
+void LogDamagedRecord(AllocRecord* record, int32_t copiedSize)
+{
+    LogAdd("以下のメモリ確保情報が破損しました");
+    LogMemoryRecord(record, copiedSize, std::min(copiedSize, record->size));
+}
+
+// A damaged record's copy is believed when it still fits the list: its next
+// link is the record the walk came from (none for the newest), its prev is
+// the sentinel or an address the heap can have given, and its size is not
+// negative. A copy overwritten with its record fails this.
+bool CopyFits(const AllocRecord& copy, const AllocRecord* newer)
+{
+    const bool prevPlausible = copy.prev == &allocSentinel ||
+                               (copy.prev && uintptr_t(copy.prev) % alignof(std::max_align_t) == 0);
+    return copy.next == newer && prevPlausible && copy.size >= 0;
 }
 
 void LinkAsNewest(AllocRecord* record)
@@ -238,21 +270,27 @@ void LogMemoryDump()
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     LogAdd("\n");
     LogAdd("Alloc memory dump\n");
-    // A record whose header was overwritten is reported, and the walk goes on
-    // through its copy's link. The walk is bounded by the live count, so a
-    // damaged link cannot send it round for ever.
+    // A record whose header was overwritten is reported with its copy's
+    // size, and the walk goes on through its copy's link. A copy that is
+    // damaged as well ends the walk: its link could lead anywhere. The walk
+    // is bounded by the live count, so a damaged link cannot send it round
+    // for ever.
     int64_t left = int64_t(allocCount) + 1;
+    AllocRecord* newer = nullptr;
     for (AllocRecord* record = allocTail; record && record != &allocSentinel && left-- > 0;) {
-        if (RecordIntact(record)) {
-            LogMemoryRecord(record);
-            record = record->prev;
-            continue;
+        // A record overwritten together with its copy (alike, they even
+        // match) is found by the same test as a damaged copy.
+        const AllocRecord copy = CopiedHeader(record);
+        if (!CopyFits(copy, newer)) {
+            LogAdd("メモリ確保情報とその控えが共に破損しているため、ここでダンプを打ち切ります\n");
+            break;
         }
-        LogAdd("以下のメモリ確保情報が破損しました");
-        LogMemoryRecord(record);
-        AllocRecord* copiedPrev = nullptr;
-        std::memcpy(&copiedPrev, record->headerCopy + offsetof(AllocRecord, prev), sizeof copiedPrev);
-        record = copiedPrev;
+        if (RecordIntact(record))
+            LogMemoryRecord(record);
+        else
+            LogDamagedRecord(record, copy.size);
+        newer = record;
+        record = copy.prev;
     }
     LogPrintfLine("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalAllocSize, double(totalAllocSize) / 1024.0, allocCount);
     LogAdd("\n");
@@ -263,8 +301,7 @@ int CheckMemoryRecords()
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     for (AllocRecord* record = allocTail; record && record != &allocSentinel; record = record->prev) {
         if (!RecordIntact(record)) {
-            LogAdd("以下のメモリ確保情報が破損しました");
-            LogMemoryRecord(record);
+            LogDamagedRecord(record, CopiedHeader(record).size);
             return -1;
         }
     }
