@@ -71,11 +71,7 @@ n_held="$work/n-held"
 session="$(choose 0 0 0; choose 1 0 1; printf 'key down B\nwait 3 frames\nkey up B\nkey down N\nwait 100 frames\nkey up N\nwait 3 frames\nscreenshot back.png\n'; quit)"
 run_session "$n_held" "$session"
 [ "$status" = 0 ] && pass "N held: ends with 0" || fail "N held: status $status"
-reference_dir="$n_held/reference"
-reference="$(reference_lines --army1 1,0,0 --army2 2,0,0)"
-actual="$(battle_only "$n_held")"
-count="$(printf '%s\n' "$actual" | wc -l)"
-if [ "$(printf '%s\n' "$reference" | head -n "$count")" = "$actual" ] && nothing_but_shutdown_after "$n_held" "$count" &&
+if cut_battle "$n_held" --army1 1,0,0 --army2 2,0,0 &&
    [ "$(printf '%s\n' "$reference" | sed -n "$((count + 1))p")" = "耐久力" ] &&
    grep -q "ターン目(接近戦)" <<<"$reference" && ! grep -q "ターン目(接近戦)" <<<"$actual"; then
   pass "N held: the battle's $count lines up to the last shooting turn, no melee turn"
@@ -131,14 +127,9 @@ closed="$work/closed"
 session="$(choose 0 0 0; choose 1 0 1; press B; printf 'wait 6 frames\nclose\n')"
 run_session "$closed" "$session"
 [ "$status" = 0 ] && pass "closed mid-battle: ends with 0" || fail "closed mid-battle: status $status"
-reference_dir="$closed/reference"
-reference="$(reference_lines --army1 1,0,0 --army2 2,0,0)"
-actual="$(battle_only "$closed")"
-count="$(printf '%s\n' "$actual" | wc -l)"
-turns="$(grep -c 'ターン目' <<<"$actual")"
-if [ "$turns" -ge 2 ] && [ "$(printf '%s\n' "$reference" | head -n "$count")" = "$actual" ] &&
-   grep -q 'ターン目' <<<"$(printf '%s\n' "$reference" | sed -n "$((count + 1))p")" &&
-   nothing_but_shutdown_after "$closed" "$count"; then
+turns=0
+if cut_battle "$closed" --army1 1,0,0 --army2 2,0,0 && turns="$(grep -c 'ターン目' <<<"$actual")" &&
+   [ "$turns" -ge 2 ] && grep -q 'ターン目' <<<"$(printf '%s\n' "$reference" | sed -n "$((count + 1))p")"; then
   pass "closed mid-battle: $turns whole turns of korvanta-battle's battle, then the shutdown"
 else
   fail "closed mid-battle: $turns turns, $count lines; not a whole-turn prefix of korvanta-battle's battle"

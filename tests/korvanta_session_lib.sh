@@ -88,6 +88,20 @@ reference_lines() {
     awk '{ lines[NR] = $0 } $0 == "Alloc memory dump" { end = NR - 2; exit } END { if (!end) end = NR; for (i = 1; i <= end; ++i) print lines[i] }'
 }
 
+# A battle cut short: sets $reference (korvanta-battle "$@" with the same seed,
+# run in $1/reference), $actual (folder $1's battle lines) and $count; true
+# when the battle lines are the first $count of the reference and only the
+# program's shutdown follows.
+cut_battle() {
+  local dir=$1
+  shift
+  reference_dir="$dir/reference"
+  reference="$(reference_lines "$@")"
+  actual="$(battle_only "$dir")"
+  count="$(printf '%s\n' "$actual" | wc -l)"
+  [ "$(printf '%s\n' "$reference" | head -n "$count")" = "$actual" ] && nothing_but_shutdown_after "$dir" "$count"
+}
+
 # The battle lines of folder $1 begin with those of korvanta-battle "$@"
 # (same seed) and only the program's shutdown follows: the session fought
 # that battle and nothing else.
