@@ -12,6 +12,13 @@ export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
+# The image suites are optional (README.md): name the comparisons that
+# skipped for want of them (under CI=true they failed instead).
+testdata="${KORVANTA_TESTDATA:-$root/../shared/testdata}"
+for suite in bmpsuite pngsuite; do
+  [ -d "$testdata/$suite" ] ||
+    echo "skipped: the $suite comparisons (no $testdata/$suite; set KORVANTA_TESTDATA to a folder holding it)"
+done
 "$root/scripts/thread_check.sh"
 "$root/scripts/valgrind_check.sh"
 "$root/scripts/fuzz.sh" 30
