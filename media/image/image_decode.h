@@ -11,8 +11,9 @@ namespace media {
 
 // Bounds every decoder keeps, whatever a header claims: a picture is at most
 // MaxPictureSide pixels on a side and MaxPicturePixels in all, and a decoder
-// allocates for pixel data only what the file's own size can fill (run-length
-// and compressed streams excepted, which stay under the pixel bound).
+// allocates for uncompressed pixel data only a fixed multiple of what the
+// file holds (narrow pixels and map indices widen when stored; run-length and
+// compressed streams stay under the pixel bound alone).
 constexpr int32_t MaxPictureSide = 32768;
 constexpr int64_t MaxPicturePixels = int64_t(1) << 25;
 constexpr int64_t MaxPictureBytes = int64_t(1) << 28;
