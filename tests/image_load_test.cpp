@@ -231,6 +231,132 @@ TEST_P(ImageLoadTest, LoadedImagesRecordTheirAbsolutePathAndReloadFromIt)
     EXPECT_EQ(Stored(part, 0, 0).r, 0);
 }
 
+// Adjacent entries of one file that cannot be read again are tried once,
+// with one line.
+TEST_P(ImageLoadTest, AdjacentEntriesOfAFailedFileAreReadOnce)
+{
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b.png");
+    const media::ImageHandle image = media::LoadImageToHandle("PIC\\b.png", 0);
+    ASSERT_GE(image, 0);
+    std::vector<media::ImageHandle> parts;
+    for (int i = 0; i < 3; ++i) {
+        parts.push_back(media::DeriveImage(i, 0, 2, 2, image));
+        ASSERT_GE(parts.back(), 0);
+    }
+    ASSERT_EQ(unlink("PIC/b.png"), 0);
+    media::ReloadImageFiles();
+    const std::string failed = "ファイル:" + dir_ + "/PIC/b.png がロードできませんでした";
+    const auto lines = Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), failed), 1);
+}
+
+// A reload reads the alpha picture the load merged, by its recorded name,
+// and no other: "_a" inserted into the absolute path would land in a folder
+// name with a dot.
+TEST_P(ImageLoadTest, ReloadKeepsTheAlphaPictureOfTheLoadInAFolderWithADot)
+{
+    ASSERT_EQ(mkdir("game.v2", 0755), 0);
+    ASSERT_EQ(mkdir("game.v2/PIC", 0755), 0);
+    ASSERT_EQ(mkdir("game_a.v2", 0755), 0);
+    ASSERT_EQ(mkdir("game_a.v2/PIC", 0755), 0);
+    CopyFile(ImageDataDir() + "png_rgb.png", "game.v2/PIC/a.png");
+    CopyFile(ImageDataDir() + "png_grey.png", "game.v2/PIC/a_a.png");
+    // c.png has alpha of its own and no alpha picture; the folder beside
+    // holds a picture that the derived name would pick up.
+    CopyFile(ImageDataDir() + "png_rgba.png", "game.v2/PIC/c.png");
+    CopyFile(ImageDataDir() + "png_grey.png", "game_a.v2/PIC/c.png");
+    ASSERT_EQ(chdir("game.v2"), 0);
+    const media::ImageHandle merged = media::LoadImageToHandle("PIC\\a.png", 0);
+    const media::ImageHandle own = media::LoadImageToHandle("PIC\\c.png", 0);
+    ASSERT_EQ(chdir(".."), 0);
+    ASSERT_GE(merged, 0);
+    ASSERT_GE(own, 0);
+    ASSERT_TRUE(HasAlpha(merged));
+    ASSERT_NE(media::FindImage(merged)->fileName->alphaPath, nullptr);
+    EXPECT_EQ(std::string(media::FindImage(merged)->fileName->alphaPath), dir_ + "/game.v2/PIC/a_a.png");
+    EXPECT_EQ(media::FindImage(own)->fileName->alphaPath, nullptr);
+
+    const auto mergedBefore = Snapshot(ImagePixels(merged));
+    const auto ownBefore = Snapshot(ImagePixels(own));
+    media::FillRegion(ImagePixels(merged), 0);
+    media::FillRegion(ImagePixels(own), 0);
+    media::ReloadImageFiles();
+    EXPECT_EQ(Snapshot(ImagePixels(merged)), mergedBefore);
+    EXPECT_EQ(Snapshot(ImagePixels(own)), ownBefore);
+
+    // The recorded alpha picture gone: the pair is not read, its image kept.
+    media::FillRegion(ImagePixels(merged), 0);
+    ASSERT_EQ(unlink("game.v2/PIC/a_a.png"), 0);
+    media::ReloadImageFiles();
+    EXPECT_TRUE(LogHas("ファイル:" + dir_ + "/game.v2/PIC/a_a.png がロードできませんでした"));
+    EXPECT_EQ(Stored(merged, 0, 0).r, 0);
+}
+
+// A working folder that cannot be read (deleted under the program) gives no
+// record rooted at "/": the image loads, is not reloadable, and the log says why.
+TEST_P(ImageLoadTest, UnreadableWorkingFolderLeavesTheImageWithoutARecord)
+{
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b.png");
+    ASSERT_EQ(mkdir("gone", 0755), 0);
+    ASSERT_EQ(chdir("gone"), 0);
+    ASSERT_EQ(rmdir((dir_ + "/gone").c_str()), 0);
+    const media::ImageHandle image = media::LoadImageToHandle("..\\PIC\\b.png", 0);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_GE(image, 0);
+    EXPECT_EQ(media::FindImage(image)->fileName, nullptr);
+    EXPECT_TRUE(LogHas("カレントディレクトリが取得できないため、グラフィックファイル ..\\PIC\\b.png は復帰できません"));
+    // An absolute path needs no working folder.
+    EXPECT_EQ(media::AbsoluteImagePath((dir_ + "/PIC/b.png").c_str()), dir_ + "/PIC/b.png");
+}
+
+// A file that changed size refills only what both the image and the new
+// picture cover; the rest keeps its pixels.
+TEST_P(ImageLoadTest, ReloadAfterTheFileChangedSizeRefillsWhatBothCover)
+{
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/b.png");  // 11 x 7
+    const media::ImageHandle image = media::LoadImageToHandle("PIC\\b.png", 0);
+    ASSERT_GE(image, 0);
+    // Larger: the image's whole area comes from the new picture's top left.
+    CopyFile(ImageDataDir() + "png_rgba.png", "PIC/b.png");  // 13 x 9
+    RgbaPicture larger;
+    ASSERT_TRUE(ReadReferencePng("PIC/b.png", &larger));
+    ASSERT_GT(larger.width, PatternWidth);
+    ASSERT_GT(larger.height, PatternHeight);
+    media::ReloadImageFiles();
+    for (int y = 0; y < PatternHeight; ++y)
+        for (int x = 0; x < PatternWidth; ++x) {
+            const uint8_t* p = larger.At(x, y);
+            EXPECT_SAME_RGBA(Stored(image, x, y), AsStored(image, {p[0], p[1], p[2], p[3]}));
+        }
+    // Smaller: a 2 x 1 true-colour TGA refills two pixels.
+    const auto before = Stored(image, 5, 5);
+    const uint8_t tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 32, 0x28,
+                           10, 20, 30, 255, 40, 50, 60, 255};
+    FILE* f = std::fopen("PIC/b.png", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(tga, 1, sizeof tga, f);
+    std::fclose(f);
+    media::ReloadImageFiles();
+    EXPECT_SAME_RGBA(Stored(image, 0, 0), AsStored(image, {30, 20, 10, 255}));
+    EXPECT_SAME_RGBA(Stored(image, 1, 0), AsStored(image, {60, 50, 40, 255}));
+    EXPECT_SAME_RGBA(Stored(image, 2, 0), AsStored(image, {larger.At(2, 0)[0], larger.At(2, 0)[1], larger.At(2, 0)[2], larger.At(2, 0)[3]}));
+    EXPECT_SAME_RGBA(Stored(image, 5, 5), before);
+}
+
+TEST_P(ImageLoadTest, AnEmptyFileAndAFolderAreNoPictures)
+{
+    const int32_t mark = media::ImageHighWaterMark();
+    FILE* f = std::fopen("PIC/empty.png", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\empty.png", 0), -1);
+    EXPECT_TRUE(LogHas("右記のグラフィックファイルのロードに失敗しました：PIC\\empty.png "));
+    ASSERT_EQ(mkdir("PIC/folder.png", 0755), 0);
+    EXPECT_EQ(media::LoadImageToHandle("PIC\\folder.png", 0), -1);
+    EXPECT_TRUE(LogHas("グラフィックファイル PIC\\folder.png がありません"));
+    EXPECT_EQ(media::ImageHighWaterMark(), mark);  // no image made
+}
+
 TEST_P(ImageLoadTest, JapaneseFileNamesKeepTheirSecondByte)
 {
     // 表 in Shift-JIS is 0x95 0x5C: the 0x5C is no separator.

@@ -67,18 +67,23 @@ void FreeEntry(int32_t slot)
 
 }  // namespace
 
-ImageFileRecord* MakeImageFileRecord(const char* path)
+ImageFileRecord* MakeImageFileRecord(const char* path, const char* alphaPath)
 {
     const size_t length = std::strlen(path);
-    if (length > 0x10000000)
+    const size_t alphaLength = alphaPath ? std::strlen(alphaPath) + 1 : 0;
+    if (length > 0x10000000 || alphaLength > 0x10000000)
         return nullptr;
-    void* memory = MemAlloc(int32_t(sizeof(ImageFileRecord) + length + 1), "", 0);
+    void* memory = MemAlloc(int32_t(sizeof(ImageFileRecord) + length + 1 + alphaLength), "", 0);
     if (!memory)
         return nullptr;
     ImageFileRecord* record = new (memory) ImageFileRecord;
     record->refCount = 1;
     record->path = static_cast<char*>(memory) + sizeof(ImageFileRecord);
     std::memcpy(record->path, path, length + 1);
+    if (alphaPath) {
+        record->alphaPath = record->path + length + 1;
+        std::memcpy(record->alphaPath, alphaPath, alphaLength);
+    }
     return record;
 }
 

@@ -38,9 +38,11 @@ struct ImageBody {
 // One memory block: the record followed by the path's bytes.
 struct ImageFileRecord {
     int32_t refCount = 0;
-    char* path = nullptr;
+    char* path = nullptr;       // absolute path of the picture
+    char* alphaPath = nullptr;  // absolute path of the "_a" picture merged at load; null when none was
 };
-ImageFileRecord* MakeImageFileRecord(const char* path);
+// One block holding both paths; alphaPath may be null.
+ImageFileRecord* MakeImageFileRecord(const char* path, const char* alphaPath = nullptr);
 void RetainImageFileRecord(ImageFileRecord* record);
 void ReleaseImageFileRecord(ImageFileRecord* record);
 

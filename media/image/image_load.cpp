@@ -57,6 +57,43 @@ void SplitProgramPath(const std::string& path, std::vector<std::string>* parts)
     parts->push_back(part);
 }
 
+// Gives a loaded image the record a reload reads it from again: the
+// picture's absolute path and, when one was merged, the alpha picture's (a
+// reload never looks for an alpha picture on its own: "_a" inserted into an
+// absolute path would land in a folder name with a dot).
+void RecordImageFile(ImageHandle handle, const char* path, bool alphaMerged)
+{
+    const std::string absolute = AbsoluteImagePath(path);
+    const std::string alphaAbsolute = alphaMerged ? AbsoluteImagePath(AlphaPictureName(path).c_str()) : std::string();
+    if (absolute.empty() || (alphaMerged && alphaAbsolute.empty())) {
+        LogPrintfLine("カレントディレクトリが取得できないため、グラフィックファイル %s は復帰できません", path);
+        return;
+    }
+    ImageFileRecord* record = MakeImageFileRecord(absolute.c_str(), alphaMerged ? alphaAbsolute.c_str() : nullptr);
+    if (!record)
+        LogAdd("転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n");
+    else if (ImageEntry* entry = FindImage(handle))
+        entry->fileName = record;
+    else
+        ReleaseImageFileRecord(record);
+}
+
+// Reads a record's pictures again: 0 with the alpha picture when the record
+// has one, else -1 with the path that could not be read in *failed.
+int ReloadRecordPictures(const ImageFileRecord& record, BaseImage* colour, BaseImage* alpha, const char** failed)
+{
+    if (ReadPictureFile(record.path, colour, nullptr) != 0) {
+        *failed = record.path;
+        return -1;
+    }
+    if (record.alphaPath && ReadPictureFile(record.alphaPath, alpha, nullptr) != 0) {
+        FreeBaseImage(colour);
+        *failed = record.alphaPath;
+        return -1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::string AlphaPictureName(const char* path)
@@ -86,7 +123,10 @@ std::string AbsoluteImagePath(const char* path)
             buffer.resize(length);
             length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
         }
-        if (length > 0 && length < buffer.size()) {
+        // Without it the record would silently start at the root.
+        if (length == 0 || length >= buffer.size())
+            return std::string();
+        {
             std::string part;
             for (uint32_t i = 0; i < length; ++i) {
                 if (buffer[i] == '/') {
@@ -168,13 +208,8 @@ ImageHandle LoadImageToHandle(const char* path, int flag)
     const int loaded = LoadBaseImage(path, &colour, &alpha);
     if (loaded >= 0) {
         const ImageHandle handle = CreateImageFromBase(colour, loaded == 0 ? &alpha : nullptr);
-        if (handle >= 0) {
-            ImageFileRecord* record = MakeImageFileRecord(AbsoluteImagePath(path).c_str());
-            if (!record)
-                LogAdd("転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n");
-            else if (ImageEntry* entry = FindImage(handle))
-                entry->fileName = record;
-        }
+        if (handle >= 0)
+            RecordImageFile(handle, path, loaded == 0);
         FreeBaseImage(&colour);
         FreeBaseImage(&alpha);
         return handle;
@@ -209,27 +244,35 @@ int ReloadImageFiles()
 {
     LogAdd("グラフィックを復帰します\n");
     BaseImage colour, alpha;
+    // The pictures of the last record read; adjacent entries of the same
+    // files use them (or, when they failed, are skipped without a second
+    // attempt and a second line).
+    bool read = false;
     int loaded = -1;
-    std::string loadedPath;
+    std::string loadedPath, loadedAlphaPath;
     const int32_t mark = ImageHighWaterMark();
     for (int32_t slot = 0; slot < mark; ++slot) {
         ImageEntry* entry = ImageEntryAtSlot(slot);
         if (!entry || !entry->fileName || !entry->body)
             continue;
-        const char* path = entry->fileName->path;
-        if (loaded < 0 || loadedPath != path) {
+        const ImageFileRecord& record = *entry->fileName;
+        const char* alphaPath = record.alphaPath ? record.alphaPath : "";
+        if (!read || loadedPath != record.path || loadedAlphaPath != alphaPath) {
             FreeBaseImage(&colour);
             FreeBaseImage(&alpha);
-            loadedPath = path;
-            loaded = LoadBaseImage(path, &colour, &alpha);
-            if (loaded < 0) {
-                LogPrintfLine("ファイル:%s がロードできませんでした", path);
-                continue;
-            }
+            read = true;
+            loadedPath = record.path;
+            loadedAlphaPath = alphaPath;
+            const char* failed = nullptr;
+            loaded = ReloadRecordPictures(record, &colour, &alpha, &failed);
+            if (loaded < 0)
+                LogPrintfLine("ファイル:%s がロードできませんでした", failed);
         }
+        if (loaded < 0)
+            continue;
         PixelRegion region;
         if (GetImagePixels(entry->handle, &region)) {
-            FillRegionFromPicture(region, colour, loaded == 0 ? &alpha : nullptr, entry->offsetX, entry->offsetY);
+            FillRegionFromPicture(region, colour, record.alphaPath ? &alpha : nullptr, entry->offsetX, entry->offsetY);
             ImagePixelsChanged(entry->handle);
         }
     }
