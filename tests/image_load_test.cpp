@@ -10,6 +10,7 @@
 #include "graphics_fixture.h"
 #include "image_fixture.h"
 #include "media/graphics/graphics_hooks.h"
+#include "media/graphics/screen.h"
 #include "media/image/image_load.h"
 #include "media_fixture.h"
 #include "media/system/memory.h"
@@ -355,6 +356,47 @@ TEST_P(ImageLoadTest, AnEmptyFileAndAFolderAreNoPictures)
     EXPECT_EQ(media::LoadImageToHandle("PIC\\folder.png", 0), -1);
     EXPECT_TRUE(LogHas("グラフィックファイル PIC\\folder.png がありません"));
     EXPECT_EQ(media::ImageHighWaterMark(), mark);  // no image made
+}
+
+// A picture whose image cannot be made writes the line of the step that
+// failed: on the hardware path the memory copy of the pixels (the original
+// data) has a line of its own, apart from the textures'.
+TEST_P(ImageLoadTest, ImagesThatCannotBeMadeWriteTheLineOfTheirCause)
+{
+    media::BaseImage picture;
+    picture.format = media::FullColourFormat();
+    picture.width = picture.height = 100;
+    picture.pitch = 300;
+    ASSERT_TRUE(media::AllocateBasePixels(&picture, 300 * 100));
+    const std::string memoryImage = "メモリイメージの作成に失敗しました";
+    const std::string originalData = "グラフィックのオリジナル画像データ保存用メモリの確保に失敗しました";
+    const std::string texture = "テクスチャの作成に失敗しました";
+    const struct {
+        const char* what;
+        bool hardware;
+        int32_t failFrom;  // 100 x 100 pixels need at least 20000 bytes
+        const std::string& line;
+    } cases[] = {
+        {"memory image", false, 10000, memoryImage},
+        {"original data", true, 10000, originalData},
+        {"textures (no device)", true, 0, texture},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto before = Lines();
+        media::displaySettings.hardwarePath = c.hardware;
+        media::FailAllocationsFrom(c.failFrom);
+        const media::ImageHandle image = media::CreateImageFromBase(picture, nullptr);
+        media::FailAllocationsFrom(0);
+        media::displaySettings.hardwarePath = false;
+        EXPECT_EQ(image, -1);
+        const auto after = Lines();
+        for (const std::string* line : {&memoryImage, &originalData, &texture})
+            EXPECT_EQ(std::count(after.begin(), after.end(), *line) - std::count(before.begin(), before.end(), *line),
+                      line == &c.line ? 1 : 0)
+                << *line;
+    }
+    media::FreeBaseImage(&picture);
 }
 
 TEST_P(ImageLoadTest, JapaneseFileNamesKeepTheirSecondByte)

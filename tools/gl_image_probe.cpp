@@ -14,6 +14,10 @@
 // anything is drawn; prints "textures live <before> released <n> recreated <n>".
 // Drawable images come back empty (the memory path empties its own to match).
 //
+// --transfer-failure: once the images are made, one upload of the pattern
+// image meets memory that is not there (the log gets the transfer line), and
+// the next one fills the texture again.
+//
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
 // depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
@@ -33,6 +37,7 @@
 #include "media/image/image_load.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
+#include "media/system/memory.h"
 #include "media/system/window.h"
 
 namespace {
@@ -348,8 +353,10 @@ int main(int argc, char** argv)
         return 2;
     }
     int depth = 16;
-    bool recreate = false;
+    bool recreate = false, transferFailure = false;
     for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--transfer-failure")
+            transferFailure = true;
         if (std::string(argv[i]) == "--depth" && i + 1 < argc)
             depth = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--recreate")
@@ -380,6 +387,12 @@ int main(int argc, char** argv)
         EndMediaLibrary();
         platform::CloseBackend();
         return 4;
+    }
+    if (transferFailure) {
+        FailAllocationsFrom(1024);  // the 40 x 32 image's upload needs more
+        ImagePixelsChanged(pattern);
+        FailAllocationsFrom(0);
+        ImagePixelsChanged(pattern);
     }
     if (recreate) {
         SetDrawTarget(target);

@@ -7,6 +7,7 @@
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_renderer.h"
 #include "media/graphics/screen.h"
+#include "media/log/log.h"
 #include "media/system/memory.h"
 
 namespace media {
@@ -155,8 +156,10 @@ bool UploadPiece(const ImageBody& body, const GlImageTextures& textures, const G
     const UploadLayout layout = LayoutFor(format);
     const int64_t bytes = int64_t(x1 - x0) * (y1 - y0) * layout.bytes;
     void* words = MemAlloc(int32_t(bytes), "", 0);
-    if (!words)
+    if (!words) {
+        LogAdd("テクスチャへ転送する画像を一時的に格納するメモリ領域の確保に失敗しました\n");
         return false;
+    }
     if (empty)
         std::memset(words, 0, size_t(bytes));
     else

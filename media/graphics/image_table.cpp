@@ -220,13 +220,16 @@ const ColorFormat& ImageColorFormat(bool hasAlpha)
 namespace {
 
 ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format,
-                              bool drawable)
+                              bool drawable, bool* memoryShort = nullptr)
 {
     if (!GraphicsStarted() || width <= 0 || height <= 0)
         return -1;
     ImageBody* body = NewBody(width, height, hasAlpha, format);
-    if (!body)
+    if (!body) {
+        if (memoryShort)
+            *memoryShort = true;
         return -1;
+    }
     if (displaySettings.hardwarePath) {
         body->textureBased = true;
         body->drawable = drawable;
@@ -245,10 +248,10 @@ ImageHandle MakeImageOfFormat(int32_t width, int32_t height, bool hasAlpha, cons
 
 }  // namespace
 
-ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable)
+ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable, bool* memoryShort)
 {
     // Every software image can be drawn into; the flag matters on the hardware path.
-    return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha), drawable);
+    return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha), drawable, memoryShort);
 }
 
 ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)

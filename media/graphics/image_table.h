@@ -86,8 +86,9 @@ const ColorFormat& ImageColorFormat(bool hasAlpha);
 // An image of the given size with zeroed pixels (black; fully transparent when
 // it has alpha). Needs the started graphics. Returns the handle or -1.
 // drawable asks for an image that can be a draw target; every software image
-// can be one.
-ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable);
+// can be one. memoryShort (when given) is set when the memory copy (the
+// software image, or the hardware path's original data) could not be made.
+ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool drawable, bool* memoryShort = nullptr);
 // A 16-bit image with a narrow alpha channel, the format of a glyph cache
 // texture: A1R5G5B5 (alphaBits 1) or A4R4G4B4 (alphaBits 4). Its memory copy
 // has that format too. -1 for other alpha widths or when it cannot be made.

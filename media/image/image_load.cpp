@@ -181,9 +181,15 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
     if (alpha && (alpha->width != colour.width || alpha->height != colour.height))
         return -1;
     const bool hasAlpha = colour.format.alphaMask != 0 || alpha != nullptr;
-    const ImageHandle handle = MakeEmptyImage(colour.width, colour.height, hasAlpha, false);
-    if (handle < 0)
-        return LogAdd(displaySettings.hardwarePath ? "テクスチャの作成に失敗しました\n" : "メモリイメージの作成に失敗しました\n");
+    bool memoryShort = false;
+    const ImageHandle handle = MakeEmptyImage(colour.width, colour.height, hasAlpha, false, &memoryShort);
+    if (handle < 0) {
+        // The hardware path keeps the pixels in memory too (the original data).
+        if (!displaySettings.hardwarePath)
+            return LogAdd("メモリイメージの作成に失敗しました\n");
+        return LogAdd(memoryShort ? "グラフィックのオリジナル画像データ保存用メモリの確保に失敗しました\n"
+                                  : "テクスチャの作成に失敗しました\n");
+    }
     PixelRegion region;
     if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);

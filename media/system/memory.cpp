@@ -42,6 +42,7 @@ uint16_t nextAllocId = 0;
 int32_t totalAllocSize = 0;
 int32_t allocCount = 0;
 constexpr int32_t traceSize = 0;
+int32_t failFrom = 0;  // tests: allocations of this many bytes or more fail (0: none)
 
 // Created on first use, never destroyed: the log may allocate while it is held.
 std::recursive_mutex& ManagerLock()
@@ -180,7 +181,8 @@ void LinkAsNewest(AllocRecord* record)
 void* MemAlloc(int32_t size, const char* sourceName, int32_t line)
 {
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
-    void* memory = size >= 0 ? std::malloc(size_t(size) + sizeof(AllocRecord)) : nullptr;
+    const bool refused = failFrom > 0 && size >= failFrom;
+    void* memory = size >= 0 && !refused ? std::malloc(size_t(size) + sizeof(AllocRecord)) : nullptr;
     if (!memory) {
         LogMemoryDump();
         CheckMemoryRecords();
@@ -312,6 +314,12 @@ MemoryCounters GetMemoryCounters()
 {
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     return MemoryCounters{totalAllocSize, allocCount, nextAllocId};
+}
+
+void FailAllocationsFrom(int32_t bytes)
+{
+    std::lock_guard<std::recursive_mutex> guard(ManagerLock());
+    failFrom = bytes > 0 ? bytes : 0;
 }
 
 }  // namespace media

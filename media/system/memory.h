@@ -23,4 +23,9 @@ struct MemoryCounters {
 };
 MemoryCounters GetMemoryCounters();
 
+// Tests: from now on MemAlloc refuses every block of at least bytes bytes
+// (as if the memory were not there), so that the failure paths of large
+// buffers can be reached; 0 ends it.
+void FailAllocationsFrom(int32_t bytes);
+
 }  // namespace media
