@@ -126,18 +126,16 @@ std::string AbsoluteImagePath(const char* path)
         // Without it the record would silently start at the root.
         if (length == 0 || length >= buffer.size())
             return std::string();
-        {
-            std::string part;
-            for (uint32_t i = 0; i < length; ++i) {
-                if (buffer[i] == '/') {
-                    components.push_back(part);
-                    part.clear();
-                } else {
-                    part += buffer[i];
-                }
+        std::string part;
+        for (uint32_t i = 0; i < length; ++i) {
+            if (buffer[i] == '/') {
+                components.push_back(part);
+                part.clear();
+            } else {
+                part += buffer[i];
             }
-            components.push_back(part);
         }
+        components.push_back(part);
     }
     SplitProgramPath(text, &components);
     std::vector<std::string> kept;

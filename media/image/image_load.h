@@ -28,7 +28,8 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
 // The name of the alpha picture that belongs to a path.
 std::string AlphaPictureName(const char* path);
 // The path made absolute against the current directory, "." and ".."
-// resolved, components joined with "/".
+// resolved, components joined with "/"; empty when the path is relative and
+// the current directory cannot be read.
 std::string AbsoluteImagePath(const char* path);
 
 // What the last LoadBaseImage found (for reports such as korvanta-image).
