@@ -422,6 +422,49 @@ TEST_F(FontTest, ScreenModeChangeKeepsTheDefaultFontSize)
     EXPECT_EQ(thickness, 8);
 }
 
+TEST_F(FontTest, HandlesFromBeforeAGraphicsRestartStayStale)
+{
+    // Every restart makes the default font first and then the caller's fonts
+    // in the same slots: with check numbers begun afresh, the kept handles
+    // would name the new fonts.
+    struct Restart {
+        const char* name;
+        void (*run)();
+    };
+    const Restart restarts[] = {
+        {"screen-mode change",
+         [] {
+             systemState.windowed = 1;
+             ASSERT_EQ(ChangeScreenMode(200, 60, 16, 1, -1), 0);
+         }},
+        {"graphics end and start",
+         [] {
+             EndGraphics();
+             ASSERT_EQ(StartGraphics(), 0);
+         }},
+    };
+    for (const Restart& restart : restarts) {
+        SCOPED_TRACE(restart.name);
+        const FontHandle oldDefault = DefaultFontHandle();
+        const FontHandle kept = CreateFontToHandle("", 20, 6, 0, -1, -1, 0);
+        ASSERT_EQ(CheckFontHandle(kept), 1);
+        restart.run();
+        const FontHandle fresh = CreateFontToHandle("", 12, 6, 0, -1, -1, 0);
+        ASSERT_EQ(CheckFontHandle(fresh), 1);
+        EXPECT_EQ(HandleSlot(fresh), HandleSlot(kept)) << "the same slot, taken again";
+        EXPECT_NE(fresh, kept);
+        EXPECT_NE(DefaultFontHandle(), oldDefault);
+        for (FontHandle stale : {kept, oldDefault}) {
+            EXPECT_EQ(CheckFontHandle(stale), 0) << stale;
+            EXPECT_EQ(QueryFontSize(stale), -1) << stale;
+            EXPECT_EQ(DrawTextToHandle(0, 0, "A", 0, stale, 0, 0), -1) << stale;
+            EXPECT_EQ(DeleteFontHandle(stale), -1) << stale;
+        }
+        EXPECT_EQ(QueryFontSize(fresh), 12);
+        DeleteFontHandle(fresh);
+    }
+}
+
 TEST_F(FontTest, WithoutFreeTypeTheProgramEnds)
 {
     EXPECT_EXIT(

@@ -38,7 +38,7 @@ struct DefaultFontSettings {
 
 struct FontTable {
     FontRecord* fonts[FontTableSize];
-    int32_t nextCheck;
+    int32_t nextCheck;  // 0 at the program's start only
     int32_t noTextureCache;  // never set by the program
     int32_t cacheSlotCount;  // 0 = automatic; never set by the program
     FontHandle defaultFont;
@@ -603,7 +603,11 @@ int RegisterFontLostFlag(FontHandle handle, int32_t* flag)
 int InitFontManager()
 {
     DeleteAllFontHandles();
+    // Check numbers run on across graphics restarts: a handle kept from before
+    // a screen-mode change must not name the font now in its slot.
+    const int32_t nextCheck = table.nextCheck;
     table = FontTable{};
+    table.nextCheck = nextCheck;
     table.defaultFont = -1;
     DefaultFontSettings& s = table.defaults;
     s.size = 16;
