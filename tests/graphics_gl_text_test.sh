@@ -11,6 +11,8 @@
 #   object is left at the end;
 # - after DeleteAllImages (the caches go too) text draws as before;
 # - a device that cannot be made again leaves the memory path drawing;
+# - a glyph cache that cannot be made again at draw time leaves its font a
+#   memory cache, drawing;
 # - a restore run by the wait inside a text or image draw.
 #   bash tests/graphics_gl_text_test.sh BUILD_DIR
 set -u
@@ -158,6 +160,21 @@ if [ "$(cat "$work/deny/status")" = 0 ] && grep -q '^restored software live 0$' 
     pass "device not made again after the loss: memory path, images reloaded, fonts with memory caches, same text"
 else
     fail "device not made again: $(cat "$out" "$work/deny/err")"
+fi
+
+# ---- a glyph cache that cannot be made again at the next text (every image
+# deleted, the device out of room for the cache): each font turns to a memory
+# cache and its text draws as on the memory path.
+run fallback "$d16" gl 16 --cache-fails
+out="$work/fallback/out"
+result=""
+if [ "$(cat "$work/fallback/status")" = 0 ] && grep -q '^started hardware depth 16$' "$out" &&
+   [ "$(grep -c '^font [0-3] texture 0 ' "$out")" = 4 ] && grep -q '^check picture-fallback ok' "$out" &&
+   result=$(compare "$work/fallback/pic.fallback" "$work/sw16/pic" 16) &&
+   grep -qF "テクスチャ文字キャッシュの作成に失敗しました" "$work/fallback/log" && grep -q '^ended live 0$' "$out"; then
+    pass "glyph cache not made again at draw time: the fonts take memory caches, same text"
+else
+    fail "glyph cache not made again at draw time: ${result:-} $(cat "$out" "$work/fallback/err")"
 fi
 
 # ---- the loss found by an activation that waits in the queue while the
