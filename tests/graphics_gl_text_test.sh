@@ -13,6 +13,8 @@
 # - a device that cannot be made again leaves the memory path drawing;
 # - a glyph cache that cannot be made again at draw time leaves its font a
 #   memory cache, drawing;
+# - a caller's image under the handle of a font's deleted cache image is
+#   left alone;
 # - a restore run by the wait inside a text or image draw.
 #   bash tests/graphics_gl_text_test.sh BUILD_DIR
 set -u
@@ -175,6 +177,20 @@ if [ "$(cat "$work/fallback/status")" = 0 ] && grep -q '^started hardware depth 
     pass "glyph cache not made again at draw time: the fonts take memory caches, same text"
 else
     fail "glyph cache not made again at draw time: ${result:-} $(cat "$out" "$work/fallback/err")"
+fi
+
+# ---- a caller's image that came to carry the handle of a font's deleted
+# cache image (check numbers wrap): the font makes a new cache of its own and
+# leaves that image alone (neither deleted nor written).
+run alias "$d16" gl 16 --cache-alias
+out="$work/alias/out"
+result=""
+if [ "$(cat "$work/alias/status")" = 0 ] && grep -q '^alias image 1 kept 256$' "$out" &&
+   grep -q '^check picture-alias ok' "$out" && result=$(compare "$work/alias/pic.alias" "$work/sw16/pic" 16) &&
+   grep -q '^ended live 0$' "$out"; then
+    pass "a caller's image under a deleted cache image's handle: left alone, the text as before"
+else
+    fail "a caller's image under a deleted cache image's handle: ${result:-} $(grep -v '^font' "$out"; head -n 20 "$work/alias/err")"
 fi
 
 # ---- the loss found by an activation that waits in the queue while the
