@@ -4,6 +4,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0 libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
+  fonts-nanum fonts-arphic-gbsn00lp fonts-droid-fallback  # faces for the Korean and Chinese character sets
   libpng-dev zlib1g-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick libx11-dev

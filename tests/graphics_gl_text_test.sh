@@ -11,6 +11,10 @@
 #   object is left at the end;
 # - after DeleteAllImages (the caches go too) text draws as before;
 # - a device that cannot be made again leaves the memory path drawing;
+# - a glyph cache that cannot be made again at draw time leaves its font a
+#   memory cache, drawing;
+# - a caller's image under the handle of a font's deleted cache image is
+#   left alone;
 # - a restore run by the wait inside a text or image draw.
 #   bash tests/graphics_gl_text_test.sh BUILD_DIR
 set -u
@@ -158,6 +162,35 @@ if [ "$(cat "$work/deny/status")" = 0 ] && grep -q '^restored software live 0$' 
     pass "device not made again after the loss: memory path, images reloaded, fonts with memory caches, same text"
 else
     fail "device not made again: $(cat "$out" "$work/deny/err")"
+fi
+
+# ---- a glyph cache that cannot be made again at the next text (every image
+# deleted, the device out of room for the cache): each font turns to a memory
+# cache and its text draws as on the memory path.
+run fallback "$d16" gl 16 --cache-fails
+out="$work/fallback/out"
+result=""
+if [ "$(cat "$work/fallback/status")" = 0 ] && grep -q '^started hardware depth 16$' "$out" &&
+   [ "$(grep -c '^font [0-3] texture 0 ' "$out")" = 4 ] && grep -q '^check picture-fallback ok' "$out" &&
+   result=$(compare "$work/fallback/pic.fallback" "$work/sw16/pic" 16) &&
+   grep -qF "テクスチャ文字キャッシュの作成に失敗しました" "$work/fallback/log" && grep -q '^ended live 0$' "$out"; then
+    pass "glyph cache not made again at draw time: the fonts take memory caches, same text"
+else
+    fail "glyph cache not made again at draw time: ${result:-} $(cat "$out" "$work/fallback/err")"
+fi
+
+# ---- a caller's image that came to carry the handle of a font's deleted
+# cache image (check numbers wrap): the font makes a new cache of its own and
+# leaves that image alone (neither deleted nor written).
+run alias "$d16" gl 16 --cache-alias
+out="$work/alias/out"
+result=""
+if [ "$(cat "$work/alias/status")" = 0 ] && grep -q '^alias image 1 kept 256$' "$out" &&
+   grep -q '^check picture-alias ok' "$out" && result=$(compare "$work/alias/pic.alias" "$work/sw16/pic" 16) &&
+   grep -q '^ended live 0$' "$out"; then
+    pass "a caller's image under a deleted cache image's handle: left alone, the text as before"
+else
+    fail "a caller's image under a deleted cache image's handle: ${result:-} $(grep -v '^font' "$out"; head -n 20 "$work/alias/err")"
 fi
 
 # ---- the loss found by an activation that waits in the queue while the

@@ -207,6 +207,67 @@ TEST_F(TextTest, BrightnessAndBlendingColourTheText)
     EXPECT_EQ(displaySettings.drawArea.right, ScreenW);
 }
 
+// Blended and antialiased text go through screen-sized temporary images that
+// DeleteAllImages deletes with the rest. Check numbers wrap after 2,048 new
+// images, so a caller's image can come to carry a deleted temporary image's
+// handle: the text must neither write into that image nor delete it.
+TEST_F(TextTest, TemporaryImagesNeverTakeOverACallersImageUnderTheirOldHandle)
+{
+    Start(32);
+    struct Case {
+        const char* name;
+        int type, blend;
+        int width, height;  // the caller's image
+    };
+    const Case cases[] = {
+        {"antialiased, an image of the screen's size", FontTypeAntialiased, 0, ScreenW, ScreenH},
+        {"antialiased, a smaller image", FontTypeAntialiased, 0, 20, 10},
+        {"blended, an image of the screen's size", 0, 1, ScreenW, ScreenH},
+        {"blended, a smaller image", 0, 1, 20, 10},
+    };
+    const ColorValue white = PackColor(255, 255, 255);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteAllImages();
+        ClearDrawTarget(nullptr);
+        const FontHandle font = CreateFontToHandle(nullptr, 16, 6, c.type, -1, -1, 0);
+        SetBlendState(c.blend, 128);
+        ASSERT_EQ(DrawTextToHandle(0, 0, "■", white, font, 0, 0), 0);
+        ASSERT_EQ(ImageCount(), 1) << "the temporary image";
+        const ImageHandle temporary = ImageEntryAtSlot(0)->handle;
+        DeleteAllImages();
+
+        ImageHandle mine = -1;
+        for (int i = 0; i < HandleCheckLimit && mine != temporary; ++i) {
+            if (mine != -1)
+                DeleteImage(mine);
+            mine = MakeEmptyImage(c.width, c.height, false, true);
+        }
+        ASSERT_EQ(mine, temporary) << "a full round of check numbers gives the handle again";
+        PixelRegion pixels;
+        ASSERT_TRUE(GetImagePixels(mine, &pixels));
+        const uint32_t mineWord = EncodeColor(*pixels.format, Rgba{10, 20, 30, 255});
+        FillRegion(pixels, mineWord);
+        const uint32_t key = FindImage(mine)->body->transColor;
+
+        ClearDrawTarget(nullptr);
+        EXPECT_EQ(DrawTextToHandle(0, 0, "■", white, font, 0, 0), 0);
+        SetBlendState(0, 255);
+        EXPECT_GT(CountNonBlack(), 20) << "the text still draws";
+        const ImageEntry* entry = FindImage(mine);
+        ASSERT_NE(entry, nullptr) << "the caller's image was deleted";
+        EXPECT_EQ(entry->body->transColor, key);
+        ASSERT_TRUE(GetImagePixels(mine, &pixels));
+        int changed = 0;
+        for (int y = 0; y < pixels.height; ++y)
+            for (int x = 0; x < pixels.width; ++x)
+                changed += WordAt(pixels, x, y) != mineWord;
+        EXPECT_EQ(changed, 0) << "pixels of the caller's image written";
+        DeleteImage(mine);
+        DeleteFontHandle(font);
+    }
+}
+
 // ------------------------------------------------------------ clipping
 
 class TextClipTest : public TextTest, public ::testing::WithParamInterface<int> {};

@@ -21,6 +21,18 @@
 // --deny-on-restore: as --lose, but the device cannot be made again (no
 // depth format usable), so the memory path takes over.
 //
+// --cache-fails: after the first picture every image is deleted (the glyph
+// caches too) and glyph-cache images cannot be made any more, so each font
+// has to turn to a memory cache at its next text; the fonts again, and the
+// text picture into <out>.fallback.
+//
+// --cache-alias: after the first picture every image is deleted, and new
+// 16 x 16 images are made (and deleted) until one takes the handle the edged
+// font's cache image had (check numbers wrap after 2,048 images); it is
+// filled with one colour, the text picture drawn into <out>.alias, and
+//
+//   alias image <1: it has that handle and still lives> kept <pixels of 256 unchanged>
+//
 // --restore-in-wait text|image: the window made inactive, a loss simulated
 // and the activation only posted, so that the wait of the next text (or
 // image) draw runs the restore; with --deny-on-restore the restore leaves the
@@ -30,7 +42,7 @@
 //
 // and the same draw once more after it ("again ...").
 //
-//   gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore]
+//   gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore | --cache-fails | --cache-alias]
 //                 [--restore-in-wait text|image]
 #include <cstdint>
 #include <cstdio>
@@ -119,10 +131,10 @@ void PrintFonts()
         int alphaBits = 0, planes = 0;
         long glyphTexels = 0, edgeTexels = 0;
         PixelRegion cache;
-        if (r->useTexture && GetImagePixels(r->cacheImage, &cache)) {
+        if (r->useTexture && GetImagePixels(HeldImageHandle(r->cacheImage), &cache)) {
             alphaBits = cache.format->alphaWidth;
             planes = cache.width / r->cacheWidth;
-            const ImageEntry* edge = FindImage(r->edgeImage);
+            const ImageEntry* edge = FindImage(HeldImageHandle(r->edgeImage));
             if (planes == 2 && !(edge && edge->offsetX == r->cacheWidth && edge->width == r->cacheWidth))
                 planes = -1;  // the edge image is not the right half
             for (int32_t y = 0; y < cache.height; ++y) {
@@ -252,6 +264,47 @@ void LoseAndRestore(const std::string& out, bool denyOnRestore)
     Check("picture-refilled", DumpPicture(out + ".refilled"), out + ".refilled");
 }
 
+void CacheFails(const std::string& out)
+{
+    SimulateGlyphCacheImageFailure(true);
+    DeleteAllImages();
+    DrawTextPicture();
+    PrintFonts();
+    Check("picture-fallback", DumpPicture(out + ".fallback"), out + ".fallback");
+    SimulateGlyphCacheImageFailure(false);
+}
+
+void CacheAlias(const std::string& out)
+{
+    const FontRecord* r = FindFont(fonts[1]);
+    const ImageHandle old = r ? r->cacheImage.handle : -1;
+    DeleteAllImages();
+    // The slots below the old one taken, so that the next images come to its slot.
+    for (int32_t slot = 0; old >= 0 && slot < HandleSlot(old); ++slot)
+        MakeEmptyImage(16, 16, false, false);
+    ImageHandle mine = -1;
+    for (int i = 0; old >= 0 && i < HandleCheckLimit && mine != old; ++i) {
+        if (mine != -1)
+            DeleteImage(mine);
+        mine = MakeEmptyImage(16, 16, false, false);
+    }
+    PixelRegion pixels;
+    uint32_t word = 0;
+    if (GetImagePixels(mine, &pixels)) {
+        word = EncodeColor(*pixels.format, Rgba{10, 20, 30, 255});
+        FillRegion(pixels, word);
+        ImagePixelsChanged(mine);
+    }
+    DrawTextPicture();
+    Check("picture-alias", DumpPicture(out + ".alias"), out + ".alias");
+    int kept = 0;
+    const bool alive = old >= 0 && mine == old && GetImagePixels(mine, &pixels);
+    for (int32_t y = 0; alive && y < pixels.height; ++y)
+        for (int32_t x = 0; x < pixels.width; ++x)
+            kept += LoadPixelWord(pixels.At(x, y), pixels.format->bytesPerPixel) == word;
+    std::printf("alias image %d kept %d\n", alive ? 1 : 0, kept);
+}
+
 // One draw of text or of an image after `arm` (nothing between them may
 // wait for the window); the pixels it lit.
 template <class Arm>
@@ -299,7 +352,7 @@ void RestoreInWait(bool text, bool denyOnRestore)
 int main(int argc, char** argv)
 {
     int depth = 16;
-    bool lose = false, denyOnRestore = false;
+    bool lose = false, denyOnRestore = false, cacheFails = false, cacheAlias = false;
     std::string out, inWait;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -311,6 +364,10 @@ int main(int argc, char** argv)
             lose = true;
         } else if (argument == "--deny-on-restore") {
             lose = denyOnRestore = true;
+        } else if (argument == "--cache-fails") {
+            cacheFails = true;
+        } else if (argument == "--cache-alias") {
+            cacheAlias = true;
         } else if (argument == "--restore-in-wait" && i + 1 < argc &&
                    (std::strcmp(argv[i + 1], "text") == 0 || std::strcmp(argv[i + 1], "image") == 0)) {
             inWait = argv[++i];
@@ -320,7 +377,8 @@ int main(int argc, char** argv)
         }
     }
     if (out.empty()) {
-        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE [--lose | --deny-on-restore] "
+        std::fprintf(stderr, "usage: gl_text_probe [--depth 16|32] --out FILE "
+                             "[--lose | --deny-on-restore | --cache-fails | --cache-alias] "
                              "[--restore-in-wait text|image]\n");
         return 2;
     }
@@ -346,6 +404,10 @@ int main(int argc, char** argv)
         RestoreInWait(inWait == "text", denyOnRestore);
     else if (lose)
         LoseAndRestore(out, denyOnRestore);
+    else if (cacheFails)
+        CacheFails(out);
+    else if (cacheAlias)
+        CacheAlias(out);
     for (FontHandle font : fonts)
         DeleteFontHandle(font);
     EndMediaLibrary();

@@ -38,7 +38,7 @@ struct DefaultFontSettings {
 
 struct FontTable {
     FontRecord* fonts[FontTableSize];
-    int32_t nextCheck;
+    int32_t nextCheck;  // 0 at the program's start only
     int32_t noTextureCache;  // never set by the program
     int32_t cacheSlotCount;  // 0 = automatic; never set by the program
     FontHandle defaultFont;
@@ -322,7 +322,8 @@ void WriteTextureCell(FontRecord& r, const GlyphSlot& slot, const uint8_t* bitma
 // which uploads it to its texture.
 void TransferTextureCell(const FontRecord& r, const GlyphSlot& slot)
 {
-    if (r.cacheImage == -1 || !MemImageValid(&r.cacheBase))
+    const ImageHandle cache = HeldImageHandle(r.cacheImage);
+    if (cache == -1 || !MemImageValid(&r.cacheBase))
         return;
     int32_t cellX, cellY;
     if (!GlyphCachePosition(r, slot, &cellX, &cellY))
@@ -331,20 +332,48 @@ void TransferTextureCell(const FontRecord& r, const GlyphSlot& slot)
     for (int plane = 0; plane < planes; ++plane) {
         const int32_t x = cellX + plane * r.cacheWidth;
         MEMIMG& base = const_cast<MEMIMG&>(r.cacheBase);
-        UpdateImagePixels(r.cacheImage, x, cellY, SubRegion(&base, x, cellY, r.cellSize, r.cellSize));
+        UpdateImagePixels(cache, x, cellY, SubRegion(&base, x, cellY, r.cellSize, r.cellSize));
     }
 }
 
 void ReleaseCacheImages(FontRecord& r)
 {
-    // Unhooked first: deleting the images here is no loss to report.
-    if (FindImage(r.cacheImage))
-        SetImageLostFlag(r.cacheImage, nullptr);
-    if (FindImage(r.edgeImage))
-        DeleteImage(r.edgeImage);
-    if (FindImage(r.cacheImage))
-        DeleteImage(r.cacheImage);
-    r.cacheImage = r.edgeImage = -1;
+    // Only images still the font's own: a handle of one deleted elsewhere
+    // (DeleteAllImages) may name someone else's image by now. Unhooked first:
+    // deleting the images here is no loss to report.
+    const ImageHandle cache = HeldImageHandle(r.cacheImage), edge = HeldImageHandle(r.edgeImage);
+    if (cache != -1)
+        SetImageLostFlag(cache, nullptr);
+    if (edge != -1)
+        DeleteImage(edge);
+    if (cache != -1)
+        DeleteImage(cache);
+    r.cacheImage = r.edgeImage = HeldImage{};
+}
+
+// The memory cache's geometry and bitmap, for a record whose cell is set;
+// the record stays as it was when the bitmap cannot be had.
+bool MakeMemoryCache(FontRecord& r)
+{
+    const int64_t cellSize = r.cellSize;
+    const int32_t bitsPerPixel = r.type == 0 ? 1 : 8;
+    const int64_t automatic = std::max<int64_t>(20, 327680 / std::max<int64_t>(1, cellSize * cellSize));
+    const int32_t slotCount =
+        int32_t(std::min<int64_t>(MaxGlyphSlots, table.cacheSlotCount > 0 ? table.cacheSlotCount : automatic));
+    const int64_t pitch = (cellSize * bitsPerPixel + 7) / 8;
+    const int64_t height = int64_t(slotCount) * cellSize;
+    const int64_t bytes = pitch * height;
+    uint8_t* memory = bytes <= INT32_MAX ? static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0)) : nullptr;
+    if (!memory)
+        return false;
+    r.memoryCache = memory;
+    r.memoryBitsPerPixel = bitsPerPixel;
+    r.slotCount = slotCount;
+    r.cacheWidth = r.cellSize;
+    r.slotsPerColumn = slotCount;
+    r.memoryPitch = int32_t(pitch);
+    r.cacheHeight = int32_t(std::min<int64_t>(height, INT32_MAX));
+    return true;
 }
 
 void DeleteAllFontHandles()
@@ -425,8 +454,8 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
         return LogAdd("フォント管理用メモリ領域の確保に失敗しました\n");
     FontRecord* r = new (memory) FontRecord();
     table.fonts[tableIndex] = r;
-    r->cacheImage = -1;
-    r->edgeImage = -1;
+    r->cacheImage = HeldImage{};
+    r->edgeImage = HeldImage{};
 
     if (ScreenDepth() == 8)
         type &= ~FontTypeAntialiased;
@@ -503,24 +532,10 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
             FillRegion(WholeRegion(&r->cacheBase), EmptyTexel(*r));
         }
     }
-    if (!r->useTexture) {
-        r->memoryBitsPerPixel = r->type == 0 ? 1 : 8;
-        const int64_t automatic = std::max<int64_t>(20, 327680 / std::max<int64_t>(1, cellSize * cellSize));
-        r->slotCount = int32_t(
-            std::min<int64_t>(MaxGlyphSlots, table.cacheSlotCount > 0 ? table.cacheSlotCount : automatic));
-        r->cacheWidth = r->cellSize;
-        r->slotsPerColumn = r->slotCount;
-        r->memoryPitch = int32_t((cellSize * r->memoryBitsPerPixel + 7) / 8);
-        const int64_t height = int64_t(r->slotCount) * cellSize;
-        const int64_t bytes = int64_t(r->memoryPitch) * height;
-        r->cacheHeight = int32_t(std::min<int64_t>(height, INT32_MAX));
-        if (bytes <= INT32_MAX)
-            r->memoryCache = static_cast<uint8_t*>(MemAlloc(int32_t(bytes), "", 0));
-        if (!r->memoryCache) {
-            LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
-            DeleteFontHandle(handle);
-            return -1;
-        }
+    if (!r->useTexture && !MakeMemoryCache(*r)) {
+        LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
+        DeleteFontHandle(handle);
+        return -1;
     }
 
     ResetGlyphCache(handle);
@@ -603,7 +618,11 @@ int RegisterFontLostFlag(FontHandle handle, int32_t* flag)
 int InitFontManager()
 {
     DeleteAllFontHandles();
+    // Check numbers run on across graphics restarts: a handle kept from before
+    // a screen-mode change must not name the font now in its slot.
+    const int32_t nextCheck = table.nextCheck;
     table = FontTable{};
+    table.nextCheck = nextCheck;
     table.defaultFont = -1;
     DefaultFontSettings& s = table.defaults;
     s.size = 16;
@@ -727,23 +746,51 @@ int EnsureCacheTexture(FontHandle handle)
     const int planes = IsEdged(*r) ? 2 : 1;
     if (int64_t(planes) * r->cacheWidth * r->cacheHeight > INT32_MAX / 2)
         return -1;
-    r->cacheImage = MakeGlyphCacheImage(planes * r->cacheWidth, r->cacheHeight, IsAntialiased(*r) ? 4 : 1);
-    if (r->cacheImage == -1)
+    const ImageHandle cache =
+        MakeGlyphCacheImage(planes * r->cacheWidth, r->cacheHeight, IsAntialiased(*r) ? 4 : 1);
+    if (cache == -1)
         return -1;
+    r->cacheImage = HoldImage(cache);
     if (planes == 2) {
-        r->edgeImage = DeriveImage(r->cacheWidth, 0, r->cacheWidth, r->cacheHeight, r->cacheImage);
-        if (r->edgeImage == -1) {
+        r->edgeImage = HoldImage(DeriveImage(r->cacheWidth, 0, r->cacheWidth, r->cacheHeight, cache));
+        if (r->edgeImage.handle == -1) {
             ReleaseCacheImages(*r);
             return -1;
         }
     }
-    SetImageLostFlag(r->cacheImage, &r->textureLost);
+    SetImageLostFlag(cache, &r->textureLost);
     PixelRegion pixels;
-    if (GetImagePixels(r->cacheImage, &pixels))
+    if (GetImagePixels(cache, &pixels))
         FillRegion(pixels, EmptyTexel(*r));
-    ImagePixelsChanged(r->cacheImage);
+    ImagePixelsChanged(cache);
     if (MemImageValid(&r->cacheBase))
         FillRegion(WholeRegion(&r->cacheBase), EmptyTexel(*r));
+    ResetGlyphCache(handle);
+    return 0;
+}
+
+int EnsureGlyphCache(FontHandle handle)
+{
+    FontRecord* r = FindFont(handle);
+    if (!r)
+        return -1;
+    if (!r->useTexture || EnsureCacheTexture(handle) == 0)
+        return 0;
+    // The texture cache could not be made again: the font goes on with a
+    // memory cache, as when its texture cache fails at creation.
+    LogAdd("テクスチャ文字キャッシュの作成に失敗しました\n");
+    ReleaseCacheImages(*r);
+    r->textureLost = 0;
+    if (!MakeMemoryCache(*r)) {
+        LogPrintfLine("フォントのキャッシュ用メモリの確保に失敗しました in EnsureGlyphCache");
+        // Still a texture font, with no cache: it draws nothing and tries
+        // again at its next text.
+        r->textureLost = 1;
+        return -1;
+    }
+    if (MemImageValid(&r->cacheBase))
+        ReleaseMemImage(&r->cacheBase);
+    r->useTexture = 0;
     ResetGlyphCache(handle);
     return 0;
 }

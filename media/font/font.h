@@ -75,8 +75,8 @@ struct FontRecord {
     // (antialiased) A4R4G4B4, twice cacheWidth wide for edged fonts with the
     // edge plane on the right; glyphs are written into cacheBase and handed
     // to the image cell by cell.
-    ImageHandle cacheImage;
-    ImageHandle edgeImage;  // the right half of cacheImage (edged fonts)
+    HeldImage cacheImage;
+    HeldImage edgeImage;  // the right half of cacheImage (edged fonts)
     int32_t textureLost;    // the image's lost flag: made again before the next use
     MEMIMG cacheBase;
     int32_t useTexture;
@@ -104,6 +104,9 @@ int RecreateAllFonts();
 // null (invalid handle, or the last character could not be rasterised).
 GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes);
 int EnsureCacheTexture(FontHandle handle);
+// Before a texture font draws: its cache texture made again when lost, and a
+// memory cache in its place when that fails. -1 when the font has no cache.
+int EnsureGlyphCache(FontHandle handle);
 int ResetGlyphCache(FontHandle handle);
 
 // The top-left pixel of a slot's cell in the cache (memory bitmap or cache

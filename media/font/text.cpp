@@ -23,7 +23,7 @@ uint16_t collectedCodes[FixedTextBytes];
 
 // The temporary images for blended and antialiased text, screen-sized; the
 // graphics delete them with every other image when they end.
-ImageHandle temporaryImages[2] = {-1, -1};  // [0] plain, [1] with alpha
+HeldImage temporaryImages[2];  // [0] plain, [1] with alpha
 
 bool IsSpace(uint16_t code) { return code == 0x0020 || code == 0x4081; }
 
@@ -198,29 +198,34 @@ void DrawTextureGlyph(const FontRecord& font, const GlyphSlot& slot, int64_t x, 
                       bool vertical, Rgba colour, Rgba edge)
 {
     int32_t cellX, cellY;
-    if (font.cacheImage == -1 || !GlyphCachePosition(font, slot, &cellX, &cellY))
+    if (HeldImageHandle(font.cacheImage) == -1 || !GlyphCachePosition(font, slot, &cellX, &cellY))
         return;
     const DrawState saved = CurrentDrawState();
     auto brightness = [](Rgba c) { return int(c.r) << 16 | int(c.g) << 8 | int(c.b); };
-    const bool edged = (font.type & FontTypeEdge) != 0 && font.edgeImage != -1;
-    const ImageHandle planes[2] = {font.edgeImage, font.cacheImage};
+    const bool edged = (font.type & FontTypeEdge) != 0 && HeldImageHandle(font.edgeImage) != -1;
+    // Held copies, checked again before each plane: the images must still be
+    // the font's own, and the record may be gone after a wait.
+    const HeldImage planes[2] = {font.edgeImage, font.cacheImage};
     const Rgba colours[2] = {edge, colour};
     // Taken before the first image is drawn: a draw may wait for the window
     // and a restore in that wait makes the font, slots included, again.
     const int64_t w = slot.width, h = slot.height, xOffset = slot.xOffset, yOffset = slot.yOffset;
     const int64_t cellHeight = font.cellHeight;
     for (int plane = edged ? 0 : 1; plane < 2; ++plane) {
+        const ImageHandle image = HeldImageHandle(planes[plane]);
+        if (image == -1)
+            break;
         SetDrawBrightnessWord(brightness(colours[plane]));
         if (!vertical) {
             const int64_t left = x + pen + xOffset, top = y + yOffset;
             if (left < INT32_MIN || left > INT32_MAX || top < INT32_MIN || top > INT32_MAX)
                 break;
-            DrawImagePart(int(left), int(top), cellX, cellY, int(w), int(h), planes[plane], 1, 0);
+            DrawImagePart(int(left), int(top), cellX, cellY, int(w), int(h), image, 1, 0);
             continue;
         }
         // A quarter turn clockwise: the glyph's top-left corner goes to the
         // box's top-right one.
-        const ImageHandle glyph = DeriveImage(cellX, cellY, int32_t(w), int32_t(h), planes[plane]);
+        const ImageHandle glyph = DeriveImage(cellX, cellY, int32_t(w), int32_t(h), image);
         if (glyph == -1)
             break;
         const float left = float(x + cellHeight - yOffset - h), right = left + float(h);
@@ -254,16 +259,19 @@ uint32_t WordFor(const ColorFormat& format, Rgba colour)
 // The screen-sized temporary image, made again when the screen changed.
 ImageHandle TemporaryImage(bool alpha)
 {
-    ImageHandle& handle = temporaryImages[alpha ? 1 : 0];
-    const ImageEntry* entry = FindImage(handle);
+    HeldImage& held = temporaryImages[alpha ? 1 : 0];
+    // By identity: once deleted with every other image, its handle may be
+    // handed to a caller's image, which must be neither written nor deleted.
+    const ImageHandle old = HeldImageHandle(held);
+    const ImageEntry* entry = FindImage(old);
     if (entry && entry->width == ScreenWidth() && entry->height == ScreenHeight())
-        return handle;
+        return old;
     if (entry)
-        DeleteImage(handle);
+        DeleteImage(old);
     // Written in memory and drawn, never drawn into: on the hardware path that
     // gives it the alpha-test row, so that its transparent colour is keyed.
-    handle = MakeEmptyImage(ScreenWidth(), ScreenHeight(), alpha, false);
-    return handle;
+    held = HoldImage(MakeEmptyImage(ScreenWidth(), ScreenHeight(), alpha, false));
+    return held.handle;
 }
 
 // Draws the text into a temporary image and copies that onto the target with
@@ -489,8 +497,10 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
     if (CurrentDrawTarget() == ScreenFront && x >= area.right)
         return 0;
 
+    // A lost texture cache is made again here, or the font turns to a memory
+    // cache when it cannot be: then the memory path below draws it.
+    EnsureGlyphCache(font);
     if (r->useTexture) {
-        EnsureCacheTexture(font);
         RenderText(TextMode::Draw, x, y, text, colour, nullptr, &area, font, edgeColour, -1, vertical);
         return 0;
     }

@@ -18,6 +18,7 @@ ImageEntry* slots[ImageSlotCount] = {};
 int32_t liveCount = 0;
 int32_t highWaterMark = 0;
 int32_t checkCounter = 0;
+uint64_t serialCounter = 0;  // kept across graphics restarts, as held images may be
 
 ImageBody* NewBody(int32_t width, int32_t height, bool hasAlpha, const ColorFormat& format)
 {
@@ -115,6 +116,7 @@ ImageHandle NewImageHandle()
         AbortMediaLibrary("メモリの確保に失敗しました");
     ImageEntry* entry = new (memory) ImageEntry;
     entry->check = TakeCheckNumber(checkCounter);
+    entry->serial = ++serialCounter;
     entry->handle = MakeHandle(HandleKindImage, entry->check, slot);
     entry->movieHandle = -1;
     slots[slot] = entry;
@@ -176,6 +178,18 @@ void SetImageLostFlag(ImageHandle handle, int32_t* flag)
 {
     if (ImageEntry* entry = FindImage(handle))
         entry->lostFlag = flag;
+}
+
+HeldImage HoldImage(ImageHandle handle)
+{
+    const ImageEntry* entry = FindImage(handle);
+    return entry ? HeldImage{handle, entry->serial} : HeldImage{};
+}
+
+ImageHandle HeldImageHandle(const HeldImage& held)
+{
+    const ImageEntry* entry = FindImage(held.handle);
+    return entry && entry->serial == held.serial ? held.handle : -1;
 }
 
 int32_t ImageCount()
@@ -254,9 +268,18 @@ ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool dr
     return MakeImageOfFormat(width, height, hasAlpha, ImageColorFormat(hasAlpha), drawable, memoryShort);
 }
 
+namespace {
+bool glyphCacheImageFails = false;
+}
+
+void SimulateGlyphCacheImageFailure(bool fail)
+{
+    glyphCacheImageFails = fail;
+}
+
 ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)
 {
-    if (alphaBits != 1 && alphaBits != 4)
+    if ((alphaBits != 1 && alphaBits != 4) || glyphCacheImageFails)
         return -1;
     const ColorFormat& format =
         GetStandardFormat(alphaBits == 1 ? StandardFormat::A1R5G5B5 : StandardFormat::A4R4G4B4);

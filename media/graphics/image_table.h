@@ -49,6 +49,7 @@ void ReleaseImageFileRecord(ImageFileRecord* record);
 struct ImageEntry {
     int32_t check = 0;
     ImageHandle handle = 0;
+    uint64_t serial = 0;  // never repeats: tells this entry from later ones under the same handle
     int32_t* lostFlag = nullptr;  // caller-owned; set to 1 when the image is deleted
     ImageBody* body = nullptr;
     int32_t movieHandle = -1;     // no movie layer in this system: always -1
@@ -64,6 +65,18 @@ ImageEntry* FindImage(ImageHandle handle);
 int DeleteImage(ImageHandle handle);
 int DeleteAllImages();  // nothing when the graphics have not started
 void SetImageLostFlag(ImageHandle handle, int32_t* flag);
+
+// An image the media layer keeps for itself (glyph caches, the text's
+// temporary images). Check numbers wrap after 2,048 new images, so once such
+// an image is deleted its handle may come back on someone else's; the entry's
+// serial tells them apart.
+struct HeldImage {
+    ImageHandle handle = -1;
+    uint64_t serial = 0;
+};
+HeldImage HoldImage(ImageHandle handle);  // an empty hold for an invalid handle
+// The handle while it still names the held image, else -1.
+ImageHandle HeldImageHandle(const HeldImage& held);
 
 // The entry in a slot, or null (walks over the table, such as reloading).
 ImageEntry* ImageEntryAtSlot(int32_t slot);
@@ -93,6 +106,9 @@ ImageHandle MakeEmptyImage(int32_t width, int32_t height, bool hasAlpha, bool dr
 // texture: A1R5G5B5 (alphaBits 1) or A4R4G4B4 (alphaBits 4). Its memory copy
 // has that format too. -1 for other alpha widths or when it cannot be made.
 ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits);
+// Makes MakeGlyphCacheImage fail, as when the device has no room left for
+// the texture (tests).
+void SimulateGlyphCacheImageFailure(bool fail);
 // The memory copy of an image was written through GetImagePixels (loaders,
 // the text layer): on the hardware path its textures are filled again from
 // it. rect: left, top, right, bottom inside the entry; null = all of it.

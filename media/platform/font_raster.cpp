@@ -192,10 +192,18 @@ bool FindFace(const RasterFontRequest& request, bool bold, FaceLocation* locatio
     if (!request.faceName)
         return Lookup("", language, bold, request.italic, Acceptance::Anything, location);
     const std::string family = ShiftJisToUtf8(request.faceName);
-    if (IsGothicAlias(family))
+    const bool japanese = std::strcmp(language, "ja") == 0;
+    // IPAGothic has no Hangul and not all of either Chinese: the Gothic of a
+    // Korean or Chinese character set is whatever face covers its language.
+    const bool gothic = IsGothicAlias(family);
+    if (gothic && !family.empty() && !japanese &&
+        Lookup("", language, bold, request.italic, Acceptance::FamilyOrLanguage, location))
+        return true;
+    if (gothic)
         return Lookup("IPAGothic", language, bold, request.italic, Acceptance::SameFamily, location);
     // fontconfig answers a default face for any family it does not know;
-    // Japanese text must never come out as boxes, so that answer is refused.
+    // text must never come out as boxes, so that answer is refused unless it
+    // covers the language.
     if (Lookup(family, language, bold, request.italic, Acceptance::FamilyOrLanguage, location))
         return true;
     return Lookup("IPAGothic", language, bold, request.italic, Acceptance::SameFamily, location);
