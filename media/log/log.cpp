@@ -111,16 +111,18 @@ bool EchoWanted()
     return echoStreams[0] || echoStreams[1];
 }
 
-// The timestamp that begins a new line.
-std::string LinePrefix(bool lineOpen, uint32_t now)
+// Timestamp, tabs and text as one piece (one write per piece); the
+// timestamp and tabs only where a new line begins.
+void AppendLinePiece(std::string& out, bool lineOpen, uint32_t now, const char* text, size_t length)
 {
-    if (lineOpen)
-        return {};
-    char stamp[16];
-    std::snprintf(stamp, sizeof stamp, "%d:", int32_t(now - systemState.logStartTime));
-    std::string prefix = stamp;
-    prefix.append(size_t(systemState.logIndent > 0 ? systemState.logIndent : 0), '\t');
-    return prefix;
+    out.clear();
+    if (!lineOpen) {
+        char stamp[16];
+        const int stampLength = std::snprintf(stamp, sizeof stamp, "%d:", int32_t(now - systemState.logStartTime));
+        out.append(stamp, size_t(stampLength));
+        out.append(size_t(systemState.logIndent > 0 ? systemState.logIndent : 0), '\t');
+    }
+    out.append(text, length);
 }
 
 // Sends a piece of log text to the echo streams as UTF-8 with plain line feeds.
@@ -240,7 +242,9 @@ int LogAdd(const char* text)
         const bool endsOpen = converted == 0 || work[converted - 1] != '\n';
         const std::string path = LogFilePath();
         // Timestamp, tabs and text go out in one write.
-        const std::string out = LinePrefix(s.lineOpen != 0, now) + std::string(work, converted);
+        std::string out;
+        out.reserve(16 + size_t(s.logIndent > 0 ? s.logIndent : 0) + converted);
+        AppendLinePiece(out, s.lineOpen != 0, now, work, converted);
         int error = 0;
         const FileHandle file = FileOpenAppend(path.c_str());
         if (file == InvalidFile) {
@@ -255,8 +259,9 @@ int LogAdd(const char* text)
         else
             ReportUnwritableLog(path, error);
         if (EchoWanted()) {
-            const std::string echoed = LinePrefix(echoLineOpen, now) + std::string(work, converted);
-            EchoPiece(echoed.data(), echoed.size());
+            // The echo's own line state: usually the file's, but not after a lost write.
+            AppendLinePiece(out, echoLineOpen, now, work, converted);
+            EchoPiece(out.data(), out.size());
         }
         echoLineOpen = endsOpen;
     }
