@@ -69,10 +69,7 @@ for depth in 16 24; do
     # An upload whose staging memory is not there says so in the log, and
     # the image is drawn as before once the next upload succeeds.
     run_probe "sw_transfer$depth" "$display" software $screen --transfer-failure
-    # (LeakSanitizer's tracer crashed at this probe's exit on the 24-bit
-    # llvmpipe desktop, after a clean end; the other probes check for leaks.)
-    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-        run_probe "gl_transfer$depth" "$display" gl $screen --transfer-failure
+    run_probe "gl_transfer$depth" "$display" gl $screen --transfer-failure
     line=$(iconv -f CP932 -t UTF-8 "$work/gl_transfer$depth/Log.txt" 2>/dev/null |
         grep -c "テクスチャへ転送する画像を一時的に格納するメモリ領域の確保に失敗しました")
     if [ "${line:-0}" -ge 1 ] && [ "$(cat "$work/gl_transfer$depth/status")" = 0 ] &&
