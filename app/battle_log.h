@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 inline bool BattleLogEnabled()
 {

@@ -21,8 +21,8 @@
 #include "app/battle_stats_workers.h"
 #include "app/random.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
-#include "media/system/system_state.h"
+#include "media/core/memory.h"
+#include "media/core/system_state.h"
 
 namespace {
 

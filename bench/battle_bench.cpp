@@ -22,7 +22,7 @@
 #include "app/random.h"
 #include "app/shell_state.h"
 #include "media/log/log.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 using namespace media;
 

@@ -31,7 +31,7 @@
 #include "app/battle_stats_workers.h"
 #include "app/random.h"
 #include "app/shell_state.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "media/graphics/draw.h"
 #include "media/graphics/screen.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 using namespace media;
 

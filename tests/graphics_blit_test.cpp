@@ -14,7 +14,7 @@
 #include "log_fixture.h"
 #include "media/graphics/blend_rows.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 using namespace media;
 using namespace testing_support;

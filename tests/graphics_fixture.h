@@ -13,7 +13,7 @@
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace testing_support {
 

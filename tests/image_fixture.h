@@ -17,7 +17,7 @@
 #include "log_fixture.h"
 #include "media/image/image_convert.h"
 #include "media/image/image_decode.h"
-#include "media/platform/file.h"
+#include "media/files/stream.h"
 
 namespace testing_support {
 

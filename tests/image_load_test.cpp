@@ -13,7 +13,8 @@
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
 #include "media_fixture.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
+#include "media/platform/file.h"
 
 namespace {
 
@@ -450,7 +451,7 @@ TEST(ImagePathTest, AlphaNamesAndAbsolutePathsFollowTheProgramsRules)
                    {"\x95\x5C\\\x95\x5C", "\x95\x5C/\x95\x5C"},
                    {"\xB6\\x", "\xB6/x"}};  // half-width katakana is a character of its own
     for (const auto& n : natives)
-        EXPECT_EQ(media::NativePath(n.path), n.native) << n.path;
+        EXPECT_EQ(media::NativePath(n.path, media::CharsetShiftJis), n.native) << n.path;
 }
 
 class StreamTest : public LogFixture {};

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "media/log/log.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace testing_support {
 

@@ -8,8 +8,8 @@
 
 #include "log_fixture.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
-#include "media/system/system_state.h"
+#include "media/core/memory.h"
+#include "media/core/system_state.h"
 
 using testing_support::LogFixture;
 

@@ -16,7 +16,7 @@
 #include "media/platform/headless.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 #include "media/system/window.h"
 
 namespace testing_support {

@@ -7,7 +7,7 @@
 
 #include "log_fixture.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 using testing_support::LogFixture;
 

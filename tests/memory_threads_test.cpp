@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "log_fixture.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace {
 

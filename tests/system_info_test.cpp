@@ -8,7 +8,7 @@
 #include "log_fixture.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 #if defined(__x86_64__)
 #include <cpuid.h>

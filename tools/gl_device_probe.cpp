@@ -21,7 +21,7 @@
 #include "media/graphics/screen.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 #include "media/system/lifecycle.h"
 #include "media/system/window.h"
 

@@ -37,7 +37,7 @@
 #include "media/image/image_load.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 #include "media/system/window.h"
 
 namespace {

@@ -60,7 +60,7 @@
 #include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 #include "media/system/window.h"
 
 namespace {

@@ -100,6 +100,14 @@ int RebuildDefaultFont();
 int SetDefaultFontSize(int size, int thickness);  // -1 each: 16 and 6
 int RecreateAllFonts();
 
+inline bool IsEdged(const FontRecord& r) { return (r.type & FontTypeEdge) != 0; }
+inline bool IsAntialiased(const FontRecord& r) { return (r.type & FontTypeAntialiased) != 0; }
+// The texel of an empty cache pixel: A4R4G4B4 for antialiased fonts, A1R5G5B5
+// otherwise, alpha 0.
+constexpr uint16_t EmptyTexel1 = 0x7FFF;
+constexpr uint16_t EmptyTexel4 = 0x0FFF;
+inline uint16_t EmptyTexel(const FontRecord& r) { return IsAntialiased(r) ? EmptyTexel4 : EmptyTexel1; }
+
 // Rasterises the characters into the cache; the slot of the last one, or
 // null (invalid handle, or the last character could not be rasterised).
 GlyphSlot* RenderGlyphs(FontHandle handle, int count, const uint16_t* codes);

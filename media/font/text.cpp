@@ -7,9 +7,9 @@
 
 #include "media/graphics/color_format.h"
 #include "media/log/log.h"
-#include "media/system/lifecycle.h"
-#include "media/system/memory.h"
-#include "media/system/system_state.h"
+#include "media/core/roof_calls.h"
+#include "media/core/memory.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

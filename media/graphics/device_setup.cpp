@@ -4,8 +4,8 @@
 #include "media/graphics/screen.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
-#include "media/system/window.h"
+#include "media/core/system_state.h"
+#include "media/core/roof_calls.h"
 
 namespace media {
 

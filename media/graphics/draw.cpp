@@ -8,9 +8,9 @@
 #include "media/graphics/draw_geometry.h"
 #include "media/graphics/gl_draw.h"
 #include "media/graphics/screen.h"
-#include "media/system/lifecycle.h"
-#include "media/system/memory.h"
-#include "media/system/system_state.h"
+#include "media/core/roof_calls.h"
+#include "media/core/memory.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

@@ -16,7 +16,7 @@
 #include "media/log/log.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

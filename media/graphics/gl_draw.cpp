@@ -9,8 +9,8 @@
 #include "media/graphics/gl_image.h"
 #include "media/graphics/gl_renderer.h"
 #include "media/graphics/screen.h"
-#include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/roof_calls.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

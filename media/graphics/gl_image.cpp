@@ -8,7 +8,7 @@
 #include "media/graphics/gl_renderer.h"
 #include "media/graphics/screen.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

@@ -5,7 +5,7 @@
 #include "media/graphics/gl_renderer.h"
 #include "media/graphics/screen.h"
 #include "media/platform/gl_context.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

@@ -7,8 +7,8 @@
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_image.h"
 #include "media/graphics/screen.h"
-#include "media/system/lifecycle.h"
-#include "media/system/memory.h"
+#include "media/core/roof_calls.h"
+#include "media/core/memory.h"
 
 namespace media {
 

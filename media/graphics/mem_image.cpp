@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

@@ -16,9 +16,8 @@
 #include "media/input/input.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
-#include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
-#include "media/system/window.h"
+#include "media/core/roof_calls.h"
+#include "media/core/system_state.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>

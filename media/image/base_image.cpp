@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "media/platform/file.h"
-#include "media/system/memory.h"
+#include "media/files/stream.h"
+#include "media/core/memory.h"
 
 namespace media {
 

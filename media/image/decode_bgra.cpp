@@ -1,7 +1,7 @@
 // Raw "BGRA": a 16-byte header, then rows of blue, green, red, alpha with
 // 8-bit channels, or 16-bit little-endian channels of which the high byte is kept.
 #include "media/image/image_decode.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

@@ -6,7 +6,7 @@
 
 #include "media/image/image_decode.h"
 #include "media/log/log.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

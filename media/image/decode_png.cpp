@@ -5,7 +5,7 @@
 #include <png.h>
 
 #include "media/image/image_decode.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/image/image_decode.h"
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 namespace media {
 

@@ -9,9 +9,10 @@
 #include "media/image/image_convert.h"
 #include "media/image/movie.h"
 #include "media/log/log.h"
+#include "media/files/stream.h"
 #include "media/platform/file.h"
-#include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/roof_calls.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

@@ -20,8 +20,9 @@
 #include "media/input/virtual_key_map.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
-#include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/call_lock.h"
+#include "media/core/roof_calls.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

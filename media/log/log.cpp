@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,8 @@
 
 #include "media/platform/file.h"
 #include "media/platform/platform.h"
-#include "media/system/memory.h"
-#include "media/system/system_state.h"
+#include "media/core/memory.h"
+#include "media/core/system_state.h"
 
 namespace media {
 
@@ -29,14 +30,44 @@ bool echoLineOpen = false;
 // A log that cannot be written is said once a run, on standard error.
 bool unwritableReported = false;
 
+// The log file's native path: the folder (where the program started) and the
+// file name set by the program.
 std::string LogFilePath()
 {
     const SystemState& s = systemState;
+    if (!s.logDirectory[0])
+        return NativePath(s.logFileName, s.characterSet);
     std::string path = s.logDirectory;
     if (path.empty() || path.back() != '\\')
         path += '\\';
     path += s.logFileName;
-    return path;
+    return NativePath(path.c_str(), s.characterSet);
+}
+
+// The same into buffer (at least PathBufferSize bytes), made again only when
+// the folder, the name or the character set changed: every piece of the log
+// needs it. The cache outlives every static destructor that may still log.
+constexpr size_t PathBufferSize = 4096 + 256;
+void CachedLogFilePath(char* buffer)
+{
+    struct Cache {
+        std::mutex mutex;
+        std::string directory, fileName, path;
+        int32_t characterSet = -1;
+    };
+    static Cache* const cache = new Cache;
+    const SystemState& s = systemState;
+    std::lock_guard<std::mutex> hold(cache->mutex);
+    if (s.characterSet != cache->characterSet || cache->directory != s.logDirectory ||
+        cache->fileName != s.logFileName) {
+        cache->directory = s.logDirectory;
+        cache->fileName = s.logFileName;
+        cache->characterSet = s.characterSet;
+        cache->path = LogFilePath();
+    }
+    const size_t length = std::min(cache->path.size(), PathBufferSize - 1);
+    std::memcpy(buffer, cache->path.data(), length);
+    buffer[length] = '\0';
 }
 
 // Length of the text once its bare line feeds have become CR LF (without the terminator).
@@ -95,7 +126,7 @@ void ReportUnwritableLog(const std::string& path, int error)
     if (unwritableReported)
         return;
     unwritableReported = true;
-    std::string where = NativePath(path.c_str());
+    std::string where = path;
     if (where.empty() || where[0] != '/') {
         char directory[4096];
         if (getcwd(directory, sizeof directory))
@@ -112,17 +143,39 @@ bool EchoWanted()
 }
 
 // Timestamp, tabs and text as one piece (one write per piece); the
-// timestamp and tabs only where a new line begins.
-void AppendLinePiece(std::string& out, bool lineOpen, uint32_t now, const char* text, size_t length)
+// timestamp and tabs only where a new line begins. out has room for
+// PieceHeadRoom() + length bytes; returns the piece's length.
+size_t PieceHeadRoom()
 {
-    out.clear();
+    return 16 + size_t(systemState.logIndent > 0 ? systemState.logIndent : 0);
+}
+
+size_t BuildLinePiece(char* out, bool lineOpen, uint32_t now, const char* text, size_t length)
+{
+    size_t used = 0;
     if (!lineOpen) {
+        // "%d:" of the milliseconds since LogStart, written by hand: this runs
+        // for every line of the log.
+        const int32_t elapsed = int32_t(now - systemState.logStartTime);
+        uint32_t magnitude = elapsed < 0 ? 0u - uint32_t(elapsed) : uint32_t(elapsed);
         char stamp[16];
-        const int stampLength = std::snprintf(stamp, sizeof stamp, "%d:", int32_t(now - systemState.logStartTime));
-        out.append(stamp, size_t(stampLength));
-        out.append(size_t(systemState.logIndent > 0 ? systemState.logIndent : 0), '\t');
+        char* const end = stamp + sizeof stamp;
+        char* at = end;
+        *--at = ':';
+        do {
+            *--at = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (elapsed < 0)
+            *--at = '-';
+        std::memcpy(out, at, size_t(end - at));
+        used = size_t(end - at);
+        const size_t tabs = size_t(systemState.logIndent > 0 ? systemState.logIndent : 0);
+        std::memset(out + used, '\t', tabs);
+        used += tabs;
     }
-    out.append(text, length);
+    std::memcpy(out + used, text, length);
+    return used + length;
 }
 
 // Sends a piece of log text to the echo streams as UTF-8 with plain line feeds.
@@ -194,12 +247,16 @@ size_t FormatLogText(char (&buffer)[FormatBufferSize], size_t reserve, const cha
     return length;
 }
 
+// The memory manager stands below the log: its report lines (the dump, the
+// debug-mode traces, damage) reach the log through this sink.
+const bool memoryReportsInstalled = (SetMemoryReportSink(&LogAdd), true);
+
 }  // namespace
 
 int LogStart()
 {
     SystemState& s = systemState;
-    const std::string path = s.logDirectory[0] ? LogFilePath() : std::string(s.logFileName);
+    const std::string path = LogFilePath();
     FileDelete(path.c_str());
     unwritableReported = false;
     FileHandle file = FileCreateNew(path.c_str());
@@ -240,17 +297,24 @@ int LogAdd(const char* text)
     if (s.logDirectory[0] != '\0') {
         const uint32_t now = platform::TimeGetTime();
         const bool endsOpen = converted == 0 || work[converted - 1] != '\n';
-        const std::string path = LogFilePath();
-        // Timestamp, tabs and text go out in one write.
-        std::string out;
-        out.reserve(16 + size_t(s.logIndent > 0 ? s.logIndent : 0) + converted);
-        AppendLinePiece(out, s.lineOpen != 0, now, work, converted);
+        char path[PathBufferSize];
+        CachedLogFilePath(path);
+        // Timestamp, tabs and text go out in one write, built on the stack
+        // unless the piece is long.
+        char stackPiece[FixedBufferSize + 64];
+        std::string longPiece;
+        char* piece = stackPiece;
+        if (PieceHeadRoom() + converted > sizeof stackPiece) {
+            longPiece.resize(PieceHeadRoom() + converted);
+            piece = longPiece.data();
+        }
+        size_t pieceLength = BuildLinePiece(piece, s.lineOpen != 0, now, work, converted);
         int error = 0;
-        const FileHandle file = FileOpenAppend(path.c_str());
+        const FileHandle file = FileOpenAppend(path);
         if (file == InvalidFile) {
             error = errno;
         } else {
-            if (!FileWrite(file, out.data(), out.size()))
+            if (!FileWrite(file, piece, pieceLength))
                 error = errno != 0 ? errno : EIO;
             FileClose(file);
         }
@@ -260,8 +324,8 @@ int LogAdd(const char* text)
             ReportUnwritableLog(path, error);
         if (EchoWanted()) {
             // The echo's own line state: usually the file's, but not after a lost write.
-            AppendLinePiece(out, echoLineOpen, now, work, converted);
-            EchoPiece(out.data(), out.size());
+            pieceLength = BuildLinePiece(piece, echoLineOpen, now, work, converted);
+            EchoPiece(piece, pieceLength);
         }
         echoLineOpen = endsOpen;
     }

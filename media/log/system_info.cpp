@@ -15,7 +15,7 @@
 
 #include "media/log/log.h"
 #include "media/platform/platform.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

@@ -1,5 +1,5 @@
-// The file layer: plain POSIX files behind the calls the media layer makes.
-// Paths are written the program's way; backslashes become slashes on open.
+// Raw files: plain POSIX files behind the calls the media layer makes. Every
+// call takes a native path; NativePath makes one from a program path.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,8 @@ namespace media {
 // Converts a program path (".\PIC\button.png") into a native one ("./PIC/button.png").
 // Only a backslash that separates is turned: the second byte of a double-byte
 // character (0x5C in "表", 0x95 0x5C) stays as it is.
-std::string NativePath(const char* path);
+// characterSet tells lead bytes (the current character set of the caller).
+std::string NativePath(const char* path, int32_t characterSet);
 
 // Copies the current directory into buffer. Returns its length without the
 // terminator, or, when the buffer is too small, the size needed (terminator
@@ -42,30 +43,10 @@ long FileRead(FileHandle file, void* data, size_t size);
 long long FileSize(FileHandle file);
 bool FileSeek(FileHandle file, long long offset);
 void FileClose(FileHandle file);
-
-// Read streams for the image loader: plain files only (no archive lookup),
-// buffered, at most MaxOpenStreams open at once. Each stream's record comes
-// from the memory manager.
-using StreamHandle = uintptr_t;  // 0 when none
-constexpr int MaxOpenStreams = 512;
-
-// Opens an existing file for reading; 0 when it is missing or the limit of
-// open streams is reached (logged) or the record cannot be allocated (logged).
-StreamHandle StreamOpen(const char* path);
-int StreamClose(StreamHandle stream);
-// Current position, or -1.
-long long StreamTell(StreamHandle stream);
-// origin 0: from the start, 1: from the current position, 2: from the end.
-// Returns 0, or -1 for a bad origin or a position before the start.
-int StreamSeek(StreamHandle stream, long long offset, int origin);
-// Reads up to count elements of elementSize bytes; returns the number of
-// whole elements read (0 at the end or on failure). A partly read element
-// leaves the position behind the bytes that were there.
-size_t StreamRead(void* buffer, size_t elementSize, size_t count, StreamHandle stream);
-// Non-zero once a read has met the end of the file (cleared by a seek).
-int StreamEof(StreamHandle stream);
-// Size of the file in bytes, or -1.
-long long StreamSize(StreamHandle stream);
-int OpenStreamCount();
+// Reads up to size bytes at offset, retrying short reads; the count read, or
+// -1 when nothing could be read for an error.
+long FileReadAt(FileHandle file, void* data, size_t size, long long offset);
+// True for a regular file (not a folder, pipe or device).
+bool FileIsRegular(FileHandle file);
 
 }  // namespace media

@@ -13,7 +13,7 @@
 #include "media/log/log.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace media {
 
@@ -343,7 +343,7 @@ int ChangeWindowMode(int windowed)
         return 0;
 
     systemState.changingMode = 1;
-    ApplyWindowStyle();
+    ApplyMainWindowStyle();
     const int result = ChangeScreenMode(-1, -1, -1, 1, -1);
     // A switch that changes no display mode brings no display-change
     // message: do not wait for one for ever.
@@ -498,13 +498,13 @@ int FitWindowToScreen()
 
     if (systemState.windowed && !systemState.windowModeChanged) {
         systemState.windowModeChanged = 1;
-        ApplyWindowStyle();
+        ApplyMainWindowStyle();
     }
     fitting = false;
     return 0;
 }
 
-int ApplyWindowStyle()
+int ApplyMainWindowStyle()
 {
     const platform::WindowHandle window = systemState.mainWindow;
     if (systemState.windowed) {

@@ -11,7 +11,7 @@ int SetWindowTitle(const char* title);
 int StartWindow();
 void EndWindow();
 int FitWindowToScreen();
-int ApplyWindowStyle();
+int ApplyMainWindowStyle();  // behind the ground's ApplyWindowStyle
 void ForceForeground(uintptr_t window, int topmost);
 int SetMouseCursorVisible(int flag);
 intptr_t MainWindowProc(uintptr_t window, uint32_t message, uintptr_t wParam, intptr_t lParam);

@@ -1,4 +1,4 @@
-#include "media/system/system_state.h"
+#include "media/core/system_state.h"
 
 namespace media {
 

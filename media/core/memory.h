@@ -28,4 +28,10 @@ MemoryCounters GetMemoryCounters();
 // buffers can be reached; 0 ends it.
 void FailAllocationsFrom(int32_t bytes);
 
+// Where the manager's report lines go (the dump, the debug-mode traces, the
+// damage lines). The manager stands below the log, so the log installs
+// itself here when it is linked in; with no sink the lines are dropped.
+using MemoryReportSink = int (*)(const char* text);
+void SetMemoryReportSink(MemoryReportSink sink);
+
 }  // namespace media

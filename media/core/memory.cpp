@@ -5,9 +5,11 @@
 // header (name, id, line, size, links) is 40 bytes and its copy covers all of
 // it, so the record is 80 bytes and the data that follows stays 16-byte
 // aligned. Addresses are printed at full width (16 hex digits).
-#include "media/system/memory.h"
+#include "media/core/memory.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdarg>
 #include <cinttypes>
 #include <cstddef>
 #include <cstdio>
@@ -15,11 +17,33 @@
 #include <cstring>
 #include <mutex>
 
-#include "media/log/log.h"
 
 namespace media {
 
 namespace {
+
+std::atomic<MemoryReportSink> reportSink{nullptr};
+
+void Report(const char* text)
+{
+    if (const MemoryReportSink sink = reportSink.load())
+        sink(text);
+}
+
+__attribute__((format(printf, 1, 2))) void ReportPrintfLine(const char* format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(line, sizeof line - 1, format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    const size_t end = std::min(size_t(length), sizeof line - 2);
+    line[end] = '\n';
+    line[end + 1] = '\0';
+    Report(line);
+}
 
 struct AllocRecord {
     char sourceName[16];
@@ -142,14 +166,14 @@ void LogMemoryRecord(AllocRecord* record, int32_t size, int32_t readable)
         line[length++] = ']';
     line[length++] = '\n';
     line[length] = '\0';
-    LogAdd(line);
+    Report(line);
 }
 
 void LogMemoryRecord(AllocRecord* record) { LogMemoryRecord(record, record->size, record->size); }
 
 void LogDamagedRecord(AllocRecord* record, int32_t copiedSize)
 {
-    LogAdd("以下のメモリ確保情報が破損しました");
+    Report("以下のメモリ確保情報が破損しました");
     LogMemoryRecord(record, copiedSize, std::min(copiedSize, record->size));
 }
 
@@ -195,7 +219,7 @@ void* MemAlloc(int32_t size, const char* sourceName, int32_t line)
     totalAllocSize = WrapAdd(totalAllocSize, size);
     ++allocCount;
     if (size == traceSize) {
-        LogAdd("mem alloc  ");
+        Report("mem alloc  ");
         LogMemoryRecord(record);
     }
     return DataOf(record);
@@ -226,7 +250,7 @@ void MemFree(void* data)
     RefreshCopy(record->prev);
     RefreshCopy(record->next);
     if (record->size == traceSize) {
-        LogAdd("mem free  ");
+        Report("mem free  ");
         LogMemoryRecord(record);
     }
     std::free(record);
@@ -261,7 +285,7 @@ void* MemRealloc(void* data, int32_t size, const char* sourceName, int32_t line)
     RefreshCopy(record->prev);
     RefreshCopy(record->next);
     if (size == traceSize) {
-        LogAdd("mem realloc  ");
+        Report("mem realloc  ");
         LogMemoryRecord(record);
     }
     return DataOf(record);
@@ -270,8 +294,8 @@ void* MemRealloc(void* data, int32_t size, const char* sourceName, int32_t line)
 void LogMemoryDump()
 {
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
-    LogAdd("\n");
-    LogAdd("Alloc memory dump\n");
+    Report("\n");
+    Report("Alloc memory dump\n");
     // A record whose header was overwritten is reported with its copy's
     // size, and the walk goes on through its copy's link. A copy that is
     // damaged as well ends the walk: its link could lead anywhere. The walk
@@ -284,7 +308,7 @@ void LogMemoryDump()
         // match) is found by the same test as a damaged copy.
         const AllocRecord copy = CopiedHeader(record);
         if (!CopyFits(copy, newer)) {
-            LogAdd("メモリ確保情報とその控えが共に破損しているため、ここでダンプを打ち切ります\n");
+            Report("メモリ確保情報とその控えが共に破損しているため、ここでダンプを打ち切ります\n");
             break;
         }
         if (RecordIntact(record))
@@ -294,8 +318,8 @@ void LogMemoryDump()
         newer = record;
         record = copy.prev;
     }
-    LogPrintfLine("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalAllocSize, double(totalAllocSize) / 1024.0, allocCount);
-    LogAdd("\n");
+    ReportPrintfLine("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalAllocSize, double(totalAllocSize) / 1024.0, allocCount);
+    Report("\n");
 }
 
 int CheckMemoryRecords()
@@ -320,6 +344,11 @@ void FailAllocationsFrom(int32_t bytes)
 {
     std::lock_guard<std::recursive_mutex> guard(ManagerLock());
     failFrom = bytes > 0 ? bytes : 0;
+}
+
+void SetMemoryReportSink(MemoryReportSink sink)
+{
+    reportSink.store(sink);
 }
 
 }  // namespace media

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The floors of the code base (tools/check_floors.py): main keeps every
+# include and every call pointing down and docs/floors.dot drawn from the
+# table; an upward include planted in a copy of the sources fails the check
+# and names the file, and so does an upward call hidden behind a forward
+# declaration, found in the object files.
+#   bash tests/floors_test.sh BUILD_DIR
+set -u
+build=$(cd "${1:?build directory}" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+check="$source_dir/tools/check_floors.py"
+for tool in python3 nm c++filt; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 0; }
+done
+work=$(mktemp -d /tmp/korvanta-floors-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+if out=$(python3 "$check" --source "$source_dir" --build "$build" --dot-file "$source_dir/docs/floors.dot"); then
+    pass "the sources and objects keep their floors: $out"
+else
+    fail "the floors are broken: $out"
+fi
+
+# An include that climbs, planted in a copy of the sources.
+mkdir -p "$work/src"
+cp -r "$source_dir/media" "$source_dir/app" "$work/src/"
+echo '#include "media/system/window.h"' >>"$work/src/media/graphics/draw.cpp"
+out=$(python3 "$check" --source "$work/src")
+status=$?
+if [ $status = 1 ] && grep -q "^floors: media/graphics/draw.cpp:[0-9]* includes media/system/window.h: graphics may not include system" <<<"$out"; then
+    pass "a planted upward include fails and is named: $out"
+else
+    fail "planted upward include: status $status: $out"
+fi
+
+# A call that climbs behind a forward declaration: no include shows it, the
+# object file's undefined symbol does.
+objects="$work/build/media/CMakeFiles/korvanta_media.dir"
+mkdir -p "$objects/graphics" "$objects/system"
+cp "$build/media/CMakeFiles/korvanta_media.dir/system/window.cpp.o" "$objects/system/"
+printf 'namespace media { int ApplyMainWindowStyle(); }\nint Restyle() { return media::ApplyMainWindowStyle(); }\n' >"$work/hidden.cpp"
+if ! c++ -c "$work/hidden.cpp" -o "$objects/graphics/hidden.cpp.o"; then
+    fail "the planted object could not be compiled"
+else
+    rm -rf "$work/src"
+    mkdir -p "$work/src"
+    cp -r "$source_dir/media" "$source_dir/app" "$work/src/"
+    out=$(python3 "$check" --source "$work/src" --build "$work/build")
+    status=$?
+    if [ $status = 1 ] && grep -q "^floors: media/graphics/hidden.cpp calls media::ApplyMainWindowStyle(), defined on system" <<<"$out"; then
+        pass "a forward-declared upward call fails and is named: $out"
+    else
+        fail "forward-declared upward call: status $status: $out"
+    fi
+fi
+
+[ $failures = 0 ] || exit 1
+echo "all passed"
