@@ -150,6 +150,13 @@ run_program_once() {
         program=""
         return 1
     fi
+    # The window shows long before the frame loop runs (the device, the
+    # fonts, the data): clicks sent before then would all land in its first
+    # pump. The squad data is the last thing read before the loop.
+    for _ in $(seq 600); do
+        iconv -c -f CP932 -t UTF-8 "$folder/Log.txt" 2>/dev/null | grep -q "部隊データ読み込み" && break
+        sleep 0.1
+    done
     sleep 0.5
     xdotool windowfocus "$window" 2>/dev/null
     click_at "$window" 130 50       # army 1, row 1: its list opens
@@ -191,6 +198,7 @@ run_program() {  # name display graphics
     for attempt in 1 2 3; do
         run_program_once "$@" && return
         echo "NOTE: $1: attempt $attempt did not fight the planned battle (inputs merged under load)"
+        [ -n "${KEEP_WORK:-}" ] && cp -r "$work/$1" "$work/$1-attempt$attempt"
     done
     fail "$1: no run of three fought the planned battle (--army1 2,2,0 --army2 2,0,0)"
 }
