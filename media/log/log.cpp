@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,26 +71,6 @@ void CachedLogFilePath(char* buffer)
     buffer[length] = '\0';
 }
 
-// Length of the text once its bare line feeds have become CR LF (without the terminator).
-size_t ConvertedLength(const char* text, size_t length)
-{
-    size_t added = 0;
-    for (size_t i = 0; i < length;) {
-        const uint8_t c = uint8_t(text[i]);
-        if (c == '\n') {
-            if (i > 0 && text[i - 1] == '\r')
-                break;
-            ++added;
-            ++i;
-        } else if (IsLeadByte(c, systemState.characterSet) && i + 1 < length) {
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return length + added;
-}
-
 // Turns bare line feeds into CR LF, stepping over double-byte characters. At
 // the first line feed that already has its carriage return the rest is copied
 // unchanged. Returns the converted length.
@@ -142,40 +123,36 @@ bool EchoWanted()
     return echoStreams[0] || echoStreams[1];
 }
 
-// Timestamp, tabs and text as one piece (one write per piece); the
-// timestamp and tabs only where a new line begins. out has room for
-// PieceHeadRoom() + length bytes; returns the piece's length.
+// The head of a piece: timestamp and tabs where a new line begins, nothing
+// inside a line. out has room for PieceHeadRoom() bytes; returns the length.
 size_t PieceHeadRoom()
 {
     return 16 + size_t(systemState.logIndent > 0 ? systemState.logIndent : 0);
 }
 
-size_t BuildLinePiece(char* out, bool lineOpen, uint32_t now, const char* text, size_t length)
+size_t WriteLineHead(char* out, bool lineOpen, uint32_t now)
 {
-    size_t used = 0;
-    if (!lineOpen) {
-        // "%d:" of the milliseconds since LogStart, written by hand: this runs
-        // for every line of the log.
-        const int32_t elapsed = int32_t(now - systemState.logStartTime);
-        uint32_t magnitude = elapsed < 0 ? 0u - uint32_t(elapsed) : uint32_t(elapsed);
-        char stamp[16];
-        char* const end = stamp + sizeof stamp;
-        char* at = end;
-        *--at = ':';
-        do {
-            *--at = char('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (elapsed < 0)
-            *--at = '-';
-        std::memcpy(out, at, size_t(end - at));
-        used = size_t(end - at);
-        const size_t tabs = size_t(systemState.logIndent > 0 ? systemState.logIndent : 0);
-        std::memset(out + used, '\t', tabs);
-        used += tabs;
-    }
-    std::memcpy(out + used, text, length);
-    return used + length;
+    if (lineOpen)
+        return 0;
+    // "%d:" of the milliseconds since LogStart, written by hand: this runs
+    // for every line of the log.
+    const int32_t elapsed = int32_t(now - systemState.logStartTime);
+    uint32_t magnitude = elapsed < 0 ? 0u - uint32_t(elapsed) : uint32_t(elapsed);
+    char stamp[16];
+    char* const end = stamp + sizeof stamp;
+    char* at = end;
+    *--at = ':';
+    do {
+        *--at = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (elapsed < 0)
+        *--at = '-';
+    size_t used = size_t(end - at);
+    std::memcpy(out, at, used);
+    const size_t tabs = size_t(systemState.logIndent > 0 ? systemState.logIndent : 0);
+    std::memset(out + used, '\t', tabs);
+    return used + tabs;
 }
 
 // Sends a piece of log text to the echo streams as UTF-8 with plain line feeds.
@@ -281,54 +258,51 @@ int LogAdd(const char* text)
     if (!text)
         return -1;
     SystemState& s = systemState;
+    if (s.logDirectory[0] == '\0')
+        return -1;
     const size_t length = std::strlen(text);
+    const uint32_t now = platform::TimeGetTime();
 
-    char fixed[FixedBufferSize];
-    char* work = fixed;
+    // Timestamp, tabs and the text with CR LF line ends go out in one write,
+    // built on the stack unless the text is long.
+    char stackPiece[2 * FixedBufferSize + 64];
+    char* piece = stackPiece;
     char* allocated = nullptr;
-    if (length >= FixedBufferSize || ConvertedLength(text, length) + 1 > FixedBufferSize) {
-        allocated = static_cast<char*>(MemAlloc(int32_t(length * 2 + 1), nullptr, -1));
-        if (!allocated)
+    const size_t room = PieceHeadRoom() + 2 * length + 1;
+    if (room > sizeof stackPiece) {
+        if (room > size_t(INT32_MAX) ||
+            !(allocated = static_cast<char*>(MemAlloc(int32_t(room), nullptr, -1))))
             return -1;
-        work = allocated;
+        piece = allocated;
     }
-    const size_t converted = ConvertLineEnds(text, length, work);
+    const size_t head = WriteLineHead(piece, s.lineOpen != 0, now);
+    const char* const work = piece + head;
+    const size_t converted = ConvertLineEnds(text, length, piece + head);
+    const bool endsOpen = converted == 0 || work[converted - 1] != '\n';
 
-    if (s.logDirectory[0] != '\0') {
-        const uint32_t now = platform::TimeGetTime();
-        const bool endsOpen = converted == 0 || work[converted - 1] != '\n';
-        char path[PathBufferSize];
-        CachedLogFilePath(path);
-        // Timestamp, tabs and text go out in one write, built on the stack
-        // unless the piece is long.
-        char stackPiece[FixedBufferSize + 64];
-        std::string longPiece;
-        char* piece = stackPiece;
-        if (PieceHeadRoom() + converted > sizeof stackPiece) {
-            longPiece.resize(PieceHeadRoom() + converted);
-            piece = longPiece.data();
-        }
-        size_t pieceLength = BuildLinePiece(piece, s.lineOpen != 0, now, work, converted);
-        int error = 0;
-        const FileHandle file = FileOpenAppend(path);
-        if (file == InvalidFile) {
-            error = errno;
-        } else {
-            if (!FileWrite(file, piece, pieceLength))
-                error = errno != 0 ? errno : EIO;
-            FileClose(file);
-        }
-        if (error == 0)
-            s.lineOpen = endsOpen ? 1 : 0;
-        else
-            ReportUnwritableLog(path, error);
-        if (EchoWanted()) {
-            // The echo's own line state: usually the file's, but not after a lost write.
-            pieceLength = BuildLinePiece(piece, echoLineOpen, now, work, converted);
-            EchoPiece(piece, pieceLength);
-        }
-        echoLineOpen = endsOpen;
+    char path[PathBufferSize];
+    CachedLogFilePath(path);
+    int error = 0;
+    const FileHandle file = FileOpenAppend(path);
+    if (file == InvalidFile) {
+        error = errno;
+    } else {
+        if (!FileWrite(file, piece, head + converted))
+            error = errno != 0 ? errno : EIO;
+        FileClose(file);
     }
+    if (error == 0)
+        s.lineOpen = endsOpen ? 1 : 0;
+    else
+        ReportUnwritableLog(path, error);
+    if (EchoWanted()) {
+        // The echo's own line state: usually the file's, but not after a lost write.
+        std::string echo(PieceHeadRoom(), '\0');
+        echo.resize(WriteLineHead(echo.data(), echoLineOpen, now));
+        echo.append(work, converted);
+        EchoPiece(echo.data(), echo.size());
+    }
+    echoLineOpen = endsOpen;
 
     MemFree(allocated);
     return -1;
