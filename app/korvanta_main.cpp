@@ -8,6 +8,7 @@
 
 #include "app/random.h"
 #include "app/shell.h"
+#include "app/version.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
 
@@ -19,7 +20,8 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
+        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
+        "       korvanta --help | --version\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
         "directory receives the whole report (Shift-JIS, CR LF line ends). When it\n"
@@ -40,6 +42,7 @@ void PrintHelp()
         "                   (as does KORVANTA_LOG_ECHO=1), whether or not Log.txt\n"
         "                   could be written\n"
         "  --help           show this text\n"
+        "  --version        show the version (and the commit it was built from)\n"
         "\n"
         "Environment:\n"
         "  KORVANTA_GRAPHICS=software  draw in memory only (no OpenGL)\n"
@@ -76,6 +79,9 @@ int main(int argc, char** argv)
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             PrintHelp();
+            return 0;
+        } else if (argument == "--version") {
+            std::fputs(VersionText("korvanta").c_str(), stdout);
             return 0;
         } else if (argument == "--seed") {
             uint32_t seed = 0;
