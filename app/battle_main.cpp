@@ -33,8 +33,8 @@ constexpr int MostJobs = 256;
 
 const char UsageText[] =
     "Usage: korvanta-battle --army1 X,Y,Z --army2 X,Y,Z [options]\n"
-    "       korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
-    "       korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
+    "   or: korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
+    "   or: korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
     "\n"
     "Runs one battle without a window and writes its log (Shift-JIS, CR LF), or\n"
     "runs many battles without a log and prints how they came out.\n"

@@ -25,7 +25,7 @@ void PrintHelp()
 {
     std::printf(
         "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
-        "       korvanta --help | --version\n"
+        "   or: korvanta --help | --version\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
         "directory receives the whole report (Shift-JIS, CR LF line ends). When it\n"

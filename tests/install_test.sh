@@ -33,6 +33,20 @@ done
 for file in share/korvanta/PIC/button.png share/korvanta/PIC/button2.png share/korvanta/demo/session.txt; do
   [ -f "$prefix/$file" ] && pass "$file installed" || fail "$file missing"
 done
+id=org.korvanta.korvanta
+for file in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+  share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/128x128/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
+  share/doc/korvanta/copyright share/doc/korvanta/changelog.gz; do
+  [ -f "$prefix/$file" ] && pass "$file installed" || fail "$file missing"
+done
+if command -v help2man >/dev/null || [ "${CI:-}" = true ]; then
+  for file in share/man/man6/korvanta.6.gz share/man/man6/korvanta-battle.6.gz share/man/man6/korvanta-launch.6.gz \
+    share/man/man1/korvanta-image.1.gz; do
+    [ -e "$prefix/$file" ] && pass "$file installed" || fail "$file missing"
+  done
+else
+  echo "skipped: the man pages (help2man not installed)"
+fi
 probes="$(find "$prefix" -name '*probe*' -o -name platform_demo -o -name send_wm_delete -o -name 'korvanta_tests')"
 [ -z "$probes" ] && pass "no probes or tests installed" || fail "installed: $probes"
 

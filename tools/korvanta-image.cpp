@@ -27,8 +27,8 @@
 namespace {
 
 const char* const Usage =
-    "usage: korvanta-image [--depth 16|32] [--info] INPUT OUTPUT.png\n"
-    "       korvanta-image --help | --version\n"
+    "Usage: korvanta-image [--depth 16|32] [--info] INPUT OUTPUT.png\n"
+    "   or: korvanta-image --help | --version\n"
     "Loads INPUT (BMP, JPEG, PNG, raw BGRA, TGA or DDS) the way the program does and\n"
     "writes the image it stores as an 8-bit RGBA PNG (alpha 255 where it has none).\n"
     "  --depth 16|32  screen depth the image is stored for (default 16, as the program runs)\n"
