@@ -20,6 +20,7 @@
 #include "app/battle_stats_progress.h"
 #include "app/battle_stats_workers.h"
 #include "app/random.h"
+#include "app/version.h"
 #include "media/log/log.h"
 #include "media/core/memory.h"
 #include "media/core/system_state.h"
@@ -32,8 +33,8 @@ constexpr int MostJobs = 256;
 
 const char UsageText[] =
     "Usage: korvanta-battle --army1 X,Y,Z --army2 X,Y,Z [options]\n"
-    "       korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
-    "       korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
+    "   or: korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
+    "   or: korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
     "\n"
     "Runs one battle without a window and writes its log (Shift-JIS, CR LF), or\n"
     "runs many battles without a log and prints how they came out.\n"
@@ -56,6 +57,7 @@ const char UsageText[] =
     "  --log-echo           also print the log on standard error in UTF-8 (likewise)\n"
     "                       (or set KORVANTA_LOG_ECHO=1)\n"
     "  --help               show this text\n"
+    "  --version            show the version (and the commit it was built from)\n"
     "\n"
     "Statistics (the log is not started; --log, --utf8 and --restart-at are refused):\n"
     "  --runs N             N battles per pair of setups, with seeds S, S+1, ...,\n"
@@ -94,6 +96,7 @@ struct Options {
     bool restartGiven = false;
     bool utf8 = false;
     bool help = false;
+    bool version = false;
 
     // Statistics.
     uint32_t runs = 0;
@@ -244,6 +247,8 @@ Options ParseArguments(int argc, char** argv)
         };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--seed") {
             options.seed = ParseSeed(value());
             options.seedGiven = true;
@@ -284,7 +289,7 @@ Options ParseArguments(int argc, char** argv)
             throw ArgumentError{"unknown argument '" + arg + "' (see --help)"};
         }
     }
-    if (!options.help)
+    if (!options.help && !options.version)
         CheckCombination(options);
     return options;
 }
@@ -477,6 +482,10 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         std::fputs(UsageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(VersionText("korvanta-battle").c_str(), stdout);
         return 0;
     }
     return options.Statistics() ? RunStatistics(options) : RunSingleBattle(options);

@@ -1,13 +1,18 @@
 // The program korvanta: the battle simulator in its window, or on the
 // headless desktop driven by an input script.
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "app/random.h"
 #include "app/shell.h"
+#include "app/version.h"
+#include "media/image/picture_fallback.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
 
@@ -19,7 +24,8 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
+        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
+        "   or: korvanta --help | --version\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
         "directory receives the whole report (Shift-JIS, CR LF line ends). When it\n"
@@ -40,6 +46,7 @@ void PrintHelp()
         "                   (as does KORVANTA_LOG_ECHO=1), whether or not Log.txt\n"
         "                   could be written\n"
         "  --help           show this text\n"
+        "  --version        show the version (and the commit it was built from)\n"
         "\n"
         "Environment:\n"
         "  KORVANTA_GRAPHICS=software  draw in memory only (no OpenGL)\n"
@@ -55,6 +62,26 @@ void PrintHelp()
         "Exit status: 0 after a normal end, 255 when the start fails (for instance a\n"
         "second copy on the same display), 1 when there is no display, 2 for bad\n"
         "arguments.\n");
+}
+
+// An installed korvanta finds its pictures under share/korvanta when the
+// working folder has none: the folder is found from the program's own file
+// and the relative path the build computed from the install folders, so the
+// installed tree can move as a whole. In the build tree there is no such
+// folder and nothing changes.
+void UsePicturesBesideProgram()
+{
+#ifdef KORVANTA_DATA_FROM_PROGRAM
+    char program[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", program, sizeof program);
+    if (length <= 0 || size_t(length) >= sizeof program)
+        return;
+    const std::string path(program, size_t(length));
+    const std::string folder = path.substr(0, path.rfind('/') + 1) + KORVANTA_DATA_FROM_PROGRAM;
+    char resolved[PATH_MAX];
+    if (realpath(folder.c_str(), resolved))
+        media::SetPictureFallbackFolder(resolved);
+#endif
 }
 
 int Refuse(const char* message)
@@ -76,6 +103,9 @@ int main(int argc, char** argv)
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             PrintHelp();
+            return 0;
+        } else if (argument == "--version") {
+            std::fputs(VersionText("korvanta").c_str(), stdout);
             return 0;
         } else if (argument == "--seed") {
             uint32_t seed = 0;
@@ -130,6 +160,7 @@ int main(int argc, char** argv)
         }
     }
 
+    UsePicturesBesideProgram();
     const int result = WinMain();
     media::platform::CloseBackend();
     return result;

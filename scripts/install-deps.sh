@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xdotool x11-utils imagemagick libx11-dev
   python3 valgrind procps
   clang
+  lintian desktop-file-utils appstream help2man man-db  # the Debian package, its desktop files and man pages
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

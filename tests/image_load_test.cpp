@@ -12,6 +12,7 @@
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
+#include "media/image/picture_fallback.h"
 #include "media_fixture.h"
 #include "media/core/memory.h"
 #include "media/platform/file.h"
@@ -50,6 +51,7 @@ protected:
     }
     void TearDown() override
     {
+        media::SetPictureFallbackFolder("");
         StopSoftwareScreen();
         EXPECT_EQ(chdir(saved_.c_str()), 0);
         if (std::system(("rm -rf '" + dir_ + "'").c_str()) != 0) {
@@ -410,6 +412,74 @@ TEST_P(ImageLoadTest, JapaneseFileNamesKeepTheirSecondByte)
     char cwd[PATH_MAX];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     EXPECT_EQ(std::string(media::FindImage(image)->fileName->path), std::string(cwd) + "/PIC/" + name);
+}
+
+// The picture fallback folder (an installed program's share/korvanta): used
+// only for relative paths the working folder cannot open, the "_a" picture
+// from the same folder as the picture, and the record naming the folder the
+// files came from, so that a restore reads them again. The fallback folder's
+// name has a dot, where an "_a" derived from the whole path would land.
+TEST_P(ImageLoadTest, FallbackFolderServesRelativePicturesTheWorkingFolderLacks)
+{
+    const std::string share = dir_ + "/share.v2";
+    ASSERT_EQ(mkdir("share.v2", 0755), 0);
+    ASSERT_EQ(mkdir("share.v2/PIC", 0755), 0);
+    ASSERT_EQ(mkdir("work", 0755), 0);
+    ASSERT_EQ(mkdir("work/PIC", 0755), 0);
+    struct Case {
+        const char* name;
+        std::vector<const char*> files;  // under work/ and share.v2/
+        std::string path;
+        bool fallbackOn;
+        const char* from;  // "work", "share.v2" or nullptr: not loaded
+        bool alpha;
+    };
+    const Case cases[] = {
+        {"only the fallback has it", {"share.v2/PIC/a.png", "share.v2/PIC/a_a.png"}, "PIC\\a.png", true, "share.v2", true},
+        {"the working folder wins", {"work/PIC/a.png", "share.v2/PIC/a.png", "share.v2/PIC/a_a.png"}, ".\\PIC\\a.png",
+         true, "work", false},
+        {"the alpha picture is not mixed in", {"share.v2/PIC/a.png", "work/PIC/a_a.png"}, "PIC\\a.png", true,
+         "share.v2", false},
+        {"off unless set", {"share.v2/PIC/a.png"}, "PIC\\a.png", false, nullptr, false},
+        {"not for absolute paths", {"share.v2/PIC/a.png"}, "\\PIC\\a.png", true, nullptr, false},
+        {"neither has it", {}, "PIC\\a.png", true, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* folder : {"work/PIC", "share.v2/PIC"})
+            for (const char* name : {"/a.png", "/a_a.png"})
+                unlink((std::string(folder) + name).c_str());
+        for (const char* file : c.files)
+            CopyFile(ImageDataDir() + (std::strstr(file, "_a.") ? "png_grey.png" : "png_rgb.png"), file);
+        media::SetPictureFallbackFolder(c.fallbackOn ? share : "");
+        ASSERT_EQ(chdir("work"), 0);
+        const media::ImageHandle image = media::LoadImageToHandle(c.path.c_str(), 0);
+        ASSERT_EQ(chdir(".."), 0);
+        if (!c.from) {
+            EXPECT_EQ(image, -1);
+            continue;
+        }
+        ASSERT_GE(image, 0);
+        const media::ImageFileRecord* record = media::FindImage(image)->fileName;
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(std::string(record->path), dir_ + "/" + c.from + "/PIC/a.png");
+        EXPECT_EQ(HasAlpha(image), c.alpha);
+        if (c.alpha) {
+            ASSERT_NE(record->alphaPath, nullptr);
+            EXPECT_EQ(std::string(record->alphaPath), dir_ + "/" + c.from + "/PIC/a_a.png");
+        }
+        // A restore (the device lost) reads the same files again from anywhere.
+        const auto before = Snapshot(ImagePixels(image));
+        media::FillRegion(ImagePixels(image), 0);
+        ASSERT_EQ(chdir("/"), 0);
+        media::ReloadImageFiles();
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        EXPECT_EQ(Snapshot(ImagePixels(image)), before);
+        media::DeleteImage(image);
+    }
+    media::SetPictureFallbackFolder("");
+    for (const std::string& line : Lines())
+        EXPECT_EQ(line.find("ロードできませんでした"), std::string::npos) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ImageLoadTest, ::testing::Values(16, 32), DepthName);

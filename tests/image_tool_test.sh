@@ -27,7 +27,7 @@ expect_status() {  # status, then the command
 }
 
 expect_status 0 "$tool" --help
-grep -q "usage: korvanta-image" "$work/out" || fail "--help prints no usage"
+grep -q "Usage: korvanta-image" "$work/out" || fail "--help prints no usage"
 for args in "" "one" "--depth 24 a b" "--depth" "--bogus a b" "a b c"; do
   # shellcheck disable=SC2086
   expect_status 2 "$tool" $args

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/version.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
 #include "media/log/log.h"
@@ -26,12 +27,14 @@
 namespace {
 
 const char* const Usage =
-    "usage: korvanta-image [--depth 16|32] [--info] INPUT OUTPUT.png\n"
+    "Usage: korvanta-image [--depth 16|32] [--info] INPUT OUTPUT.png\n"
+    "   or: korvanta-image --help | --version\n"
     "Loads INPUT (BMP, JPEG, PNG, raw BGRA, TGA or DDS) the way the program does and\n"
     "writes the image it stores as an 8-bit RGBA PNG (alpha 255 where it has none).\n"
     "  --depth 16|32  screen depth the image is stored for (default 16, as the program runs)\n"
     "  --info         also print the decoder, size, picture format and alpha\n"
     "  --help         this text\n"
+    "  --version      the version (and the commit it was built from)\n"
     "Exit status: 0 written, 1 the picture could not be loaded or written, 2 bad arguments.\n";
 
 struct Options {
@@ -40,7 +43,7 @@ struct Options {
     std::string input, output;
 };
 
-// 0: run; 1: --help shown; 2: bad arguments.
+// 0: run; 1: --help or --version shown; 2: bad arguments.
 int ParseArguments(int argc, char** argv, Options* options)
 {
     std::vector<std::string> files;
@@ -48,6 +51,10 @@ int ParseArguments(int argc, char** argv, Options* options)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(Usage, stdout);
+            return 1;
+        }
+        if (arg == "--version") {
+            std::fputs(VersionText("korvanta-image").c_str(), stdout);
             return 1;
         }
         if (arg == "--info") {

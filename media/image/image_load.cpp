@@ -8,6 +8,7 @@
 #include "media/graphics/screen.h"
 #include "media/image/image_convert.h"
 #include "media/image/movie.h"
+#include "media/image/picture_fallback.h"
 #include "media/log/log.h"
 #include "media/files/stream.h"
 #include "media/platform/file.h"
@@ -61,11 +62,13 @@ void SplitProgramPath(const std::string& path, std::vector<std::string>* parts)
 // Gives a loaded image the record a reload reads it from again: the
 // picture's absolute path and, when one was merged, the alpha picture's (a
 // reload never looks for an alpha picture on its own: "_a" inserted into an
-// absolute path would land in a folder name with a dot).
-void RecordImageFile(ImageHandle handle, const char* path, bool alphaMerged)
+// absolute path would land in a folder name with a dot). folder: where the
+// pictures were read from, empty for the working folder.
+void RecordImageFile(ImageHandle handle, const char* path, bool alphaMerged, const std::string& folder)
 {
-    const std::string absolute = AbsoluteImagePath(path);
-    const std::string alphaAbsolute = alphaMerged ? AbsoluteImagePath(AlphaPictureName(path).c_str()) : std::string();
+    const std::string absolute = AbsoluteImagePath(path, folder);
+    const std::string alphaAbsolute =
+        alphaMerged ? AbsoluteImagePath(AlphaPictureName(path).c_str(), folder) : std::string();
     if (absolute.empty() || (alphaMerged && alphaAbsolute.empty())) {
         LogPrintfLine("カレントディレクトリが取得できないため、グラフィックファイル %s は復帰できません", path);
         return;
@@ -95,6 +98,23 @@ int ReloadRecordPictures(const ImageFileRecord& record, BaseImage* colour, BaseI
     return 0;
 }
 
+// LoadBaseImage with the alpha picture's path given.
+int LoadPictures(const char* path, const char* alphaPath, BaseImage* colour, BaseImage* alpha)
+{
+    lastReport = ImageLoadReport{};
+    *colour = BaseImage{};
+    *alpha = BaseImage{};
+    if (ReadPictureFile(path, colour, &lastReport.decoder) != 0)
+        return -1;
+    lastReport.width = colour->width;
+    lastReport.height = colour->height;
+    lastReport.format = colour->format;
+    if (ReadPictureFile(alphaPath, alpha, nullptr) != 0)
+        return 1;
+    lastReport.alphaPicture = true;
+    return 0;
+}
+
 }  // namespace
 
 std::string AlphaPictureName(const char* path)
@@ -112,21 +132,25 @@ std::string AlphaPictureName(const char* path)
     return name;
 }
 
-std::string AbsoluteImagePath(const char* path)
+std::string AbsoluteImagePath(const char* path, const std::string& base)
 {
     std::vector<std::string> components;
     const std::string text = path ? path : "";
     if (text.empty() || !IsSeparator(text[0])) {
-        // The current directory is a native path: only "/" separates there.
-        std::vector<char> buffer(4096);
-        uint32_t length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
-        if (length >= buffer.size()) {
-            buffer.resize(length);
+        // The folder is a native path: only "/" separates there.
+        std::vector<char> buffer(base.begin(), base.end());
+        uint32_t length = uint32_t(buffer.size());
+        if (base.empty()) {
+            buffer.resize(4096);
             length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
+            if (length >= buffer.size()) {
+                buffer.resize(length);
+                length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
+            }
+            // Without it the record would silently start at the root.
+            if (length == 0 || length >= buffer.size())
+                return std::string();
         }
-        // Without it the record would silently start at the root.
-        if (length == 0 || length >= buffer.size())
-            return std::string();
         std::string part;
         for (uint32_t i = 0; i < length; ++i) {
             if (buffer[i] == '/') {
@@ -158,19 +182,7 @@ std::string AbsoluteImagePath(const char* path)
 
 int LoadBaseImage(const char* path, BaseImage* colour, BaseImage* alpha)
 {
-    lastReport = ImageLoadReport{};
-    *colour = BaseImage{};
-    *alpha = BaseImage{};
-    if (ReadPictureFile(path, colour, &lastReport.decoder) != 0)
-        return -1;
-    lastReport.width = colour->width;
-    lastReport.height = colour->height;
-    lastReport.format = colour->format;
-    const std::string alphaName = AlphaPictureName(path);
-    if (ReadPictureFile(alphaName.c_str(), alpha, nullptr) != 0)
-        return 1;
-    lastReport.alphaPicture = true;
-    return 0;
+    return LoadPictures(path, AlphaPictureName(path).c_str(), colour, alpha);
 }
 
 ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
@@ -209,22 +221,30 @@ ImageHandle LoadImageToHandle(const char* path, int flag)
         return -1;
     WaitWhileInactive();
 
+    // A relative picture missing from the working folder may come from the
+    // program's fallback folder: the picture, its "_a" picture and the record
+    // then all name that folder, so that a reload finds them again.
+    const std::string folder = PictureFallbackFolderFor(path);
+    const std::string source = folder.empty() ? std::string(path) : AbsoluteImagePath(path, folder);
+    const std::string alphaSource =
+        folder.empty() ? AlphaPictureName(path) : AbsoluteImagePath(AlphaPictureName(path).c_str(), folder);
+
     BaseImage colour, alpha;
-    const int loaded = LoadBaseImage(path, &colour, &alpha);
+    const int loaded = LoadPictures(source.c_str(), alphaSource.c_str(), &colour, &alpha);
     if (loaded >= 0) {
         const ImageHandle handle = CreateImageFromBase(colour, loaded == 0 ? &alpha : nullptr);
         if (handle >= 0)
-            RecordImageFile(handle, path, loaded == 0);
+            RecordImageFile(handle, path, loaded == 0, folder);
         FreeBaseImage(&colour);
         FreeBaseImage(&alpha);
         return handle;
     }
 
-    const StreamHandle stream = StreamOpen(path);
+    const StreamHandle stream = StreamOpen(source.c_str());
     if (!stream)
         return LogPrintfLine("グラフィックファイル %s がありません", path);
     StreamClose(stream);
-    const int movie = OpenMovie(path);
+    const int movie = OpenMovie(source.c_str());
     if (movie < 0)
         return LogPrintfLine("右記のグラフィックファイルのロードに失敗しました：%s \n", path);
     MovieFrameInfo frame;

@@ -10,6 +10,8 @@ namespace media {
 
 // Loads a picture file (BMP, JPEG, PNG, raw BGRA, TGA, DDS) into a new image
 // handle; -1 when the graphics are not started or the file cannot be read.
+// A relative path missing from the working folder is read from the picture
+// fallback folder when one is set (media/image/picture_fallback.h).
 // The flag is accepted and has no effect.
 ImageHandle LoadImageToHandle(const char* path, int flag);
 
@@ -27,10 +29,11 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
 
 // The name of the alpha picture that belongs to a path.
 std::string AlphaPictureName(const char* path);
-// The path made absolute against the current directory, "." and ".."
-// resolved, components joined with "/"; empty when the path is relative and
-// the current directory cannot be read.
-std::string AbsoluteImagePath(const char* path);
+// The path made absolute against the current directory (or the native
+// folder base, when given), "." and ".." resolved, components joined with
+// "/"; empty when the path is relative and the current directory cannot be
+// read.
+std::string AbsoluteImagePath(const char* path, const std::string& base = std::string());
 
 // What the last LoadBaseImage found (for reports such as korvanta-image).
 struct ImageLoadReport {
