@@ -87,6 +87,16 @@ cmp -s "$work/a.txt" "$work/b.txt" || fail "the same seed gave a different log"
 readable "$work/c.log" >"$work/c.txt"
 cmp -s "$work/a.txt" "$work/c.txt" && fail "seeds 5 and 6 gave the same log"
 
+# A Japanese folder and a Japanese --log name are native names: kept as given.
+mkdir -p "$work/ゲーム~"
+(cd "$work/ゲーム~" && "$battle" --seed 5 --army1 1,1,1 --army2 2,2,2 --log "$work/ゲーム~/記録.log") ||
+  fail "--log to a Japanese name exited $?"
+readable "$work/ゲーム~/記録.log" >"$work/jp.txt" 2>/dev/null && cmp -s "$work/a.txt" "$work/jp.txt" ||
+  fail "the log under a Japanese name differs or is missing: $(ls "$work/ゲーム~")"
+(cd "$work/ゲーム~" && "$battle" --seed 5 --army1 1,1,1 --army2 2,2,2) || fail "run in a Japanese folder exited $?"
+readable "$work/ゲーム~/Log.txt" >"$work/jp2.txt" 2>/dev/null && cmp -s "$work/a.txt" "$work/jp2.txt" ||
+  fail "Log.txt in a Japanese folder differs or is missing"
+
 # Only the low 32 bits of the seed count.
 "$battle" --seed -1 --army1 2,1,0 --army2 0,1,2 --log "$work/m1.log"
 "$battle" --seed 4294967295 --army1 2,1,0 --army2 0,1,2 --log "$work/m2.log"

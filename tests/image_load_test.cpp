@@ -15,6 +15,8 @@
 #include "media/image/picture_fallback.h"
 #include "media_fixture.h"
 #include "media/core/memory.h"
+#include "media/core/system_state.h"
+#include "media/files/program_path.h"
 #include "media/platform/file.h"
 
 namespace {
@@ -414,6 +416,65 @@ TEST_P(ImageLoadTest, JapaneseFileNamesKeepTheirSecondByte)
     EXPECT_EQ(std::string(media::FindImage(image)->fileName->path), std::string(cwd) + "/PIC/" + name);
 }
 
+// A Japanese name in the program's text (Shift-JIS) finds the file saved
+// under its UTF-8 name, in a folder with a Japanese UTF-8 name: the picture,
+// its "_a" picture and the record all name the UTF-8 files, and a reload
+// reads them again. The folder's name (from the system) is never converted.
+TEST_P(ImageLoadTest, ShiftJisNamesOpenTheirUtf8FilesInAJapaneseFolder)
+{
+    // u8 literals: the file system's names; plain literals: the program's
+    // Shift-JIS text (the sources are compiled to CP932).
+    const std::string folder = reinterpret_cast<const char*>(u8"ゲーム~1");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(mkdir(reinterpret_cast<const char*>(u8"画像"), 0755), 0);
+    CopyFile(ImageDataDir() + "png_rgb.png", reinterpret_cast<const char*>(u8"画像/表.png"));
+    CopyFile(ImageDataDir() + "png_grey.png", reinterpret_cast<const char*>(u8"画像/表_a.png"));
+    const media::ImageHandle image = media::LoadImageToHandle("画像\\表.png", 0);
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(".."), 0);
+    ASSERT_GE(image, 0);
+    EXPECT_TRUE(HasAlpha(image));
+    const media::ImageEntry* entry = media::FindImage(image);
+    ASSERT_NE(entry->fileName, nullptr);
+    EXPECT_EQ(std::string(entry->fileName->path), std::string(cwd) + reinterpret_cast<const char*>(u8"/画像/表.png"));
+    ASSERT_NE(entry->fileName->alphaPath, nullptr);
+    EXPECT_EQ(std::string(entry->fileName->alphaPath),
+              std::string(cwd) + reinterpret_cast<const char*>(u8"/画像/表_a.png"));
+
+    const auto before = Snapshot(ImagePixels(image));
+    media::FillRegion(ImagePixels(image), 0);
+    media::ReloadImageFiles();  // from another working folder: the record is absolute
+    EXPECT_EQ(Snapshot(ImagePixels(image)), before);
+    EXPECT_FALSE(LogHas("ファイル:" + std::string(cwd) + reinterpret_cast<const char*>(u8"/画像/表.png") +
+                        " がロードできませんでした"));
+
+    // A missing picture is named in the log in the program's own text.
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    EXPECT_EQ(media::LoadImageToHandle("画像\\無い.png", 0), -1);
+    ASSERT_EQ(chdir(".."), 0);
+    EXPECT_TRUE(LogHas("グラフィックファイル 画像\\無い.png がありません"));
+}
+
+// A file saved under the raw Shift-JIS bytes is still found when no UTF-8
+// name exists, and the UTF-8 name wins when both do.
+TEST_P(ImageLoadTest, RawShiftJisNamesAreReadWhenNoUtf8NameExists)
+{
+    CopyFile(ImageDataDir() + "pattern.png", "PIC/表.png");  // the raw bytes
+    const media::ImageHandle raw = media::LoadImageToHandle("PIC\\表.png", 0);
+    ASSERT_GE(raw, 0);
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(std::string(media::FindImage(raw)->fileName->path), std::string(cwd) + "/PIC/表.png");
+
+    CopyFile(ImageDataDir() + "png_rgb.png", reinterpret_cast<const char*>(u8"PIC/表.png"));
+    const media::ImageHandle converted = media::LoadImageToHandle("PIC\\表.png", 0);
+    ASSERT_GE(converted, 0);
+    EXPECT_EQ(std::string(media::FindImage(converted)->fileName->path),
+              std::string(cwd) + reinterpret_cast<const char*>(u8"/PIC/表.png"));
+}
+
 // The picture fallback folder (an installed program's share/korvanta): used
 // only for relative paths the working folder cannot open, the "_a" picture
 // from the same folder as the picture, and the record naming the folder the
@@ -483,6 +544,50 @@ TEST_P(ImageLoadTest, FallbackFolderServesRelativePicturesTheWorkingFolderLacks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ImageLoadTest, ::testing::Values(16, 32), DepthName);
+
+// The two native names of a program path: the converted one only where the
+// text has a byte of 0x80 or more (from CP932: 0x5C and 0x7E stay '\\' and
+// '~', which SHIFT_JIS would not keep); separators only where they separate.
+TEST(ImagePathTest, ConvertedNamesComeFromTheCodePageOnlyForNonAsciiText)
+{
+    const struct {
+        const char* path;
+        const char8_t* converted;  // empty: no converted name
+    } cases[] = {
+        {"PIC\\button.png", u8""},
+        {"~\\a\\b.png", u8""},
+        {"PIC\\表.png", u8"PIC/表.png"},
+        {"~\\ゲーム\\表_a.png", u8"~/ゲーム/表_a.png"},
+        {"\x95\x5C\\x", u8"表/x"},
+        {"\xB6\\x", u8"ｶ/x"},    // half-width katakana, one byte
+        {"\x81\x7F.png", u8""},   // no CP932 character
+        {"\x95", u8""},            // a lone lead byte
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(media::ConvertedNativePath(c.path, media::CharsetShiftJis),
+                  std::string(reinterpret_cast<const char*>(c.converted)))
+            << c.path;
+}
+
+// Names to write: the converted name where its folder exists, the raw one
+// otherwise.
+TEST(ImagePathTest, WritableNamesTakeTheConvertedNameOnlyWhereItsFolderExists)
+{
+    const std::string dir = MakeTempDir();
+    char saved[PATH_MAX];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    const int32_t charset = media::systemState.characterSet;
+    media::systemState.characterSet = media::CharsetShiftJis;
+    EXPECT_EQ(media::WritableNativeName("ログ.txt"), reinterpret_cast<const char*>(u8"ログ.txt"));
+    EXPECT_EQ(media::WritableNativeName("記録\\ログ.txt"), "記録/ログ.txt");  // no such folder: raw
+    ASSERT_EQ(mkdir(reinterpret_cast<const char*>(u8"記録"), 0755), 0);
+    EXPECT_EQ(media::WritableNativeName("記録\\ログ.txt"), reinterpret_cast<const char*>(u8"記録/ログ.txt"));
+    media::systemState.characterSet = charset;
+    ASSERT_EQ(chdir(saved), 0);
+    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) {
+    }
+}
 
 TEST(ImagePathTest, AlphaNamesAndAbsolutePathsFollowTheProgramsRules)
 {

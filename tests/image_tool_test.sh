@@ -54,6 +54,22 @@ expect_status 0 "$tool" --depth=32 --info "$data/im_rgb.tga" "$work/rgb.png"
 grep -q "alpha: no" "$work/out" || fail "a picture without alpha: $(cat "$work/out")"
 [ "$(pixel "$work/rgb.png" | cut -d, -f4)" = "255" ] || fail "alpha of a picture without alpha"
 
+# Japanese names are native (UTF-8) names: い.png takes its い_a.png, in a
+# folder with a Japanese name and a '~'; a missing name is printed as given.
+# (Relative names: the "_a" goes before the first dot of the whole path, and
+# the temporary folder's name has one.)
+jp="$work/画像~1"
+mkdir -p "$jp/絵"
+cp "$data/png_rgb.png" "$jp/絵/い.png"
+cp "$data/png_grey.png" "$jp/絵/い_a.png"
+cd "$jp"
+expect_status 0 "$tool" --info "絵/い.png" "$work/jp.png"
+grep -q "alpha picture: yes" "$work/out" || fail "い.png found no い_a.png: $(cat "$work/out" "$work/err")"
+expect_status 1 "$tool" "絵/表missing.png" "$work/o.png"
+grep -q "^korvanta-image: 絵/表missing.png: cannot load" "$work/err" || fail "missing Japanese name: $(cat "$work/err")"
+grep -q "グラフィックファイル 絵/表missing.png がありません" "$work/err" || fail "missing Japanese name's reason: $(cat "$work/err")"
+cd "$work"
+
 # Copies side by side, each with its own log and desktop.
 pids=()
 for i in 1 2 3 4; do

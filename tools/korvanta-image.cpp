@@ -238,8 +238,15 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // INPUT is a native (UTF-8) name; the media layer takes Shift-JIS program
+    // paths and reads each under its UTF-8 name first, so the name comes back
+    // as given, its "_a" picture is found by the Shift-JIS rules and the log's
+    // lines name it readably. A name with no Shift-JIS form goes as it is.
+    std::string programPath;
+    if (!media::platform::Utf8ToShiftJis(options.input, &programPath))
+        programPath = options.input;
     const long logBefore = FileSizeOf(logPath);
-    const media::ImageHandle image = media::LoadImageToHandle(options.input.c_str(), 0);
+    const media::ImageHandle image = media::LoadImageToHandle(programPath.c_str(), 0);
     int status = 0;
     if (image < 0) {
         std::string reason = LogSince(logPath, logBefore);

@@ -41,15 +41,10 @@ size_t ReadAt(FileHandle file, uint8_t* out, size_t size, long long offset)
     return got > 0 ? size_t(got) : 0;
 }
 
-}  // namespace
-
-StreamHandle StreamOpen(const char* path)
+// The record of a regular file opened for reading; closes the file when none
+// can be made.
+StreamHandle StreamOfFile(FileHandle fd)
 {
-    if (openStreams >= MaxOpenStreams) {
-        LogAdd("同時に開けるファイルの数が限界を超えました\n");
-        return 0;
-    }
-    const FileHandle fd = FileOpenRead(NativePath(path, systemState.characterSet).c_str());
     if (fd == InvalidFile)
         return 0;
     if (!FileIsRegular(fd)) {
@@ -67,6 +62,39 @@ StreamHandle StreamOpen(const char* path)
     record->size = FileSize(fd);
     ++openStreams;
     return reinterpret_cast<StreamHandle>(record);
+}
+
+bool StreamLimitReached()
+{
+    if (openStreams < MaxOpenStreams)
+        return false;
+    LogAdd("同時に開けるファイルの数が限界を超えました\n");
+    return true;
+}
+
+}  // namespace
+
+StreamHandle StreamOpenNative(const char* nativePath)
+{
+    if (StreamLimitReached() || !nativePath)
+        return 0;
+    return StreamOfFile(FileOpenRead(nativePath));
+}
+
+StreamHandle StreamOpen(const char* path)
+{
+    if (StreamLimitReached() || !path)
+        return 0;
+    // The converted name first, then the raw one; a folder under the
+    // converted name does not hide a file under the raw one.
+    const std::string converted = ConvertedNativePath(path, systemState.characterSet);
+    if (!converted.empty()) {
+        const FileHandle fd = FileOpenRead(converted.c_str());
+        if (fd != InvalidFile && FileIsRegular(fd))
+            return StreamOfFile(fd);
+        FileClose(fd);
+    }
+    return StreamOfFile(FileOpenRead(NativePath(path, systemState.characterSet).c_str()));
 }
 
 int StreamClose(StreamHandle stream)

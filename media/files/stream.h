@@ -12,9 +12,13 @@ namespace media {
 using StreamHandle = uintptr_t;  // 0 when none
 constexpr int MaxOpenStreams = 512;
 
-// Opens an existing file for reading; 0 when it is missing or the limit of
-// open streams is reached (logged) or the record cannot be allocated (logged).
+// Opens an existing file of a program path for reading, under its converted
+// name first, then its raw one (media/files/program_path.h); 0 when it is
+// missing or the limit of open streams is reached (logged) or the record
+// cannot be allocated (logged).
 StreamHandle StreamOpen(const char* path);
+// The same for a native path, taken as it is.
+StreamHandle StreamOpenNative(const char* nativePath);
 int StreamClose(StreamHandle stream);
 // Current position, or -1.
 long long StreamTell(StreamHandle stream);

@@ -10,6 +10,7 @@
 #include "media/image/movie.h"
 #include "media/image/picture_fallback.h"
 #include "media/log/log.h"
+#include "media/files/program_path.h"
 #include "media/files/stream.h"
 #include "media/platform/file.h"
 #include "media/core/roof_calls.h"
@@ -21,10 +22,10 @@ namespace {
 
 ImageLoadReport lastReport;
 
-// Reads one picture file through the decoder chain.
+// Reads one picture file, named natively, through the decoder chain.
 int ReadPictureFile(const char* path, BaseImage* image, const char** decoder)
 {
-    const StreamHandle stream = StreamOpen(path);
+    const StreamHandle stream = StreamOpenNative(path);
     if (!stream)
         return -1;
     const int result = DecodeImage(FileImageReader(stream), image, decoder);
@@ -32,54 +33,40 @@ int ReadPictureFile(const char* path, BaseImage* image, const char** decoder)
     return result;
 }
 
-bool IsSeparator(char c)
+// Gives a loaded image the record a reload reads it from again: the absolute
+// native paths of the picture and, when one was merged, of the alpha picture
+// that were opened (a reload never looks for an alpha picture on its own:
+// "_a" inserted into an absolute path would land in a folder name with a
+// dot). path is the program's, for the message.
+void RecordImageFile(ImageHandle handle, const char* path, const std::string& source, const std::string* alphaSource)
 {
-    return c == '\\' || c == '/';
-}
-
-// Splits a program path at its separators; a backslash that is the second
-// byte of a double-byte character is part of the name.
-void SplitProgramPath(const std::string& path, std::vector<std::string>* parts)
-{
-    std::string part;
-    for (size_t i = 0; i < path.size(); ++i) {
-        const char c = path[i];
-        if (IsLeadByte(uint8_t(c), systemState.characterSet) && i + 1 < path.size()) {
-            part += c;
-            part += path[++i];
-            continue;
-        }
-        if (IsSeparator(c)) {
-            parts->push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    parts->push_back(part);
-}
-
-// Gives a loaded image the record a reload reads it from again: the
-// picture's absolute path and, when one was merged, the alpha picture's (a
-// reload never looks for an alpha picture on its own: "_a" inserted into an
-// absolute path would land in a folder name with a dot). folder: where the
-// pictures were read from, empty for the working folder.
-void RecordImageFile(ImageHandle handle, const char* path, bool alphaMerged, const std::string& folder)
-{
-    const std::string absolute = AbsoluteImagePath(path, folder);
-    const std::string alphaAbsolute =
-        alphaMerged ? AbsoluteImagePath(AlphaPictureName(path).c_str(), folder) : std::string();
-    if (absolute.empty() || (alphaMerged && alphaAbsolute.empty())) {
+    const std::string absolute = AbsoluteNativePath(source);
+    const std::string alphaAbsolute = alphaSource ? AbsoluteNativePath(*alphaSource) : std::string();
+    if (absolute.empty() || (alphaSource && alphaAbsolute.empty())) {
         LogPrintfLine("カレントディレクトリが取得できないため、グラフィックファイル %s は復帰できません", path);
         return;
     }
-    ImageFileRecord* record = MakeImageFileRecord(absolute.c_str(), alphaMerged ? alphaAbsolute.c_str() : nullptr);
+    ImageFileRecord* record = MakeImageFileRecord(absolute.c_str(), alphaSource ? alphaAbsolute.c_str() : nullptr);
     if (!record)
         LogAdd("転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n");
     else if (ImageEntry* entry = FindImage(handle))
         entry->fileName = record;
     else
         ReleaseImageFileRecord(record);
+}
+
+// The native name a program path is read under, relative to folder (empty:
+// the working folder): the one a file has (converted or raw), or the raw one
+// when neither opens, so that the read fails as it should.
+std::string NativeSource(const char* path, const std::string& folder)
+{
+    std::string found = FindReadableFile(path, folder);
+    if (found.empty()) {
+        found = NativePath(path, systemState.characterSet);
+        if (!folder.empty() && !found.empty() && found[0] != '/')
+            found = folder + "/" + found;
+    }
+    return found;
 }
 
 // Reads a record's pictures again: 0 with the alpha picture when the record
@@ -134,55 +121,13 @@ std::string AlphaPictureName(const char* path)
 
 std::string AbsoluteImagePath(const char* path, const std::string& base)
 {
-    std::vector<std::string> components;
-    const std::string text = path ? path : "";
-    if (text.empty() || !IsSeparator(text[0])) {
-        // The folder is a native path: only "/" separates there.
-        std::vector<char> buffer(base.begin(), base.end());
-        uint32_t length = uint32_t(buffer.size());
-        if (base.empty()) {
-            buffer.resize(4096);
-            length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
-            if (length >= buffer.size()) {
-                buffer.resize(length);
-                length = FileGetCurrentDirectory(buffer.data(), uint32_t(buffer.size()));
-            }
-            // Without it the record would silently start at the root.
-            if (length == 0 || length >= buffer.size())
-                return std::string();
-        }
-        std::string part;
-        for (uint32_t i = 0; i < length; ++i) {
-            if (buffer[i] == '/') {
-                components.push_back(part);
-                part.clear();
-            } else {
-                part += buffer[i];
-            }
-        }
-        components.push_back(part);
-    }
-    SplitProgramPath(text, &components);
-    std::vector<std::string> kept;
-    for (const std::string& part : components) {
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!kept.empty())
-                kept.pop_back();
-            continue;
-        }
-        kept.push_back(part);
-    }
-    std::string absolute;
-    for (const std::string& part : kept)
-        absolute += "/" + part;
-    return absolute.empty() ? "/" : absolute;
+    return AbsoluteNativePath(NativePath(path ? path : "", systemState.characterSet), base);
 }
 
 int LoadBaseImage(const char* path, BaseImage* colour, BaseImage* alpha)
 {
-    return LoadPictures(path, AlphaPictureName(path).c_str(), colour, alpha);
+    return LoadPictures(NativeSource(path, "").c_str(), NativeSource(AlphaPictureName(path).c_str(), "").c_str(), colour,
+                        alpha);
 }
 
 ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
@@ -225,22 +170,21 @@ ImageHandle LoadImageToHandle(const char* path, int flag)
     // program's fallback folder: the picture, its "_a" picture and the record
     // then all name that folder, so that a reload finds them again.
     const std::string folder = PictureFallbackFolderFor(path);
-    const std::string source = folder.empty() ? std::string(path) : AbsoluteImagePath(path, folder);
-    const std::string alphaSource =
-        folder.empty() ? AlphaPictureName(path) : AbsoluteImagePath(AlphaPictureName(path).c_str(), folder);
+    const std::string source = NativeSource(path, folder);
+    const std::string alphaSource = NativeSource(AlphaPictureName(path).c_str(), folder);
 
     BaseImage colour, alpha;
     const int loaded = LoadPictures(source.c_str(), alphaSource.c_str(), &colour, &alpha);
     if (loaded >= 0) {
         const ImageHandle handle = CreateImageFromBase(colour, loaded == 0 ? &alpha : nullptr);
         if (handle >= 0)
-            RecordImageFile(handle, path, loaded == 0, folder);
+            RecordImageFile(handle, path, source, loaded == 0 ? &alphaSource : nullptr);
         FreeBaseImage(&colour);
         FreeBaseImage(&alpha);
         return handle;
     }
 
-    const StreamHandle stream = StreamOpen(source.c_str());
+    const StreamHandle stream = StreamOpenNative(source.c_str());
     if (!stream)
         return LogPrintfLine("グラフィックファイル %s がありません", path);
     StreamClose(stream);

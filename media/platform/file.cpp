@@ -2,9 +2,11 @@
 // one. Everything here takes native paths; the floors above convert.
 #include "media/platform/file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <new>
 #include <unistd.h>
@@ -26,6 +28,33 @@ std::string NativePath(const char* path, int32_t characterSet)
             native[i] = '/';
     }
     return native;
+}
+
+std::string ConvertedNativePath(const char* path, int32_t characterSet)
+{
+    std::string raw = NativePath(path, characterSet);
+    if (std::none_of(raw.begin(), raw.end(), [](char c) { return uint8_t(c) >= 0x80; }))
+        return std::string();
+    // CP932, not iconv's SHIFT_JIS: that one turns 0x5C and 0x7E into the yen
+    // sign and the overline, which no program path means.
+    const char* codePage = characterSet == CharsetHangul ? "CP949"
+                           : characterSet == CharsetBig5 ? "CP950"
+                           : characterSet == CharsetGb2312 ? "CP936"
+                                                           : "CP932";
+    iconv_t converter = iconv_open("UTF-8", codePage);
+    if (converter == iconv_t(-1))
+        return std::string();
+    std::string converted(raw.size() * 3 + 1, '\0');
+    char* in = raw.data();
+    size_t inLeft = raw.size();
+    char* out = converted.data();
+    size_t outLeft = converted.size();
+    const size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    if (done == size_t(-1) || inLeft != 0)
+        return std::string();
+    converted.resize(converted.size() - outLeft);
+    return converted;
 }
 
 uint32_t FileGetCurrentDirectory(char* buffer, uint32_t bufferSize)
@@ -149,6 +178,12 @@ bool FileIsRegular(FileHandle file)
 {
     struct stat st {};
     return fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const char* path)
+{
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace media

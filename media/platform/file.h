@@ -12,7 +12,13 @@ namespace media {
 // Only a backslash that separates is turned: the second byte of a double-byte
 // character (0x5C in "表", 0x95 0x5C) stays as it is.
 // characterSet tells lead bytes (the current character set of the caller).
+// The text's bytes are kept as they are: the raw native name.
 std::string NativePath(const char* path, int32_t characterSet);
+// The converted native name: NativePath's, with the text converted from the
+// character set's code page (CP932 for Shift-JIS, CP949, CP950, CP936) to
+// UTF-8, the encoding of Linux file names. Empty when the path holds no byte
+// of 0x80 or more (then both names are one), or is no text of that code page.
+std::string ConvertedNativePath(const char* path, int32_t characterSet);
 
 // Copies the current directory into buffer. Returns its length without the
 // terminator, or, when the buffer is too small, the size needed (terminator
@@ -48,5 +54,7 @@ void FileClose(FileHandle file);
 long FileReadAt(FileHandle file, void* data, size_t size, long long offset);
 // True for a regular file (not a folder, pipe or device).
 bool FileIsRegular(FileHandle file);
+// True when the native path names a folder.
+bool FolderExists(const char* path);
 
 }  // namespace media

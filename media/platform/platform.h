@@ -36,6 +36,8 @@ void SetMillisecondClockOffset(uint32_t offset);
 // Converts Shift-JIS text to UTF-8 for the world outside (window titles,
 // terminals); a byte that is no Shift-JIS character becomes '?'.
 std::string ShiftJisToUtf8(const std::string& text);
+// UTF-8 text as CP932; false when a character has no Shift-JIS form.
+bool Utf8ToShiftJis(const std::string& text, std::string* out);
 
 // ---------------------------------------------------------------- backends
 

@@ -34,4 +34,23 @@ std::string ShiftJisToUtf8(const std::string& text)
     return result;
 }
 
+bool Utf8ToShiftJis(const std::string& text, std::string* out)
+{
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == iconv_t(-1))
+        return false;
+    std::string result(text.size() + 1, '\0');  // never longer than the UTF-8
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* to = result.data();
+    size_t toLeft = result.size();
+    const size_t done = iconv(converter, &in, &inLeft, &to, &toLeft);
+    iconv_close(converter);
+    if (done == size_t(-1) || inLeft != 0)
+        return false;
+    result.resize(result.size() - toLeft);
+    *out = result;
+    return true;
+}
+
 }  // namespace media::platform
