@@ -3,12 +3,14 @@
 // message; and the full-screen start with its display-mode switch and log.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "graphics_fixture.h"
 #include "log_fixture.h"
 #include "media/graphics/device_setup.h"
 #include "media/log/log.h"
+#include "media/platform/backend.h"
 #include "media/platform/headless.h"
 
 using namespace media;
@@ -180,6 +182,139 @@ TEST_F(PresentTest, PaintShowsTheDirtyAreaOfTheBackScreenWithoutWaitingAndIsNoFr
     SetDrawTarget(ScreenFront);
     PaintFromBackScreen();
     EXPECT_EQ(platform::headless::FrameCount(), frames);
+}
+
+// What a program does each frame of a screen that stands still: clear it
+// and draw the same picture again.
+void DrawStillPicture()
+{
+    ClearDrawTarget(nullptr);
+    DrawRect(2, 2, 12, 12, PackColor(255, 255, 255), 1);
+    DrawRect(20, 10, 30, 20, PackColor(255, 0, 0), 1);
+    DrawRect(0, 29, 40, 30, PackColor(0, 0, 255), 1);
+}
+
+std::vector<uint32_t> ShownPixels()
+{
+    platform::headless::Frame frame;
+    EXPECT_TRUE(platform::headless::LastFrame(&frame));
+    return frame.pixels;
+}
+
+TEST_F(PresentTest, StillFramesAreCountedAndShownWithoutWritingTheWindowAgain)
+{
+    for (int depth : {16, 32}) {
+        SCOPED_TRACE(depth);
+        StartWindowed(40, 30, depth, 40, 30);
+        const uint64_t frames = platform::headless::FrameCount();
+        const uint64_t written = platform::headless::WrittenFrameCount();
+        for (int i = 0; i < 5; ++i) {
+            DrawStillPicture();
+            EXPECT_EQ(PresentScreen(), 0);
+        }
+        EXPECT_EQ(platform::headless::FrameCount(), frames + 5) << "every still frame is a presented frame";
+        EXPECT_EQ(platform::headless::WrittenFrameCount(), written + 1) << "only the first was written";
+        platform::headless::Frame frame;
+        ASSERT_TRUE(platform::headless::LastFrame(&frame));
+        ASSERT_EQ(frame.width, 40);
+        EXPECT_EQ(frame.At(5, 5), Rgb(255, 255, 255));
+        EXPECT_EQ(frame.At(25, 15), Rgb(255, 0, 0));
+        EXPECT_EQ(frame.At(39, 29), Rgb(0, 0, 255));
+        EXPECT_EQ(frame.At(35, 5), 0u);
+        std::string error;
+        EXPECT_TRUE(platform::headless::WriteScreenshot(dir_ + "/still.png", &error)) << error;
+        platform::DestroyWindow(window_);
+        window_ = 0;
+        platform::UnregisterClass("GraphicsPresentTest");
+        StopSoftwareScreen();
+    }
+}
+
+TEST_F(PresentTest, OnePixelChangedAfterStillFramesIsShownAndSoIsItsReturn)
+{
+    StartWindowed(40, 30, 16, 40, 30);
+    const int points[][2] = {{0, 0}, {39, 29}, {20, 15}, {39, 0}, {0, 29}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(testing::Message() << p[0] << "," << p[1]);
+        for (int i = 0; i < 3; ++i) {
+            DrawStillPicture();
+            PresentScreen();
+        }
+        const std::vector<uint32_t> still = ShownPixels();
+        uint64_t written = platform::headless::WrittenFrameCount();
+        DrawStillPicture();
+        DrawRect(p[0], p[1], p[0] + 1, p[1] + 1, PackColor(0, 255, 0), 1);
+        PresentScreen();
+        EXPECT_EQ(platform::headless::WrittenFrameCount(), written + 1);
+        std::vector<uint32_t> expected = still;
+        expected[size_t(p[1]) * 40 + size_t(p[0])] = Rgb(0, 255, 0);
+        EXPECT_EQ(ShownPixels(), expected);
+        // The picture as it was, again: the kept frame now holds the change.
+        DrawStillPicture();
+        PresentScreen();
+        EXPECT_EQ(platform::headless::WrittenFrameCount(), written + 2);
+        EXPECT_EQ(ShownPixels(), still);
+    }
+}
+
+// Whatever may have taken the picture from the window, or put another one
+// there, makes the next frame of the same screen be written in full.
+TEST_F(PresentTest, WindowEventsModeChangesAndRestoresShowTheStillScreenAgain)
+{
+    StartWindowed(40, 30, 16, 40, 30);
+    DrawStillPicture();
+    PresentScreen();
+    const std::vector<uint32_t> still = ShownPixels();
+    const struct {
+        const char* name;
+        std::function<void()> touch;
+    } touches[] = {
+        {"exposure", [&] { platform::events::Exposed(window_); }},
+        {"resize and back",
+         [&] {
+             platform::MoveWindow(window_, 0, 0, 20, 20, true);
+             platform::MoveWindow(window_, 0, 0, 40, 30, true);
+         }},
+        {"minimise and restore",
+         [&] {
+             platform::events::Minimized(window_);
+             platform::events::Restored(window_);
+         }},
+        {"black fill", [&] { platform::FillClientBlack(window_, platform::Rect{0, 0, 40, 30}); }},
+        {"paint of a newer back screen",
+         [&] {
+             DrawRect(0, 0, 40, 30, PackColor(0, 0, 255), 1);
+             PaintFromBackScreen();
+         }},
+        {"device restore", [&] { RestoreGraphics(); }},
+        {"mode change and back",
+         [&] {
+             ChangeScreenMode(40, 30, 32, 0, 0);
+             DrawStillPicture();
+             PresentScreen();
+             ChangeScreenMode(40, 30, 16, 0, 0);
+         }},
+        {"forced change to the same mode", [&] { ChangeScreenMode(40, 30, 16, 1, 0); }},
+    };
+    for (const auto& t : touches) {
+        SCOPED_TRACE(t.name);
+        DrawStillPicture();
+        PresentScreen();
+        const uint64_t written = platform::headless::WrittenFrameCount();
+        DrawStillPicture();
+        PresentScreen();
+        ASSERT_EQ(platform::headless::WrittenFrameCount(), written) << "a still frame before";
+        t.touch();
+        ASSERT_EQ(ScreenDepth(), 16);
+        ASSERT_EQ(CurrentDrawTarget(), ScreenBack);
+        const uint64_t frames = platform::headless::FrameCount();
+        const uint64_t writtenBefore = platform::headless::WrittenFrameCount();
+        DrawStillPicture();
+        PresentScreen();
+        EXPECT_EQ(platform::headless::FrameCount(), frames + 1);
+        EXPECT_EQ(platform::headless::WrittenFrameCount(), writtenBefore + 1) << "written in full";
+        EXPECT_EQ(ShownPixels(), still);
+    }
 }
 
 // The millisecond clock wraps: a clock behind the last blank means a blank

@@ -1,7 +1,10 @@
 // Presenting bitmaps into a window: colour widening, copying, stretching,
 // clipping, and the headless desktop that keeps the frames.
+#include "media/platform/backend.h"
 #include "media/platform/bitmap_blit.h"
 #include "platform_fixture.h"
+
+#include <functional>
 
 namespace platform_test {
 namespace {
@@ -147,6 +150,68 @@ TEST_F(PlatformPresent, FramesAreCountedButBlackFillsAreNot)
     ASSERT_TRUE(headless::LastFrame(&frame));
     EXPECT_EQ(frame.At(0, 0), 0u) << "filled black";
     EXPECT_EQ(frame.At(1, 1), 0xFFFFFFu) << "kept from before";
+}
+
+TEST_F(PlatformPresent, SameFrameIsCountedWithoutWritingWhileTheClientAreaIsUntouched)
+{
+    const WindowHandle window = MakeWindow();
+    const WindowHandle other = MakeWindow(0, 0);
+    const uint16_t white[4] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    const Rect all{0, 0, 2, 2};
+    EXPECT_FALSE(PresentSameFrame(window)) << "nothing presented yet";
+    EXPECT_FALSE(PresentSameFrame(0x7777));
+    EXPECT_EQ(headless::FrameCount(), 0u);
+
+    ASSERT_TRUE(PresentBitmap(window, white, Describe16(2, 2), all, all));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(PresentSameFrame(window)) << i;
+    EXPECT_FALSE(PresentSameFrame(other)) << "the frame was presented into another window";
+    EXPECT_EQ(headless::FrameCount(), 4u);
+    EXPECT_EQ(headless::WrittenFrameCount(), 1u);
+    headless::Frame frame;
+    ASSERT_TRUE(headless::LastFrame(&frame));
+    EXPECT_EQ(frame.At(1, 1), 0xFFFFFFu);
+    EXPECT_EQ(frame.At(2, 2), 0u);
+}
+
+// The client area may have lost what it showed, or shows something else: the
+// next frame has to be written in full.
+TEST_F(PlatformPresent, AnythingThatTouchesTheClientAreaEndsTheSameFrames)
+{
+    const WindowHandle window = MakeWindow();
+    const uint16_t white[4] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    const uint16_t black[4] = {};
+    const Rect all{0, 0, 2, 2};
+    Rect outer;
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    const int32_t width = outer.right - outer.left, height = outer.bottom - outer.top;
+    const struct {
+        const char* name;
+        std::function<void()> touch;
+    } touches[] = {
+        {"repaint", [&] { RepaintBitmap(window, black, Describe16(2, 2), all, all); }},
+        {"black fill", [&] { FillClientBlack(window, Rect{0, 0, 1, 1}); }},
+        {"failed present", [&] { PresentBitmap(window, white, BitmapDescription{2, 2, 24, 8, 0, 0, 0}, all, all); }},
+        {"exposure", [&] { events::Exposed(window); }},
+        {"resize", [&] { MoveWindow(window, outer.left, outer.top, width - 10, height, true); }},
+        {"resize back", [&] { MoveWindow(window, outer.left, outer.top, width, height, true); }},
+        {"minimise and restore", [&] { events::Minimized(window); events::Restored(window); }},
+        {"hide and show", [&] { ShowWindow(window, SW_HIDE); ShowWindow(window, SW_SHOW); }},
+        {"display mode change", [&] { ChangeDisplayMode(&DisplayModes().at(0)); }},
+    };
+    for (const auto& t : touches) {
+        SCOPED_TRACE(t.name);
+        ASSERT_TRUE(PresentBitmap(window, white, Describe16(2, 2), all, all));
+        ASSERT_TRUE(PresentSameFrame(window));
+        t.touch();
+        const uint64_t frames = headless::FrameCount();
+        EXPECT_FALSE(PresentSameFrame(window));
+        EXPECT_EQ(headless::FrameCount(), frames);
+    }
+    // Moving keeps the pixels shown.
+    ASSERT_TRUE(PresentBitmap(window, white, Describe16(2, 2), all, all));
+    MoveWindow(window, outer.left + 5, outer.top, width, height, false);
+    EXPECT_TRUE(PresentSameFrame(window));
 }
 
 TEST_F(PlatformPresent, HeadlessDesktopIsOneFixedMode)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -132,6 +133,63 @@ double SizeRate(double rate)
     return rate > 0 ? rate : 1.0;
 }
 
+// The frame last presented on the memory path. A still screen is shown again
+// by a compare against it, which costs far less than widening the pixels and
+// copying them into the window.
+struct PresentedFrame {
+    bool shown = false;  // the window got these pixels
+    platform::WindowHandle window = 0;
+    platform::BitmapDescription bitmap;
+    platform::Rect source, destination;
+    std::vector<uint8_t> rows;  // the screen's rows, without padding
+};
+PresentedFrame presented;
+
+// Drops it, memory included: a new screen or device starts from a full present.
+void ForgetPresentedFrame()
+{
+    presented = PresentedFrame{};
+}
+
+bool SameRect(const platform::Rect& a, const platform::Rect& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// True when the screen's pixels and the way they are shown are those of the
+// frame last presented. Otherwise they become the kept frame (not yet shown).
+bool SameAsPresented(platform::WindowHandle window, const platform::BitmapDescription& bitmap,
+                     const platform::Rect& source, const platform::Rect& destination)
+{
+    const size_t rowBytes = size_t(screenImage.width) * size_t(screenImage.format.bytesPerPixel);
+    const size_t height = size_t(screenImage.height);
+    const platform::BitmapDescription& b = presented.bitmap;
+    const bool sameWay = presented.shown && presented.window == window && b.width == bitmap.width &&
+                         b.height == bitmap.height && b.bitsPerPixel == bitmap.bitsPerPixel &&
+                         b.pitch == bitmap.pitch && b.redMask == bitmap.redMask && b.greenMask == bitmap.greenMask &&
+                         b.blueMask == bitmap.blueMask && SameRect(presented.source, source) &&
+                         SameRect(presented.destination, destination) && presented.rows.size() == rowBytes * height;
+    size_t y = 0;
+    if (sameWay) {
+        while (y < height && std::memcmp(&presented.rows[y * rowBytes], screenImage.pixels + y * size_t(screenImage.pitch),
+                                         rowBytes) == 0)
+            ++y;
+        if (y == height)
+            return true;
+    } else {
+        presented.window = window;
+        presented.bitmap = bitmap;
+        presented.source = source;
+        presented.destination = destination;
+        presented.rows.resize(rowBytes * height);
+    }
+    presented.shown = false;
+    // The rows above the first difference are equal already.
+    for (; y < height; ++y)
+        std::memcpy(&presented.rows[y * rowBytes], screenImage.pixels + y * size_t(screenImage.pitch), rowBytes);
+    return false;
+}
+
 // The software presentation: the screen as a top-down bitmap, copied or
 // stretched into the window's client area.
 // repaint: a window repaint of the area dirty (client coordinates; null =
@@ -177,10 +235,16 @@ int PresentSoftwareScreen(bool repaint = false, const platform::Rect* dirty = nu
         source = destination;
     }
     // A window that cannot be drawn to just misses this frame.
-    if (repaint)
-        platform::RepaintBitmap(systemState.mainWindow, screenImage.pixels, bitmap, source, destination);
-    else
-        platform::PresentBitmap(systemState.mainWindow, screenImage.pixels, bitmap, source, destination);
+    const platform::WindowHandle window = systemState.mainWindow;
+    if (repaint) {
+        platform::RepaintBitmap(window, screenImage.pixels, bitmap, source, destination);
+        return 0;
+    }
+    // A still screen is still a presented frame; the window keeps showing
+    // it unless something has touched the window since.
+    if (SameAsPresented(window, bitmap, source, destination) && platform::PresentSameFrame(window))
+        return 0;
+    presented.shown = platform::PresentBitmap(window, screenImage.pixels, bitmap, source, destination);
     return 0;
 }
 
@@ -347,6 +411,7 @@ int StartGraphics()
 
     d.started = true;
     subBackBufferFailed = false;
+    ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         // Without the renderer's buffers the device is of no use: the memory
         // path takes over.
@@ -384,6 +449,7 @@ int EndGraphics()
     EndGlRenderer();
     ReleaseGraphicsDevice();
     ReleaseMemImage(&screenImage);
+    ForgetPresentedFrame();
     d.started = false;
     return 0;
 }
@@ -468,6 +534,7 @@ void RestoreGraphics()
     EndInput();
     SetupGraphicsDevice();
     subBackBufferFailed = false;
+    ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         ReleaseGlDevice();
         d.hardwarePath = false;

@@ -62,6 +62,9 @@ struct VideoBackend {
     // rectangle that was written (client coordinates), saying what wrote it.
     bool (*lockClient)(void* native, ClientPixels* pixels);
     void (*unlockClient)(void* native, const Rect& updated, ClientUpdate kind);
+    // A presented frame whose pixels the client area already shows: nothing
+    // is written or sent to the display.
+    void (*frameShownAgain)(void* native);
 
     FrameInsets (*frame)(uint32_t style, uint32_t exStyle);
     void (*setCursorVisible)(bool visible);

@@ -31,6 +31,7 @@ struct HeadlessState {
     std::string desktopId;
     ScriptPlayer script;
     uint64_t frames = 0;
+    uint64_t writtenFrames = 0;  // frames whose pixels were written into a window
     headless::Frame lastFrame;
     bool hasFrame = false;
     JoypadState pads[16];
@@ -126,12 +127,29 @@ void UnlockClient(void* native, const Rect&, ClientUpdate kind)
     const auto* window = static_cast<HeadlessWindow*>(native);
     // Only the program's presentations are frames; a repaint shows the
     // same picture again.
-    if (kind == ClientUpdate::Frame)
+    if (kind == ClientUpdate::Frame) {
         ++s.frames;
+        ++s.writtenFrames;
+    }
     s.hasFrame = true;
     s.lastFrame.width = window->width;
     s.lastFrame.height = window->height;
     s.lastFrame.pixels = window->pixels;
+}
+
+void FrameShownAgain(void* native)
+{
+    HeadlessState& s = Headless();
+    ++s.frames;
+    // The last frame kept is already these pixels, unless a window's was
+    // never kept.
+    const auto* window = static_cast<HeadlessWindow*>(native);
+    if (!s.hasFrame || s.lastFrame.width != window->width || s.lastFrame.height != window->height) {
+        s.hasFrame = true;
+        s.lastFrame.width = window->width;
+        s.lastFrame.height = window->height;
+        s.lastFrame.pixels = window->pixels;
+    }
 }
 
 // A fixed frame: a 3-pixel border and a 19-pixel caption for captioned
@@ -216,6 +234,7 @@ const VideoBackend table = {
     .raise = Ignore,
     .lockClient = LockClient,
     .unlockClient = UnlockClient,
+    .frameShownAgain = FrameShownAgain,
     .frame = Frame,
     .setCursorVisible = IgnoreGlobalFlag,
     .setScreenSaver = IgnoreGlobalFlag,
@@ -312,6 +331,11 @@ namespace headless {
 uint64_t FrameCount()
 {
     return Headless().frames;
+}
+
+uint64_t WrittenFrameCount()
+{
+    return Headless().writtenFrames;
 }
 
 bool LastFrame(Frame* frame)

@@ -308,6 +308,12 @@ void UnlockClient(void* native, const Rect& updated, ClientUpdate)
     }
 }
 
+// The window keeps showing the pixels last sent; an exposure that loses them
+// comes back as an event and a full present.
+void FrameShownAgain(void*)
+{
+}
+
 // The window manager draws its frame outside the client area, and SDL places
 // windows by their client area: the window rectangle is the client rectangle.
 FrameInsets Frame(uint32_t, uint32_t)
@@ -433,6 +439,7 @@ const VideoBackend table = {
     .raise = Raise,
     .lockClient = LockClient,
     .unlockClient = UnlockClient,
+    .frameShownAgain = FrameShownAgain,
     .frame = Frame,
     .setCursorVisible = SetCursorVisible,
     .setScreenSaver = SetScreenSaver,

@@ -47,6 +47,8 @@ bool ChangeDisplayMode(const DisplayMode* mode)
         native = s.windows.begin()->second->native;
     if (!s.backend->changeDisplayMode(mode, native))
         return false;
+    for (const auto& [handle, record] : s.windows)
+        record->showsLastFrame = false;
     const DesktopInfo desktop = s.backend->desktop();
     if (s.displayChangesSilent)
         return true;
@@ -84,11 +86,15 @@ bool ShowBitmap(WindowHandle window, const void* pixels, const BitmapDescription
     const VideoBackend* backend = State().backend;
     WindowRecord* record = Find(window);
     ClientPixels target;
-    if (!record || !backend->lockClient(record->native, &target))
+    if (!record)
+        return false;
+    record->showsLastFrame = false;
+    if (!backend->lockClient(record->native, &target))
         return false;
     Rect updated;
     const bool drawn = BlitBitmap(target, pixels, bitmap, source, destination, &updated);
     backend->unlockClient(record->native, updated, drawn ? kind : ClientUpdate::Fill);
+    record->showsLastFrame = drawn && kind == ClientUpdate::Frame;
     return drawn;
 }
 
@@ -98,6 +104,15 @@ bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescript
                    const Rect& destination)
 {
     return ShowBitmap(window, pixels, bitmap, source, destination, ClientUpdate::Frame);
+}
+
+bool PresentSameFrame(WindowHandle window)
+{
+    WindowRecord* record = Find(window);
+    if (!record || !record->showsLastFrame)
+        return false;
+    State().backend->frameShownAgain(record->native);
+    return true;
 }
 
 bool RepaintBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,

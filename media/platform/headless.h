@@ -12,9 +12,13 @@ namespace media::platform::headless {
 constexpr int32_t DesktopWidth = 1024;
 constexpr int32_t DesktopHeight = 768;
 
-// Frames presented since the backend was selected (PresentBitmap calls;
-// repaints are shown in the last frame but not counted).
+// Frames presented since the backend was selected (PresentBitmap and
+// PresentSameFrame calls; repaints are shown in the last frame but not
+// counted).
 uint64_t FrameCount();
+// The presented frames whose pixels were written into a window: FrameCount
+// without the frames that showed again what the window held.
+uint64_t WrittenFrameCount();
 
 // A presented frame: 0x00RRGGBB pixels, top row first, as the window showed
 // them (16-bit colours widened by bit replication).

@@ -296,6 +296,12 @@ struct BitmapDescription {
 // window's client area. Returns false when the window cannot be drawn to.
 bool PresentBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,
                    const Rect& destination);
+// A presented frame whose bitmap, rectangles and pixels are those of the
+// window's last PresentBitmap: counted as a frame, nothing copied. False,
+// doing nothing, when anything else has touched the client area since (a
+// repaint, a fill, a resize, an exposure, a restore, a display-mode change):
+// then PresentBitmap it.
+bool PresentSameFrame(WindowHandle window);
 // The same for a repaint of what the window shows (WM_PAINT): shown alike,
 // but it is no new frame (the headless desktop does not count it).
 bool RepaintBitmap(WindowHandle window, const void* pixels, const BitmapDescription& bitmap, const Rect& source,

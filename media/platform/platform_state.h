@@ -26,6 +26,9 @@ struct WindowRecord {
     bool minimized = false;
     bool invalid = false;
     Rect dirty;
+    // The client area holds what the last PresentBitmap wrote, untouched
+    // since (no repaint, fill, resize, exposure or display-mode change).
+    bool showsLastFrame = false;
     bool shownBefore = false;
     bool geometryReported = false;
     int32_t reportedX = 0, reportedY = 0, reportedWidth = 0, reportedHeight = 0;

@@ -78,6 +78,8 @@ void InvalidateAll(WindowRecord& record)
     const Rect client = ClientOnScreen(record);
     record.invalid = true;
     record.dirty = {0, 0, client.right - client.left, client.bottom - client.top};
+    // Whatever asks for a whole repaint may have lost the pixels shown.
+    record.showsLastFrame = false;
 }
 
 // Makes a window the active one. send: call the procedure at once (a call
@@ -529,6 +531,7 @@ void FillClientBlack(WindowHandle window, const Rect& rect)
     ClientPixels pixels;
     if (!record || !backend->lockClient(record->native, &pixels))
         return;
+    record->showsLastFrame = false;
     const Rect filled = FillPixels(pixels, rect, 0);
     backend->unlockClient(record->native, filled, ClientUpdate::Fill);
 }
