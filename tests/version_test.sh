@@ -35,7 +35,7 @@ for program in app/korvanta app/korvanta-battle tools/korvanta-image; do
   if [ -n "$commit" ]; then
     # A build from changed files says so after the commit.
     [[ "$out" =~ ^$name\ $version\ \(commit\ $commit(-modified)?\)$ ]] &&
-      pass "$name --version: '$out'" || fail "$name --version printed '$out' (want $name $version, commit $commit)"
+      pass "$name --version: '$out'" || fail "$name --version printed '$out' (want $name $version, commit $commit: built before the last commit?)"
   else
     [ "$out" = "$name $version" ] && pass "$name --version: '$out'" || fail "$name --version printed '$out'"
   fi
