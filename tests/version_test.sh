@@ -74,6 +74,10 @@ if command -v git >/dev/null; then
   write "$repo"
   [ "$(written)" = "$(git -C "$repo" rev-parse --short=12 HEAD)" ] && pass "a new commit is named at the next build" ||
     fail "after a new commit the header has '$(written)'"
+  mkdir "$repo/unpacked"
+  write "$repo/unpacked"
+  [ -z "$(written)" ] && pass "a tree inside another checkout names no commit" ||
+    fail "a tree inside another checkout: header has '$(written)'"
   mkdir "$work/plain"
   write "$work/plain"
   [ -z "$(written)" ] && grep -q KORVANTA_COMMIT "$header" && pass "outside a checkout the commit is empty" ||
