@@ -19,9 +19,14 @@ pass() { echo "ok: $*"; }
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] && pass "the project has version $version" ||
   fail "project version '$version' is not x.y.z"
 
+# The commit the build last wrote (HEAD when built after the last commit;
+# the header's own rewriting is tested below). It must be a commit of this
+# checkout.
 commit=""
 if git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
-  commit="$(git -C "$source_dir" rev-parse --short=12 HEAD)"
+  commit="$(sed -n 's/^#define KORVANTA_COMMIT "\([0-9a-f]*\).*"$/\1/p' "$build/app/generated/korvanta_commit.h")"
+  git -C "$source_dir" cat-file -e "$commit^{commit}" 2>/dev/null && [ ${#commit} = 12 ] &&
+    pass "the build names commit $commit of the checkout" || fail "the build's commit header names '$commit'"
 fi
 
 for program in app/korvanta app/korvanta-battle tools/korvanta-image; do
@@ -35,7 +40,7 @@ for program in app/korvanta app/korvanta-battle tools/korvanta-image; do
   if [ -n "$commit" ]; then
     # A build from changed files says so after the commit.
     [[ "$out" =~ ^$name\ $version\ \(commit\ $commit(-modified)?\)$ ]] &&
-      pass "$name --version: '$out'" || fail "$name --version printed '$out' (want $name $version, commit $commit: built before the last commit?)"
+      pass "$name --version: '$out'" || fail "$name --version printed '$out' (want $name $version, commit $commit)"
   else
     [ "$out" = "$name $version" ] && pass "$name --version: '$out'" || fail "$name --version printed '$out'"
   fi
