@@ -6,10 +6,20 @@
 set(commit "")
 find_package(Git QUIET)
 if(GIT_FOUND)
-  execute_process(COMMAND "${GIT_EXECUTABLE}" -C "${SOURCE_DIR}" rev-parse --short=12 HEAD
-    OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    set(commit "")
+  # Only the tree's own checkout counts, not one that merely contains it (a
+  # source tarball unpacked inside another repository).
+  execute_process(COMMAND "${GIT_EXECUTABLE}" -C "${SOURCE_DIR}" rev-parse --show-toplevel
+    OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
+  file(REAL_PATH "${SOURCE_DIR}" source)
+  if(status EQUAL 0 AND top)
+    file(REAL_PATH "${top}" top)
+  endif()
+  if(status EQUAL 0 AND top STREQUAL source)
+    execute_process(COMMAND "${GIT_EXECUTABLE}" -C "${SOURCE_DIR}" rev-parse --short=12 HEAD
+      OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      set(commit "")
+    endif()
   endif()
   if(commit)
     # Stale index times would count as changes.

@@ -199,6 +199,19 @@ if grep -q '^restored hardware depth 32 live [1-9][0-9]* context 1$' "$work/lost
 else
     fail "lost device: $(cat "$work/lost/out")"
 fi
+# An installed program's pictures come from its share folder (the picture
+# fallback), started from a folder without PIC/: the restore reads them
+# again from there, with no failure line.
+mkdir -p "$work/share/PIC"
+cp "$(dirname "$0")/../PIC/button.png" "$work/share/PIC/"
+PROBE_ARGS="--lose --pictures-from $work/share" run_probe fallback "$d24" KORVANTA_GRAPHICS=gl
+if grep -qx "picture $work/share/PIC/button.png" "$work/fallback/out" && grep -qx 'refilled yes' "$work/fallback/out" &&
+   grep -q '^restored hardware' "$work/fallback/out" && has_line fallback "グラフィックを復帰します" &&
+   ! grep -q 'ロードできませんでした\|がありません' "$work/fallback/log"; then
+    pass "pictures from the fallback folder are read again after a lost device"
+else
+    fail "fallback pictures after a lost device: $(cat "$work/fallback/out") $(grep 'ロード\|ありません' "$work/fallback/log")"
+fi
 PROBE_ARGS="--lose" run_probe notlost "$d24" KORVANTA_GRAPHICS=software
 if grep -q '^restored software' "$work/notlost/out" && [ "$(grep -c 'DirectDraw' "$work/notlost/log")" = 1 ]; then
     pass "the software path is not restored on activation"

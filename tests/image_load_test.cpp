@@ -694,7 +694,14 @@ TEST_F(StreamTest, AtMost512StreamsAreOpenAtOnce)
 
 namespace {
 
-class ProgramPicturesTest : public testing_support::MediaLayerTest {};
+class ProgramPicturesTest : public testing_support::MediaLayerTest {
+protected:
+    void TearDown() override
+    {
+        media::SetPictureFallbackFolder("");
+        MediaLayerTest::TearDown();
+    }
+};
 
 // The program's own start: its two pictures load from ".\PIC\" without an
 // alpha picture, and the restore handler is the image reload.
@@ -713,6 +720,42 @@ TEST_F(ProgramPicturesTest, ButtonPicturesLoadAfterStartAndReloadIsTheRestoreHan
         EXPECT_EQ(std::string(entry->fileName->path), dir_ + "/PIC/" + std::string(path + 6));
         EXPECT_EQ(media::LastImageLoadReport().alphaPicture, false);
         EXPECT_STREQ(media::LastImageLoadReport().decoder, "PNG");
+    }
+}
+
+// An installed program started from a folder without PIC/: its two pictures
+// come from the fallback folder, and the restore handler (what a device
+// restore runs) reads them again from there, whatever the working folder is
+// by then, without a failure line.
+TEST_F(ProgramPicturesTest, ButtonPicturesFromTheFallbackFolderSurviveTheRestore)
+{
+    const std::string share = dir_ + "/share/korvanta";
+    ASSERT_EQ(std::system(("mkdir -p '" + share + "/PIC'").c_str()), 0);
+    for (const char* name : {"button.png", "button2.png"})
+        CopyFile(std::string(KORVANTA_SOURCE_DIR) + "/PIC/" + name, share + "/PIC/" + name);
+    media::SetPictureFallbackFolder(share);
+    Start();
+    std::vector<media::ImageHandle> images;
+    for (const char* path : {".\\PIC\\button.png", ".\\PIC\\button2.png"}) {
+        images.push_back(media::LoadImageToHandle(path, 0));
+        ASSERT_GE(images.back(), 0) << path;
+        EXPECT_EQ(std::string(media::FindImage(images.back())->fileName->path), share + "/PIC/" + std::string(path + 6));
+    }
+    std::vector<std::vector<uint32_t>> before;
+    for (media::ImageHandle image : images) {
+        before.push_back(Snapshot(ImagePixels(image)));
+        media::FillRegion(ImagePixels(image), 0);
+    }
+    ASSERT_EQ(chdir("/"), 0);
+    ASSERT_NE(media::ReloadImagesHook, nullptr);
+    media::ReloadImagesHook();
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    media::SetPictureFallbackFolder("");
+    for (size_t i = 0; i < images.size(); ++i)
+        EXPECT_EQ(Snapshot(ImagePixels(images[i])), before[i]);
+    for (const std::string& line : Lines()) {
+        EXPECT_EQ(line.find("がありません"), std::string::npos) << line;
+        EXPECT_EQ(line.find("ロードできませんでした"), std::string::npos) << line;
     }
 }
 

@@ -19,9 +19,14 @@ pass() { echo "ok: $*"; }
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] && pass "the project has version $version" ||
   fail "project version '$version' is not x.y.z"
 
+# The commit the build last wrote (HEAD when built after the last commit;
+# the header's own rewriting is tested below). It must be a commit of this
+# checkout.
 commit=""
 if git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
-  commit="$(git -C "$source_dir" rev-parse --short=12 HEAD)"
+  commit="$(sed -n 's/^#define KORVANTA_COMMIT "\([0-9a-f]*\).*"$/\1/p' "$build/app/generated/korvanta_commit.h")"
+  git -C "$source_dir" cat-file -e "$commit^{commit}" 2>/dev/null && [ ${#commit} = 12 ] &&
+    pass "the build names commit $commit of the checkout" || fail "the build's commit header names '$commit'"
 fi
 
 for program in app/korvanta app/korvanta-battle tools/korvanta-image; do
@@ -74,6 +79,10 @@ if command -v git >/dev/null; then
   write "$repo"
   [ "$(written)" = "$(git -C "$repo" rev-parse --short=12 HEAD)" ] && pass "a new commit is named at the next build" ||
     fail "after a new commit the header has '$(written)'"
+  mkdir "$repo/unpacked"
+  write "$repo/unpacked"
+  [ -z "$(written)" ] && pass "a tree inside another checkout names no commit" ||
+    fail "a tree inside another checkout: header has '$(written)'"
   mkdir "$work/plain"
   write "$work/plain"
   [ -z "$(written)" ] && grep -q KORVANTA_COMMIT "$header" && pass "outside a checkout the commit is empty" ||

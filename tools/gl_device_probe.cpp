@@ -4,21 +4,31 @@
 // run it under provoked failures; the pixel tests take pictures of its window.
 //
 //   gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold SECONDS]
+//                   [--pictures-from DIR]
 //
 // Prints "started <hardware|software> depth <n> live <n> context <0|1>" and
 // the processor time the start took ("start cpu <ms>"), then "shown" once the
 // picture is presented (it is drawn again for every 30 ms frame while held),
 // then "ended ..." as at the start. --lose simulates a lost device once
 // started and activates the window, then prints "restored ...".
+// --pictures-from DIR sets DIR as the picture fallback folder (as an installed
+// korvanta does), loads .\PIC\button.png once started and prints "picture
+// <recorded path>"; its pixels are cleared before a --lose, and "refilled
+// yes|no" after the restore says whether the reload brought them back.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <ctime>
 
+#include <vector>
+
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/mem_image.h"
 #include "media/graphics/screen.h"
+#include "media/image/image_load.h"
+#include "media/image/picture_fallback.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
 #include "media/core/system_state.h"
@@ -47,6 +57,17 @@ void DrawPicture()
     DrawRect(690, 390, 720, 420, PackColor(0, 0, 255), 1);
 }
 
+std::vector<uint8_t> PixelBytes(media::ImageHandle image)
+{
+    media::PixelRegion region;
+    std::vector<uint8_t> bytes;
+    if (!media::GetImagePixels(image, &region))
+        return bytes;
+    for (int y = 0; y < region.height; ++y)
+        bytes.insert(bytes.end(), region.Row(y), region.Row(y) + region.width * region.format->bytesPerPixel);
+    return bytes;
+}
+
 void PrintState(const char* when)
 {
     std::printf("%s %s depth %d live %d context %d\n", when,
@@ -62,6 +83,7 @@ int main(int argc, char** argv)
     int depth = 16, width = 700, height = 400;
     bool fullScreen = false, picture = false, lose = false;
     double holdSeconds = 0;
+    std::string picturesFrom;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--depth" && i + 1 < argc) {
@@ -74,10 +96,12 @@ int main(int argc, char** argv)
             lose = true;
         } else if (argument == "--picture") {
             picture = true;
+        } else if (argument == "--pictures-from" && i + 1 < argc) {
+            picturesFrom = argv[++i];
         } else if (argument == "--hold" && i + 1 < argc) {
             holdSeconds = std::atof(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S]\n");
+            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S] [--pictures-from DIR]\n");
             return 2;
         }
     }
@@ -99,11 +123,27 @@ int main(int argc, char** argv)
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     std::printf("start cpu %.1f ms\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
     std::fflush(stdout);
+    media::ImageHandle button = -1;
+    std::vector<uint8_t> loaded;
+    if (!picturesFrom.empty()) {
+        media::SetPictureFallbackFolder(picturesFrom);
+        button = media::LoadImageToHandle(".\\PIC\\button.png", 0);
+        const media::ImageEntry* entry = media::FindImage(button);
+        std::printf("picture %s\n", entry && entry->fileName ? entry->fileName->path : "none");
+        loaded = PixelBytes(button);
+        media::PixelRegion region;
+        if (media::GetImagePixels(button, &region))
+            media::FillRegion(region, 0);
+    }
     if (lose) {
         media::platform::gl::SimulateContextLoss();
         media::platform::SendMessage(media::systemState.mainWindow, media::platform::WM_ACTIVATE,
                                      media::platform::WA_ACTIVE, 0);
         PrintState("restored");
+    }
+    if (button >= 0) {
+        std::printf("refilled %s\n", !loaded.empty() && PixelBytes(button) == loaded ? "yes" : "no");
+        std::fflush(stdout);
     }
     if (picture) {
         DrawPicture();
