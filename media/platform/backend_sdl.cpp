@@ -120,8 +120,18 @@ int ButtonIndex(uint8_t sdlButton)
 
 void PumpEvents()
 {
+    // The message loop peeks several times in a row (three times a frame
+    // when nothing waits): the window system is asked at most every half
+    // millisecond, each time with one pump and the queue drained after it
+    // (SDL_PollEvent would pump again for every event it returns).
+    static uint64_t lastPump = 0;
+    const uint64_t now = SDL_GetPerformanceCounter();
+    if (lastPump != 0 && now - lastPump < SDL_GetPerformanceFrequency() / 2000)
+        return;
+    lastPump = now;
+    SDL_PumpEvents();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
