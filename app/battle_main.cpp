@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/battle_data.h"
+#include "app/battle_data_file.h"
 #include "app/battle_outcome.h"
 #include "app/battle_stats.h"
 #include "app/battle_stats_chart.h"
@@ -20,6 +23,7 @@
 #include "app/battle_stats_progress.h"
 #include "app/battle_stats_workers.h"
 #include "app/random.h"
+#include "app/shift_jis_text.h"
 #include "media/log/log.h"
 #include "media/system/memory.h"
 #include "media/system/system_state.h"
@@ -34,6 +38,7 @@ const char UsageText[] =
     "Usage: korvanta-battle --army1 X,Y,Z --army2 X,Y,Z [options]\n"
     "       korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
     "       korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
+    "       korvanta-battle --dump-data FILE [--data FILE]\n"
     "\n"
     "Runs one battle without a window and writes its log (Shift-JIS, CR LF), or\n"
     "runs many battles without a log and prints how they came out.\n"
@@ -41,7 +46,14 @@ const char UsageText[] =
     "  --army1 X,Y,Z        squad rows 1 to 3 of the first army (army A)\n"
     "  --army2 X,Y,Z        squad rows 1 to 3 of the second army (army B)\n"
     "                       each row: 0 empty, 1 the first catalogue squad (three\n"
-    "                       Volte), 2 the second (three Duga)\n"
+    "                       Volte), 2 the second (three Duga), and so on up to the\n"
+    "                       number of squads a --data file holds\n"
+    "  --data FILE          battle data (JSON; see docs/BATTLE_DATA.md) in place of\n"
+    "                       the built-in pilots, machine types and squads; a file\n"
+    "                       with a fault is named with the place and the fault, and\n"
+    "                       the command ends with status 2 before any battle\n"
+    "  --dump-data FILE     write the data in use (the built-in data without --data)\n"
+    "                       as a battle data file, and run nothing\n"
     "  --seed S             seed of the random generator; any integer, its low\n"
     "                       32 bits are used (default: the current time in seconds;\n"
     "                       1 with --runs)\n"
@@ -64,12 +76,14 @@ const char UsageText[] =
     "  --matrix             every army-1 setup against every army-2 setup: all 27\n"
     "                       of each, or the lists given as --army1 1,0,0:2,2,2\n"
     "                       (setups separated by colons, each at most once); needs\n"
-    "                       --runs\n"
+    "                       --runs. Every setup is taken only up to 4 squads (125\n"
+    "                       setups); a larger catalogue needs both lists\n"
     "  --json               print the summary as JSON instead of text\n"
     "  --csv FILE           write a CSV file: one row per battle with --runs, one\n"
     "                       row per pair of setups with --matrix\n"
     "  --chart FILE.png     draw a chart: the ending turns of a single setup, or a\n"
-    "                       heat map of army 1's share of wins for --matrix\n"
+    "                       heat map of army 1's share of wins for --matrix (at\n"
+    "                       most 125 setups a side)\n"
     "  --jobs J             battles spread over J worker processes (default: the\n"
     "                       number of processors); the output is the same for any J\n"
     "  --timing             print battles per second and the time taken on standard\n"
@@ -94,6 +108,8 @@ struct Options {
     bool restartGiven = false;
     bool utf8 = false;
     bool help = false;
+    std::string dataPath;
+    std::string dumpPath;
 
     // Statistics.
     uint32_t runs = 0;
@@ -160,10 +176,14 @@ ArmySetup ParseArmy(const std::string& option, const std::string& text)
         throw ArgumentError{option + ": expected three rows X,Y,Z, got '" + text + "'"};
     ArmySetup rows{};
     for (int i = 0; i < 3; ++i) {
-        if (parts[i] != "0" && parts[i] != "1" && parts[i] != "2")
-            throw ArgumentError{option + ": row " + std::to_string(i + 1) + " must be 0, 1 or 2, got '" + parts[i] +
-                                "'"};
-        rows[i] = parts[i][0] - '0';
+        // Digits only, no leading zero: a setup has one spelling, so a list names each setup once.
+        bool number = !parts[i].empty() && parts[i].size() <= 2 && (parts[i] == "0" || parts[i][0] != '0');
+        for (char c : parts[i])
+            number = number && c >= '0' && c <= '9';
+        if (!number || std::atoi(parts[i].c_str()) > MostCatalogSquads)
+            throw ArgumentError{option + ": row " + std::to_string(i + 1) + " must be 0 (empty) or a squad number, got '" +
+                                parts[i] + "'"};
+        rows[i] = std::atoi(parts[i].c_str());
     }
     return rows;
 }
@@ -201,6 +221,12 @@ std::vector<int32_t> ParseFrames(const char* text)
 
 void CheckCombination(const Options& options)
 {
+    if (!options.dumpPath.empty()) {
+        if (options.armyGiven[0] || options.armyGiven[1] || options.Statistics() || options.statisticsOption ||
+            options.logGiven || options.restartGiven || options.seedGiven || options.utf8)
+            throw ArgumentError{"--dump-data takes no other option than --data"};
+        return;
+    }
     if (!options.Statistics()) {
         if (options.statisticsOption)
             throw ArgumentError{"--json, --csv, --chart, --jobs and --timing need --runs or --matrix (see --help)"};
@@ -259,6 +285,11 @@ Options ParseArguments(int argc, char** argv)
         } else if (arg == "--restart-at") {
             options.restartFrames = ParseFrames(value());
             options.restartGiven = true;
+        } else if (arg == "--data" || arg == "--dump-data") {
+            std::string& path = arg == "--data" ? options.dataPath : options.dumpPath;
+            path = value();
+            if (path.empty() || path.back() == '/')
+                throw ArgumentError{arg + ": '" + path + "' does not name a file"};
         } else if (arg == "--utf8") {
             options.utf8 = true;
         } else if (arg == "--runs") {
@@ -358,12 +389,58 @@ int RunSingleBattle(const Options& options)
     return 0;
 }
 
-std::vector<ArmySetup> AllSetups()
+// Every setup of the catalogue, as --matrix takes them without lists.
+constexpr int MostMatrixSetups = 125;
+
+std::vector<ArmySetup> AllSetups(int squads)
 {
     std::vector<ArmySetup> setups;
-    for (int number = 0; number < SetupCount; ++number)
-        setups.push_back(SetupFromNumber(number));
+    for (int number = 0; number < SetupCount(squads); ++number)
+        setups.push_back(SetupFromNumber(number, squads));
     return setups;
+}
+
+// The setups against the catalogue in use, once it is known.
+void CheckSetups(const Options& options, int squads)
+{
+    for (int a = 0; a < 2; ++a) {
+        const char* option = a == 0 ? "--army1" : "--army2";
+        for (const ArmySetup& setup : options.armies[a]) {
+            for (int row = 0; row < 3; ++row) {
+                if (setup[row] > squads)
+                    throw ArgumentError{std::string(option) + ": row " + std::to_string(row + 1) + " must be 0 to " +
+                                        std::to_string(squads) + " (the catalogue holds " + std::to_string(squads) +
+                                        " squads), got '" + std::to_string(setup[row]) + "'"};
+            }
+        }
+        if (options.matrix && !options.armyGiven[a] && SetupCount(squads) > MostMatrixSetups)
+            throw ArgumentError{std::string("--matrix: the catalogue's ") + std::to_string(squads) + " squads make " +
+                                std::to_string(SetupCount(squads)) + " setups, more than the " +
+                                std::to_string(MostMatrixSetups) + " taken without a list; give " + option +
+                                " a list of setups"};
+        const size_t count = options.armyGiven[a] ? options.armies[a].size() : size_t(SetupCount(squads));
+        if (options.matrix && !options.chartPath.empty() && count > size_t(MostMatrixSetups))
+            throw ArgumentError{std::string("--chart: the heat map holds at most ") +
+                                std::to_string(MostMatrixSetups) + " setups a side, " + option + " has " +
+                                std::to_string(count)};
+    }
+}
+
+std::vector<SquadLabel> SquadLabels(const std::vector<Squad>& squads)
+{
+    std::vector<SquadLabel> labels;
+    for (const Squad& squad : squads) {
+        SquadLabel label;
+        label.name = squad.machines[0].name;
+        for (const Machine& machine : squad.machines) {
+            if (machine.typeId == 0)
+                continue;
+            ++label.machines;
+            label.mixed = label.mixed || machine.name != label.name;
+        }
+        labels.push_back(label);
+    }
+    return labels;
 }
 
 int Report(const char* what, const std::string& message)
@@ -379,8 +456,9 @@ int RunStatistics(const Options& options)
     run.battlesPerPair = options.runs;
     for (int a = 0; a < 2; ++a) {
         std::vector<ArmySetup>& list = a == 0 ? run.army1 : run.army2;
-        list = options.armyGiven[a] ? options.armies[a] : AllSetups();
+        list = options.armyGiven[a] ? options.armies[a] : AllSetups(int(ActiveCatalog().squads.size()));
     }
+    run.squads = SquadLabels(ActiveCatalog().squads);
 
     // Outputs are claimed before the work, so that a place that cannot be
     // written is reported at once.
@@ -462,6 +540,21 @@ int RunStatistics(const Options& options)
     return 0;
 }
 
+int DumpData(const std::string& path)
+{
+    nlohmann::ordered_json document;
+    std::string error;
+    if (!DocumentFromCatalog(ActiveCatalog(), &document, &error))
+        return Report("--dump-data: ", error);
+    OutputFile file;
+    if (!file.Open(path, &error))
+        return Report("--dump-data: ", error);
+    file.Write(DataFileText(document));
+    if (!file.Commit(&error))
+        return Report("--dump-data: ", error);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -478,6 +571,23 @@ int main(int argc, char** argv)
     if (options.help) {
         std::fputs(UsageText, stdout);
         return 0;
+    }
+    if (!options.dataPath.empty()) {
+        BattleCatalog catalog;
+        std::string error;
+        if (!LoadBattleDataFile(options.dataPath, &catalog, &error)) {
+            std::fprintf(stderr, "korvanta-battle: --data: %s\n", error.c_str());
+            return BadArguments;
+        }
+        UseBattleCatalog(catalog);
+    }
+    if (!options.dumpPath.empty())
+        return DumpData(options.dumpPath);
+    try {
+        CheckSetups(options, int(ActiveCatalog().squads.size()));
+    } catch (const ArgumentError& error) {
+        std::fprintf(stderr, "korvanta-battle: %s\n", error.message.c_str());
+        return BadArguments;
     }
     return options.Statistics() ? RunStatistics(options) : RunSingleBattle(options);
 }

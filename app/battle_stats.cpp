@@ -235,9 +235,14 @@ std::string BattleCsvRow(uint32_t seed, const ArmySetup& army1, const ArmySetup&
 std::vector<RankedSetup> RankSetups(const RunDescription& run, const std::vector<OutcomeTally>& tallies)
 {
     const size_t columns = run.army2.size();
+    // Every setup that takes part, in setup-number order (which is the rows'
+    // lexicographic order whatever the size of the catalogue).
+    std::vector<ArmySetup> setups = run.army1;
+    setups.insert(setups.end(), run.army2.begin(), run.army2.end());
+    std::sort(setups.begin(), setups.end());
+    setups.erase(std::unique(setups.begin(), setups.end()), setups.end());
     std::vector<RankedSetup> ranked;
-    for (int number = 0; number < SetupCount; ++number) {
-        const ArmySetup setup = SetupFromNumber(number);
+    for (const ArmySetup& setup : setups) {
         double sum1 = 0, sum2 = 0;
         int pairs1 = 0, pairs2 = 0;
         for (size_t i = 0; i < run.army1.size(); ++i) {

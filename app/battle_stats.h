@@ -40,12 +40,21 @@ struct Interval {
 // (z = 1.959964). Trials must be above 0.
 Interval WilsonInterval(int64_t successes, int64_t trials);
 
+// A catalogue squad as the charts name it: its first machine's name, how many
+// machines it holds, and whether they are not all of that one type.
+struct SquadLabel {
+    std::string name;  // Shift-JIS
+    int machines = 0;
+    bool mixed = false;
+};
+
 // What was run: one setup against one, or every listed setup against every listed one.
 struct RunDescription {
     uint32_t firstSeed = 1;
     uint32_t battlesPerPair = 0;
     std::vector<ArmySetup> army1;
     std::vector<ArmySetup> army2;
+    std::vector<SquadLabel> squads;  // the catalogue's squads, for the charts
 };
 
 // Seed of battle i of a pair: the first seed plus i, modulo 2^32.

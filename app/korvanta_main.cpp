@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/battle_data.h"
+#include "app/battle_data_file.h"
 #include "app/random.h"
 #include "app/shell.h"
 #include "media/log/log.h"
@@ -19,7 +21,8 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo] [--help]\n"
+        "Usage: korvanta [--seed S] [--data FILE] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
+        "                [--help]\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
         "directory receives the whole report (Shift-JIS, CR LF line ends). When it\n"
@@ -31,6 +34,10 @@ void PrintHelp()
         "                   any integer, its low 32 bits are used. A session with the\n"
         "                   same seed and squads logs the same battle as\n"
         "                   korvanta-battle --seed S\n"
+        "  --data FILE      battle data (JSON; see docs/BATTLE_DATA.md) in place of\n"
+        "                   the built-in pilots, machine types and squads; the\n"
+        "                   preparation screen lists the file's squads. A file with\n"
+        "                   a fault is named with the place and the fault (status 2)\n"
         "  --headless       run on the virtual headless desktop instead of a display;\n"
         "                   needs --script\n"
         "  --script FILE    input script for the headless desktop (see docs/HEADLESS.md)\n"
@@ -69,6 +76,7 @@ int main(int argc, char** argv)
 {
     argc = media::ConfigureLogEchoFromCommandLine(argc, argv);
 
+    std::string error;
     bool headless = false;
     std::string scriptPath;
     std::string desktopId;
@@ -86,6 +94,15 @@ int main(int argc, char** argv)
                 return Refuse(message.c_str());
             }
             SetSessionSeed(seed);
+        } else if (argument == "--data") {
+            if (i + 1 >= argc)
+                return Refuse("--data needs a value");
+            BattleCatalog catalog;
+            if (!LoadBattleDataFile(argv[++i], &catalog, &error)) {
+                std::fprintf(stderr, "korvanta: --data: %s\n", error.c_str());
+                return UsageError;
+            }
+            UseBattleCatalog(catalog);
         } else if (argument == "--headless") {
             headless = true;
         } else if (argument == "--script" || argument == "--desktop") {
@@ -100,7 +117,6 @@ int main(int argc, char** argv)
         }
     }
 
-    std::string error;
     if (headless) {
         if (scriptPath.empty())
             return Refuse("--headless needs --script FILE");

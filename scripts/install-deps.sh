@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xdotool x11-utils imagemagick libx11-dev
   python3 valgrind procps
   clang
+  nlohmann-json3-dev  # battle data files: reports line and column of syntax errors, has a parser callback for duplicate keys
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
