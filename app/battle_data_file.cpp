@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
@@ -120,10 +121,18 @@ std::string SyntaxMessage(const std::string& what)
     const size_t line = what.find("at line ");
     const size_t column = what.find(", column ", line == std::string::npos ? 0 : line);
     const size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
-    if (line == std::string::npos || column == std::string::npos || colon == std::string::npos)
-        return what;
-    return what.substr(line + 8, column - line - 8) + ":" + what.substr(column + 9, colon - column - 9) + ": " +
-           what.substr(colon + 2);
+    std::string message = line == std::string::npos || column == std::string::npos || colon == std::string::npos
+                              ? what
+                              : what.substr(line + 8, column - line - 8) + ":" +
+                                    what.substr(column + 9, colon - column - 9) + ": " + what.substr(colon + 2);
+    // The parser quotes what it read last, which may be any bytes: keep the message printable.
+    std::string printable;
+    for (unsigned char c : message) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+        printable += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : std::string(escaped);
+    }
+    return printable;
 }
 
 // Line and column (from 1) of a byte offset.
