@@ -60,6 +60,8 @@ double Ratio(int64_t part, int64_t whole)
     return whole > 0 ? double(part) / double(whole) : 0.0;
 }
 
+}  // namespace
+
 std::string SeedRange(const RunDescription& run)
 {
     std::string text;
@@ -83,6 +85,8 @@ void AppendOutcomesJson(std::string& out, const OutcomeTally& tally, const char*
     }
     Append(out, "%s}", indent);
 }
+
+namespace {
 
 void AppendSetupListJson(std::string& out, const std::vector<ArmySetup>& setups)
 {
@@ -109,6 +113,23 @@ void AppendMeanOrNull(std::string& out, double value)
 }
 
 }  // namespace
+
+void OutcomeTally::Merge(const OutcomeTally& other)
+{
+    battles += other.battles;
+    for (size_t i = 0; i < survivors.size(); ++i)
+        survivors[i] += other.survivors[i];
+    for (size_t i = 0; i < ends.size(); ++i)
+        ends[i] += other.ends[i];
+    for (size_t turn = 0; turn < endTurns.size(); ++turn) {
+        for (size_t i = 0; i < endTurns[turn].size(); ++i)
+            endTurns[turn][i] += other.endTurns[turn][i];
+    }
+    for (int a = 0; a < 2; ++a) {
+        liveMachines[a] += other.liveMachines[a];
+        durability[a] += other.durability[a];
+    }
+}
 
 void OutcomeTally::Add(const BattleOutcome& outcome)
 {

@@ -25,6 +25,7 @@ struct OutcomeTally {
     std::array<int64_t, 2> durability{};
 
     void Add(const BattleOutcome& outcome);
+    void Merge(const OutcomeTally& other);  // adds another tally's counts and sums
     int64_t Count(Survivors survivors) const { return this->survivors[size_t(survivors)]; }
     double Share(Survivors survivors) const;
     double MeanLive(int army) const;
@@ -62,6 +63,11 @@ inline uint32_t SeedOfBattle(uint32_t firstSeed, uint64_t i)
 {
     return uint32_t(firstSeed + i);
 }
+
+// "seeds 1 to 1000" (with a note when they wrap).
+std::string SeedRange(const RunDescription& run);
+// "army1": {"count": .., "share": .., "low": .., "high": ..}, one per outcome, as an object.
+void AppendOutcomesJson(std::string& out, const OutcomeTally& tally, const char* indent);
 
 // --runs: the summary of one pair.
 std::string FormatRunsText(const RunDescription& run, const OutcomeTally& tally);

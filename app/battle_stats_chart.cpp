@@ -481,6 +481,76 @@ void DrawEndTurns(const RunDescription& run, const OutcomeTally& tally)
     TextCentred((plotLeft + plotRight) / 2, plotBottom + 6 + LineHeight + 6, "ターン（射撃戦の番号）");
 }
 
+// --------------------------------------------------------------- sweeps
+
+constexpr int SweepChartWidth = 820;
+constexpr int SweepChartHeight = 480;
+constexpr Rgb Band{198, 219, 239};
+constexpr Rgb Line{31, 119, 180};
+
+void DrawSweep(const RunDescription& run, const std::string& field, const std::vector<int64_t>& values,
+               const std::vector<OutcomeTally>& tallies)
+{
+    const int plotLeft = 70, plotRight = SweepChartWidth - 30;
+    const int plotTop = 12 + 3 * LineHeight + 16, plotBottom = SweepChartHeight - 3 * LineHeight - 24;
+    Text(12, 12, "軍1の勝率と95%区間　" + field);
+    Text(12, 12 + LineHeight + 2,
+         Format("各値%zu組×%u戦、シード%u-%u", run.army1.size() * run.army2.size(), run.battlesPerPair,
+                run.firstSeed, SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull)),
+         Grey);
+
+    const int64_t low = values.front(), high = values.back();
+    auto xOf = [&](double value) {
+        return high == low ? (plotLeft + plotRight) / 2
+                           : plotLeft + int(std::lround((value - double(low)) / double(high - low) *
+                                                        double(plotRight - plotLeft)));
+    };
+    auto yOf = [&](double share) { return plotBottom - int(std::lround(share * double(plotBottom - plotTop))); };
+
+    for (int tick = 0; tick <= 4; ++tick) {
+        const int y = yOf(0.25 * tick);
+        Box(plotLeft, y, plotRight, y + 1, tick == 0 ? Ink : LightGrey);
+        TextRight(plotLeft - 6, y - LineHeight / 2, Format("%d%%", 25 * tick));
+    }
+
+    // The band and the line, joined straight between neighbouring values.
+    std::vector<Interval> intervals;
+    std::vector<double> shares;
+    for (const OutcomeTally& tally : tallies) {
+        intervals.push_back(WilsonInterval(tally.Count(Survivors::Army1Only), std::max<int64_t>(1, tally.battles)));
+        shares.push_back(tally.Share(Survivors::Army1Only));
+    }
+    for (size_t i = 0; i + 1 < values.size(); ++i) {
+        const int x1 = xOf(double(values[i])), x2 = xOf(double(values[i + 1]));
+        for (int x = x1; x <= x2; ++x) {
+            const double t = x2 == x1 ? 0.0 : double(x - x1) / double(x2 - x1);
+            auto mix = [t](double a, double b) { return a + (b - a) * t; };
+            Box(x, yOf(mix(intervals[i].high, intervals[i + 1].high)), x + 1,
+                yOf(mix(intervals[i].low, intervals[i + 1].low)) + 1, Band);
+        }
+    }
+    for (size_t i = 0; i + 1 < values.size(); ++i) {
+        const int x1 = xOf(double(values[i])), x2 = xOf(double(values[i + 1]));
+        for (int x = x1; x <= x2; ++x) {
+            const double t = x2 == x1 ? 0.0 : double(x - x1) / double(x2 - x1);
+            const int y = yOf(shares[i] + (shares[i + 1] - shares[i]) * t);
+            Box(x, y - 1, x + 1, y + 1, Line);
+        }
+    }
+    const size_t labelEvery = std::max<size_t>(1, values.size() / 10);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int x = xOf(double(values[i]));
+        if (values.size() == 1)
+            Box(x, yOf(intervals[i].high), x + 1, yOf(intervals[i].low) + 1, Band);
+        Box(x - 3, yOf(shares[i]) - 3, x + 3, yOf(shares[i]) + 3, Line);
+        if (i % labelEvery == 0 || i + 1 == values.size()) {
+            Box(x, plotBottom, x + 1, plotBottom + 4, Ink);
+            TextCentred(x, plotBottom + 6, Format("%lld", (long long)values[i]));
+        }
+    }
+    TextCentred((plotLeft + plotRight) / 2, plotBottom + 6 + LineHeight + 6, "値");
+}
+
 }  // namespace
 
 bool DrawMatrixChart(const RunDescription& run, const std::vector<OutcomeTally>& tallies, const std::string& pngPath,
@@ -494,4 +564,11 @@ bool DrawEndTurnChart(const RunDescription& run, const OutcomeTally& tally, cons
                       std::string* error)
 {
     return Render(BarChartWidth, BarChartHeight, [&] { DrawEndTurns(run, tally); }, pngPath, error);
+}
+
+bool DrawSweepChart(const RunDescription& run, const std::string& field, const std::vector<int64_t>& values,
+                    const std::vector<OutcomeTally>& tallies, const std::string& pngPath, std::string* error)
+{
+    return Render(SweepChartWidth, SweepChartHeight, [&] { DrawSweep(run, field, values, tallies); }, pngPath,
+                  error);
 }
