@@ -22,3 +22,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
 fi
+# Slurm and MUNGE for the shards' cluster test (tests/slurm_shard_test.sh).
+"$(dirname "$0")/slurm/install.sh"
