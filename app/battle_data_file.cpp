@@ -521,6 +521,11 @@ bool ReadDataDocument(const std::string& path, Json* document, std::string* erro
         *error = path + ": cannot be read";
         return false;
     }
+    return ParseDataText(text, path, document, error);
+}
+
+bool ParseDataText(const std::string& text, const std::string& path, Json* document, std::string* error)
+{
     if (text.empty()) {
         *error = path + ":1:1: the file is empty (a battle data file is a JSON object)";
         return false;
@@ -534,6 +539,16 @@ bool ReadDataDocument(const std::string& path, Json* document, std::string* erro
         *document = Json::parse(text, DuplicateKeyCheck());
     } catch (const Json::parse_error& e) {
         *error = path + ":" + SyntaxMessage(e.what());
+        return false;
+    } catch (const Json::out_of_range& e) {
+        // A number beyond what a double holds ("1e99999"): the parser names the
+        // number but not its place, which is where the text first holds it.
+        const std::string what = e.what();
+        const size_t open = what.find('\''), close = what.rfind('\'');
+        const std::string number = open < close ? what.substr(open + 1, close - open - 1) : "";
+        const size_t at = number.empty() ? std::string::npos : text.find(number);
+        *error = path + ":" + (at == std::string::npos ? std::string("1:1") : Place(text, at)) + ": the number " +
+                 number + " is too large for any field";
         return false;
     } catch (const DataError& e) {
         *error = path + ": " + e.message;

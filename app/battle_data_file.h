@@ -13,6 +13,9 @@
 // Reads a file as a JSON document. False, with "FILE:LINE:COLUMN: ..." for a
 // syntax error or "FILE: ..." otherwise, when it cannot be read or parsed.
 bool ReadDataDocument(const std::string& path, nlohmann::ordered_json* document, std::string* error);
+// The same for a file's text; `path` names it in messages.
+bool ParseDataText(const std::string& text, const std::string& path, nlohmann::ordered_json* document,
+                   std::string* error);
 
 // Checks a document and builds its catalogue. False, with "FILE: /json/pointer:
 // what is wrong", when a value is missing, unknown or out of range.

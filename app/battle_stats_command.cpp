@@ -165,6 +165,19 @@ int RunStatistics(const Options& options)
     RunDescription& run = plan.run;
     run = DescribeRun(options);
 
+    // Every value and pair keeps its counts (about 1 kB) until the end.
+    constexpr uint64_t MostTallies = 200000;
+    uint64_t points = 1;
+    for (const Variation& variation : options.variations)
+        points *= variation.Values().size();
+    if (points * plan.Pairs() > MostTallies) {
+        std::fprintf(stderr,
+                     "korvanta-battle: %llu values x %zu pairs of setups make more than %llu counts to keep; split "
+                     "the run into smaller sweeps\n",
+                     (unsigned long long)points, plan.Pairs(), (unsigned long long)MostTallies);
+        return BadArguments;
+    }
+
     std::string error;
     nlohmann::ordered_json base;
     if ((!options.variations.empty() || options.shards) && !BaseDocument(options, &base, &error)) {

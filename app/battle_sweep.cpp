@@ -164,15 +164,18 @@ bool SweepCatalogs(const Json& base, const std::string& fileName, const std::vec
     // their first values, its values and the data's own value must not all
     // fight the same battles.
     for (size_t v = 0; v < variations.size(); ++v) {
+        // The data's own value and its neighbours too, so that a sweep of a
+        // single value can still tell whether the field is read.
         std::vector<int64_t> values = variations[v].Values();
-        values.push_back(base.at(pointers[v]).get<int64_t>());
+        const int64_t own = base.at(pointers[v]).get<int64_t>();
+        values.insert(values.end(), {own, own - 1, own + 1});
         std::set<std::string> texts;
         for (int64_t value : values) {
             Json document = base;
             for (size_t w = 0; w < variations.size(); ++w)
                 document[pointers[w]] = w == v ? value : points[0][w];
             BattleCatalog catalog;
-            // A value out of range was refused above, except the data's own (always valid).
+            // A value out of range was refused above; a neighbour out of range is left out.
             if (CatalogFromDocument(document, fileName, &catalog, error))
                 texts.insert(BattleRelevantText(catalog, army1, army2));
             if (texts.size() > 1)

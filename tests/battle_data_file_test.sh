@@ -90,6 +90,7 @@ printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR' >"$work/binary.png"
 printf '{"version": 1,\n "armies": "\x83\x7b"}' >"$work/shiftjis.json"
 sed 's/"agility": 12,/"agility": 12, "agility": 13,/' "$work/data.json" >"$work/repeated.json"
 sed '2s/$/ ,/' "$work/data.json" >"$work/comma.json"
+sed 's/"agility": 14,/"agility": 9999e99999,/' "$work/data.json" >"$work/huge.json"
 mkdir -p "$work/folder.json"
 file_cases=(
   "empty file|$work/empty.json|$work/empty.json:1:1: the file is empty"
@@ -98,6 +99,7 @@ file_cases=(
   "Shift-JIS bytes|$work/shiftjis.json|$work/shiftjis.json:2:13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\x83'"
   "repeated key|$work/repeated.json|$work/repeated.json: /machines/0/agility: the key \"agility\" appears twice"
   "stray comma|$work/comma.json|$work/comma.json:2:"
+  "number beyond a double|$work/huge.json|$work/huge.json:76:18: the number 9999e99999 is too large for any field"
   "folder|$work/folder.json|$work/folder.json: is a folder"
   "missing file|$work/none.json|$work/none.json: No such file or directory"
 )

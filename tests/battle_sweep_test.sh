@@ -112,6 +112,7 @@ refusals=(
   "bad range|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=5:1:1|is not POINTER=FROM:TO:STEP"
   "zero step|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=1:5:0|is not POINTER=FROM:TO:STEP"
   "no statistics|--army1 1,1,1 --army2 2,2,2 --vary $damage=1:5:1|need --runs or --matrix"
+  "too many counts|--matrix --runs 1 --vary $damage=1:400:1|400 values x 729 pairs of setups make more than 200000 counts"
   "grid chart|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=1:2:1 --vary $agility=1:2:1 --chart $work/x.png|--chart draws a sweep of one --vary"
 )
 for entry in "${refusals[@]}"; do
@@ -123,6 +124,9 @@ for entry in "${refusals[@]}"; do
   grep -qF -- "$expected" "$work/err" || fail "$name: '$(cat "$work/err")' lacks '$expected'"
   [ ! -s "$work/out" ] || fail "$name: printed a summary"
 done
+# A single value, the data's own, of a field the battles read is taken.
+"$battle" --runs 5 --army1 1,1,1 --army2 2,2,2 --vary "$damage=3:3:1" >/dev/null ||
+  fail "a one-value sweep of the data's own value was refused"
 # The same pilot field is read once a machine of the setups carries the pilot.
 python3 - "$work/data.json" "$work/piloted.json" <<'PYTHON'
 import json, sys
