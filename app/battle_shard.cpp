@@ -11,6 +11,7 @@
 namespace {
 
 const char PartHeader[] = "korvanta-battle part 1\n";
+constexpr uint64_t MostShards = 100000;  // as --shard takes them
 constexpr size_t TallyNumbers = SurvivorKinds + BattleEndKinds + (ShootingTurnCount + 1) * BattleEndKinds + 4;
 
 std::string Hex(uint64_t value)
@@ -79,7 +80,7 @@ public:
     }
     uint64_t Number(const std::string& text)
     {
-        if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
+        if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
             throw std::string("'" + text + "' is not a count");
         return std::stoull(text);
     }
@@ -193,7 +194,7 @@ bool ReadPart(const std::string& path, Part* part, std::string* error)
             throw std::string("its check does not match what it holds");
         if (hash.size() != 1 || hash[0] != Hex(part->Hash()))
             throw std::string("its hash does not match its settings and data");
-        if (part->shards == 0 || part->shard >= part->shards)
+        if (part->shards == 0 || part->shards > MostShards || part->shard >= part->shards)
             throw std::string("shard " + std::to_string(part->shard) + "/" + std::to_string(part->shards) +
                               " is no shard");
         uint64_t first = 0, count = 0;

@@ -85,6 +85,7 @@ open(sys.argv[2], "wb").write(bytes(data))
 open(sys.argv[3], "wb").write(open(sys.argv[1], "rb").read()[:-30])
 PYTHON
 printf 'not a part\n' >"$work/text"
+sed 's/^settings .*/settings 99999999999999999999/' "$work/p1" >"$work/huge-count"
 # name | parts | the message's text
 refusals=(
   "missing slice|$work/p0 $work/p2|shard 1/3 is missing"
@@ -94,6 +95,7 @@ refusals=(
   "other count|$work/p0 $work/other-count $work/p2|$work/other-count: a part of 4 shards"
   "damaged|$work/p0 $work/damaged $work/p2|$work/damaged: a damaged or truncated part"
   "truncated|$work/p0 $work/truncated $work/p2|$work/truncated: a damaged or truncated part"
+  "absurd count|$work/p0 $work/huge-count $work/p2|$work/huge-count: a damaged or truncated part ('99999999999999999999' is not a count)"
   "not a part|$work/text|$work/text: a damaged or truncated part (not a part"
   "no file|$work/none|$work/none: cannot be read"
 )
