@@ -111,15 +111,22 @@ std::string Format(const char* format, ...)
 }
 
 // A squad row by the first character of its first machine's name (ヴ for the
-// Volte squad, ド for the Duga squad), 空 for an empty row; a squad the
-// description does not name shows its number.
+// Volte squad, ド for the Duga squad), 空 for an empty row; a squad whose
+// character an earlier squad already has, or that the description does not
+// name, shows its number.
 std::string RowMark(const RunDescription& run, int row)
 {
     if (row == 0)
         return "空";
     if (size_t(row) > run.squads.size() || run.squads[size_t(row) - 1].name.empty())
         return std::to_string(row);
-    return Characters(run.squads[size_t(row) - 1].name)[0];
+    const std::string mark = Characters(run.squads[size_t(row) - 1].name)[0];
+    for (int earlier = 1; earlier < row; ++earlier) {
+        if (!run.squads[size_t(earlier) - 1].name.empty() &&
+            Characters(run.squads[size_t(earlier) - 1].name)[0] == mark)
+            return std::to_string(row);
+    }
+    return mark == "空" ? std::to_string(row) : mark;
 }
 
 std::string SetupKana(const RunDescription& run, const ArmySetup& setup)
