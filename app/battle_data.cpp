@@ -2,9 +2,9 @@
 
 #include "app/battle_log.h"
 
-std::array<Machine, 2> machineTemplates;
-std::array<Pilot, 2> pilotTable;
-std::array<Squad, 2> squadCatalog;
+std::vector<Machine> machineTemplates;
+std::vector<Pilot> pilotTable;
+std::vector<Squad> squadCatalog;
 std::array<Army, 2> menuArmies;
 std::array<Army, 2> battleArmies;
 
@@ -38,14 +38,6 @@ void SetPilot(Pilot& pilot, int32_t id, const char* name, const std::array<int32
 
 }  // namespace
 
-int LoadPilotData()
-{
-    WriteBattleLog("パイロットデータ読み込み\n");
-    SetPilot(pilotTable[0], 1, "ハルデン", {13, 0, 1, 1, 6, 0, 0, 15, 12, 8, 4, 8, 5, 0});
-    SetPilot(pilotTable[1], 76, "ゼフィル・ナヴァ", {8, 0, 1, 1, 4, 0, 0, 12, 12, 13, 15, 9, 13, 0});
-    return 0;
-}
-
 void BuildMachine(int32_t typeId, int32_t durability, Machine& machine,
                   const std::array<WeaponSlot, WeaponSlotCount>& weapons,
                   const std::array<int32_t, 2 * SituationCount>& situationValues,
@@ -74,15 +66,19 @@ void BuildMachine(int32_t typeId, int32_t durability, Machine& machine,
     }
 }
 
-int LoadWeaponData()
+BattleCatalog BuiltInCatalog()
 {
-    WriteBattleLog("兵器データ読み込み\n");
+    BattleCatalog catalog;
+    catalog.pilots.resize(2);
+    SetPilot(catalog.pilots[0], 1, "ハルデン", {13, 0, 1, 1, 6, 0, 0, 15, 12, 8, 4, 8, 5, 0});
+    SetPilot(catalog.pilots[1], 76, "ゼフィル・ナヴァ", {8, 0, 1, 1, 4, 0, 0, 12, 12, 13, 15, 9, 13, 0});
 
+    catalog.machines.resize(2);
     std::array<WeaponSlot, WeaponSlotCount> weapons{};
     weapons[0] = MakeWeapon("ルーメンガン", 1, 6, 6, 60, 1, 1, {1, 1, 0, 0, 1});
     weapons[1] = MakeWeapon("ルーメンブレード", 2, 20, 2, 75, 0, 0, {1, 0, 0, 0, 1});
     weapons[2] = MakeWeapon("Hラトル", 3, 2, 6, 35, 1, 1, {1, 0, 0, 0, 1});
-    BuildMachine(1, 70, machineTemplates[0], weapons,
+    BuildMachine(1, 70, catalog.machines[0], weapons,
                  {40, 20, 20, 20, 20, 0, 0, 40, 40, 20, 20, 20, 20, 0, 20, 40},
                  "ヴォルテ", 12, 100, 10, 1, 15);
 
@@ -90,20 +86,60 @@ int LoadWeaponData()
     weapons[0] = MakeWeapon("ドゥーガライフル", 3, 3, 10, 50, 1, 1, {1, 1, 0, 0, 1});
     weapons[1] = MakeWeapon("ブランドアクス", 2, 18, 2, 70, 0, 0, {1, 0, 0, 0, 1});
     weapons[2] = MakeWeapon("ショルダーラム", 2, 35, 1, 85, 0, 0, {1, 0, 0, 0, 1});
-    BuildMachine(139, 50, machineTemplates[1], weapons,
+    BuildMachine(139, 50, catalog.machines[1], weapons,
                  {40, 20, 20, 40, 20, 0, 0, 40, 40, 20, 20, 40, 20, 0, 20, 40},
                  "ドゥーガ", 14, 100, 8, 0, 20);
+
+    catalog.squads.resize(2);
+    for (int i = 0; i < 2; ++i) {
+        catalog.squads[i].typeId = catalog.machines[i].typeId;
+        for (int k = 0; k < 3; ++k)
+            catalog.squads[i].machines[k] = catalog.machines[i];
+    }
+    return catalog;
+}
+
+namespace {
+
+BattleCatalog& Active()
+{
+    static BattleCatalog catalog = BuiltInCatalog();
+    return catalog;
+}
+
+}  // namespace
+
+void UseBattleCatalog(const BattleCatalog& catalog)
+{
+    Active() = catalog;
+}
+
+const BattleCatalog& ActiveCatalog()
+{
+    return Active();
+}
+
+int LoadPilotData()
+{
+    WriteBattleLog("パイロットデータ読み込み\n");
+    pilotTable = Active().pilots;
+    return 0;
+}
+
+int LoadWeaponData()
+{
+    WriteBattleLog("兵器データ読み込み\n");
+    machineTemplates = Active().machines;
     return 0;
 }
 
 int LoadSquadData()
 {
     WriteBattleLog("部隊データ読み込み\n");
-    const int32_t typeIds[2] = {1, 139};
-    for (int i = 0; i < 2; ++i) {
-        squadCatalog[i].typeId = typeIds[i];
-        for (int k = 0; k < 3; ++k)
-            squadCatalog[i].machines[k] = machineTemplates[i];
+    squadCatalog = Active().squads;
+    for (int a = 0; a < 2; ++a) {
+        menuArmies[a].evasionBonus = Active().armies[a].evasionBonus;
+        menuArmies[a].situation = Active().armies[a].situation;
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Stored wherever a weapon slot, squad index or machine position means "none".
 constexpr int32_t NoChoice = 99;
@@ -91,14 +92,39 @@ struct Army {
     std::array<MeleePair, 3> meleeList{};
 };
 
-extern std::array<Machine, 2> machineTemplates;  // [0] ヴォルテ, [1] ドゥーガ
-extern std::array<Pilot, 2> pilotTable;
-extern std::array<Squad, 2> squadCatalog;         // what the preparation screen offers
-extern std::array<Army, 2> menuArmies;            // the armies as the user set them up
-extern std::array<Army, 2> battleArmies;          // [0] army A, [1] army B, changed by the battle
+// The preparation screen's lists open below each row; army 2's third row
+// leaves room for this many entries above the bottom of the 400-pixel screen.
+constexpr int MostCatalogSquads = 11;
+
+// The values an army takes from the data rather than from the preparation screen.
+struct ArmyValues {
+    int32_t evasionBonus = 0;
+    int32_t situation = 0;
+};
+
+// Everything the loaders install: the built-in data, or a battle data file's.
+struct BattleCatalog {
+    std::vector<Pilot> pilots;
+    std::vector<Machine> machines;  // the machine types, each with an empty pilot
+    std::vector<Squad> squads;      // 1 to MostCatalogSquads, machines in positions 0 to 2
+    std::array<ArmyValues, 2> armies{};
+};
+
+BattleCatalog BuiltInCatalog();
+// The catalogue that LoadPilotData, LoadWeaponData and LoadSquadData install
+// from now on (the built-in one until this is called).
+void UseBattleCatalog(const BattleCatalog& catalog);
+const BattleCatalog& ActiveCatalog();
+
+extern std::vector<Machine> machineTemplates;  // built-in: [0] ヴォルテ, [1] ドゥーガ
+extern std::vector<Pilot> pilotTable;
+extern std::vector<Squad> squadCatalog;        // what the preparation screen offers
+extern std::array<Army, 2> menuArmies;         // the armies as the user set them up
+extern std::array<Army, 2> battleArmies;       // [0] army A, [1] army B, changed by the battle
 
 int LoadPilotData();
 int LoadWeaponData();
+// Also gives both menu armies the catalogue's army values.
 int LoadSquadData();
 
 void BuildMachine(int32_t typeId, int32_t durability, Machine& machine,

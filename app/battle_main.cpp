@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/battle_data.h"
+#include "app/battle_data_file.h"
+#include "app/battle_options.h"
 #include "app/battle_outcome.h"
-#include "app/battle_stats.h"
-#include "app/battle_stats_chart.h"
+#include "app/battle_stats_command.h"
 #include "app/battle_stats_files.h"
-#include "app/battle_stats_progress.h"
-#include "app/battle_stats_workers.h"
-#include "app/random.h"
 #include "app/version.h"
 #include "media/log/log.h"
 #include "media/core/memory.h"
@@ -27,14 +27,12 @@
 
 namespace {
 
-constexpr int Failed = 1;
-constexpr int BadArguments = 2;
-constexpr int MostJobs = 256;
-
 const char UsageText[] =
     "Usage: korvanta-battle --army1 X,Y,Z --army2 X,Y,Z [options]\n"
     "   or: korvanta-battle --runs N --army1 X,Y,Z --army2 X,Y,Z [statistics options]\n"
     "   or: korvanta-battle --matrix --runs N [--army1 LIST] [--army2 LIST] [statistics options]\n"
+    "   or: korvanta-battle --dump-data FILE [--data FILE]\n"
+    "   or: korvanta-battle --merge PART... [--json] [--csv FILE] [--chart FILE.png]\n"
     "\n"
     "Runs one battle without a window and writes its log (Shift-JIS, CR LF), or\n"
     "runs many battles without a log and prints how they came out.\n"
@@ -42,7 +40,14 @@ const char UsageText[] =
     "  --army1 X,Y,Z        squad rows 1 to 3 of the first army (army A)\n"
     "  --army2 X,Y,Z        squad rows 1 to 3 of the second army (army B)\n"
     "                       each row: 0 empty, 1 the first catalogue squad (three\n"
-    "                       Volte), 2 the second (three Duga)\n"
+    "                       Volte), 2 the second (three Duga), and so on up to the\n"
+    "                       number of squads a --data file holds\n"
+    "  --data FILE          battle data (JSON; see docs/BATTLE_DATA.md) in place of\n"
+    "                       the built-in pilots, machine types and squads; a file\n"
+    "                       with a fault is named with the place and the fault, and\n"
+    "                       the command ends with status 2 before any battle\n"
+    "  --dump-data FILE     write the data in use (the built-in data without --data)\n"
+    "                       as a battle data file, and run nothing\n"
     "  --seed S             seed of the random generator; any integer, its low\n"
     "                       32 bits are used (default: the current time in seconds;\n"
     "                       1 with --runs)\n"
@@ -66,12 +71,30 @@ const char UsageText[] =
     "  --matrix             every army-1 setup against every army-2 setup: all 27\n"
     "                       of each, or the lists given as --army1 1,0,0:2,2,2\n"
     "                       (setups separated by colons, each at most once); needs\n"
-    "                       --runs\n"
+    "                       --runs. Every setup is taken only up to 4 squads (125\n"
+    "                       setups); a larger catalogue needs both lists\n"
+    "  --vary POINTER=FROM:TO:STEP\n"
+    "                       run everything once for each value FROM, FROM+STEP, ...\n"
+    "                       up to TO of the whole number at the JSON pointer in the\n"
+    "                       data (--data or the built-in data, see --dump-data),\n"
+    "                       with the same seeds; several make a grid. The summary,\n"
+    "                       JSON and CSV give each value's outcomes, --chart army\n"
+    "                       1's share of wins against the value. A field no battle\n"
+    "                       of the run reads is refused\n"
     "  --json               print the summary as JSON instead of text\n"
     "  --csv FILE           write a CSV file: one row per battle with --runs, one\n"
     "                       row per pair of setups with --matrix\n"
     "  --chart FILE.png     draw a chart: the ending turns of a single setup, or a\n"
-    "                       heat map of army 1's share of wins for --matrix\n"
+    "                       heat map of army 1's share of wins for --matrix (at\n"
+    "                       most 125 setups a side)\n"
+    "  --shard K/N          run only the K-th (from 0) of N fixed slices of the\n"
+    "                       battles (values x pairs x seeds) and write them with\n"
+    "                       --part FILE instead of printing; with --csv the part\n"
+    "                       holds the per-battle rows (the CSV is written by --merge)\n"
+    "  --part FILE          where --shard writes its part\n"
+    "  --merge PART...      add up the parts of all N shards of one command and print\n"
+    "                       and write (--json, --csv, --chart) exactly what the\n"
+    "                       command prints and writes on one machine\n"
     "  --jobs J             battles spread over J worker processes (default: the\n"
     "                       number of processors); the output is the same for any J\n"
     "  --timing             print battles per second and the time taken on standard\n"
@@ -85,214 +108,6 @@ const char UsageText[] =
     "battle (or every battle) ran, 1 when an output could not be written, 2 for\n"
     "bad arguments.\n";
 
-struct Options {
-    uint32_t seed = 0;
-    bool seedGiven = false;
-    std::vector<ArmySetup> armies[2];
-    bool armyGiven[2] = {false, false};
-    std::string logPath;
-    bool logGiven = false;
-    std::vector<int32_t> restartFrames;
-    bool restartGiven = false;
-    bool utf8 = false;
-    bool help = false;
-    bool version = false;
-
-    // Statistics.
-    uint32_t runs = 0;
-    bool matrix = false;
-    bool json = false;
-    bool timing = false;
-    std::string csvPath;
-    std::string chartPath;
-    int jobs = 0;  // 0: one per processor
-    bool statisticsOption = false;
-
-    bool Statistics() const { return runs > 0 || matrix; }
-};
-
-struct ArgumentError {
-    std::string message;
-};
-
-uint32_t ParseSeed(const char* text)
-{
-    uint32_t seed = 0;
-    if (!ParseSeedText(text, &seed))
-        throw ArgumentError{"--seed: '" + std::string(text) + "' is not an integer"};
-    return seed;
-}
-
-// A whole number from 1 to the limit, in plain decimal digits.
-uint64_t ParseCount(const char* option, const char* text, uint64_t limit)
-{
-    const std::string value = text;
-    bool digits = !value.empty() && value.size() <= 20;
-    for (char c : value)
-        digits = digits && c >= '0' && c <= '9';
-    const unsigned long long number = digits ? std::strtoull(text, nullptr, 10) : 0;
-    if (!digits || value.size() > 19 || number > limit)
-        throw ArgumentError{std::string(option) + ": '" + value + "' is not a whole number from 1 to " +
-                            std::to_string(limit)};
-    if (number == 0)
-        throw ArgumentError{std::string(option) + ": must be at least 1, got '" + value + "'"};
-    return number;
-}
-
-std::vector<std::string> Split(const char* text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string current;
-    for (const char* p = text;; ++p) {
-        if (*p == separator || *p == '\0') {
-            parts.push_back(current);
-            current.clear();
-            if (*p == '\0')
-                break;
-        } else {
-            current += *p;
-        }
-    }
-    return parts;
-}
-
-ArmySetup ParseArmy(const std::string& option, const std::string& text)
-{
-    const std::vector<std::string> parts = Split(text.c_str(), ',');
-    if (parts.size() != 3)
-        throw ArgumentError{option + ": expected three rows X,Y,Z, got '" + text + "'"};
-    ArmySetup rows{};
-    for (int i = 0; i < 3; ++i) {
-        if (parts[i] != "0" && parts[i] != "1" && parts[i] != "2")
-            throw ArgumentError{option + ": row " + std::to_string(i + 1) + " must be 0, 1 or 2, got '" + parts[i] +
-                                "'"};
-        rows[i] = parts[i][0] - '0';
-    }
-    return rows;
-}
-
-// One setup, or with --matrix a colon-separated list of them. A setup listed
-// twice would play its pairs twice and weigh twice in the ranking.
-std::vector<ArmySetup> ParseArmyList(const std::string& option, const char* text)
-{
-    std::vector<ArmySetup> setups;
-    for (const std::string& part : Split(text, ':')) {
-        const ArmySetup setup = ParseArmy(option, part);
-        if (std::find(setups.begin(), setups.end(), setup) != setups.end())
-            throw ArgumentError{option + ": setup " + SetupText(setup) + " is listed twice"};
-        setups.push_back(setup);
-    }
-    return setups;
-}
-
-std::vector<int32_t> ParseFrames(const char* text)
-{
-    std::vector<int32_t> frames;
-    for (const std::string& part : Split(text, ',')) {
-        bool digitsOnly = !part.empty() && part.size() <= 10;
-        for (char c : part)
-            digitsOnly = digitsOnly && c >= '0' && c <= '9';
-        const long long value = digitsOnly ? std::atoll(part.c_str()) : -1;
-        if (value < 0 || value > INT32_MAX)
-            throw ArgumentError{"--restart-at: '" + part + "' is not a frame number (0 to 2147483647)"};
-        frames.push_back(int32_t(value));
-    }
-    std::sort(frames.begin(), frames.end());
-    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
-    return frames;
-}
-
-void CheckCombination(const Options& options)
-{
-    if (!options.Statistics()) {
-        if (options.statisticsOption)
-            throw ArgumentError{"--json, --csv, --chart, --jobs and --timing need --runs or --matrix (see --help)"};
-        for (int a = 0; a < 2; ++a) {
-            if (!options.armyGiven[a])
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + " is missing (see --help)"};
-            if (options.armies[a].size() != 1)
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") +
-                                    ": a list of setups needs --matrix"};
-        }
-        return;
-    }
-    if (options.logGiven)
-        throw ArgumentError{"--log cannot be used with --runs or --matrix (their battles write no log)"};
-    if (options.utf8)
-        throw ArgumentError{"--utf8 cannot be used with --runs or --matrix (their battles write no log)"};
-    if (options.restartGiven)
-        throw ArgumentError{"--restart-at cannot be used with --runs or --matrix"};
-    if (options.runs == 0)
-        throw ArgumentError{"--matrix needs --runs N, the number of battles per pair"};
-    if (!options.matrix) {
-        for (int a = 0; a < 2; ++a) {
-            if (!options.armyGiven[a])
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + " is missing (see --help)"};
-            if (options.armies[a].size() != 1)
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") +
-                                    ": a list of setups needs --matrix"};
-        }
-    }
-}
-
-Options ParseArguments(int argc, char** argv)
-{
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc)
-                throw ArgumentError{arg + " needs a value"};
-            return argv[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--seed") {
-            options.seed = ParseSeed(value());
-            options.seedGiven = true;
-        } else if (arg == "--army1" || arg == "--army2") {
-            const int index = arg == "--army1" ? 0 : 1;
-            options.armies[index] = ParseArmyList(arg, value());
-            options.armyGiven[index] = true;
-        } else if (arg == "--log") {
-            options.logPath = value();
-            options.logGiven = true;
-            if (options.logPath.empty() || options.logPath.back() == '/')
-                throw ArgumentError{"--log: '" + options.logPath + "' does not name a file"};
-        } else if (arg == "--restart-at") {
-            options.restartFrames = ParseFrames(value());
-            options.restartGiven = true;
-        } else if (arg == "--utf8") {
-            options.utf8 = true;
-        } else if (arg == "--runs") {
-            options.runs = uint32_t(ParseCount("--runs", value(), UINT32_MAX));
-        } else if (arg == "--matrix") {
-            options.matrix = true;
-        } else if (arg == "--json") {
-            options.json = true;
-            options.statisticsOption = true;
-        } else if (arg == "--timing") {
-            options.timing = true;
-            options.statisticsOption = true;
-        } else if (arg == "--jobs") {
-            options.jobs = int(ParseCount("--jobs", value(), MostJobs));
-            options.statisticsOption = true;
-        } else if (arg == "--csv" || arg == "--chart") {
-            std::string& path = arg == "--csv" ? options.csvPath : options.chartPath;
-            path = value();
-            if (path.empty() || path.back() == '/')
-                throw ArgumentError{arg + ": '" + path + "' does not name a file"};
-            options.statisticsOption = true;
-        } else {
-            throw ArgumentError{"unknown argument '" + arg + "' (see --help)"};
-        }
-    }
-    if (!options.help && !options.version)
-        CheckCombination(options);
-    return options;
-}
 
 std::string CurrentDirectory()
 {
@@ -363,13 +178,6 @@ int RunSingleBattle(const Options& options)
     return 0;
 }
 
-std::vector<ArmySetup> AllSetups()
-{
-    std::vector<ArmySetup> setups;
-    for (int number = 0; number < SetupCount; ++number)
-        setups.push_back(SetupFromNumber(number));
-    return setups;
-}
 
 int Report(const char* what, const std::string& message)
 {
@@ -377,97 +185,26 @@ int Report(const char* what, const std::string& message)
     return Failed;
 }
 
-int RunStatistics(const Options& options)
+// The data a sweep varies, as a document: the --data file's, or the built-in data's.
+
+int DumpData(const std::string& path)
 {
-    RunDescription run;
-    run.firstSeed = options.seedGiven ? options.seed : 1u;
-    run.battlesPerPair = options.runs;
-    for (int a = 0; a < 2; ++a) {
-        std::vector<ArmySetup>& list = a == 0 ? run.army1 : run.army2;
-        list = options.armyGiven[a] ? options.armies[a] : AllSetups();
-    }
-
-    // Outputs are claimed before the work, so that a place that cannot be
-    // written is reported at once.
-    OutputFile csv, chart;
+    nlohmann::ordered_json document;
     std::string error;
-    if (!options.csvPath.empty() && !csv.Open(options.csvPath, &error))
-        return Report("--csv: ", error);
-    if (!options.chartPath.empty() && !chart.Open(options.chartPath, &error))
-        return Report("--chart: ", error);
-
-    LoadBattleData();
-
-    BattleWork work;
-    work.firstSeed = run.firstSeed;
-    work.battlesPerPair = run.battlesPerPair;
-    for (const ArmySetup& army1 : run.army1) {
-        for (const ArmySetup& army2 : run.army2)
-            work.pairs.emplace_back(army1, army2);
-    }
-
-    std::vector<OutcomeTally> tallies(work.pairs.size());
-    const bool battleRows = csv.IsOpen() && !options.matrix;
-    if (battleRows)
-        csv.Write(BattleCsvHeader());
-    std::string rows;
-    const OutcomeSink sink = [&](uint64_t first, const BattleOutcome* outcomes, size_t count) {
-        rows.clear();
-        for (size_t k = 0; k < count; ++k) {
-            const uint64_t battle = first + k;
-            const uint64_t pair = battle / run.battlesPerPair;
-            tallies[pair].Add(outcomes[k]);
-            if (battleRows)
-                rows += BattleCsvRow(SeedOfBattle(run.firstSeed, battle % run.battlesPerPair), work.pairs[pair].first,
-                                     work.pairs[pair].second, outcomes[k]);
-        }
-        if (battleRows)
-            csv.Write(rows);
-    };
-    ProgressBar progressBar;
-    const ProgressSink progress = [&](uint64_t done, uint64_t total) { progressBar.Update(done, total); };
-
-    const double start = MonotonicSeconds();
-    const int jobs = options.jobs > 0 ? options.jobs : AvailableProcessors();
-    const bool ran = RunBattles(work, jobs, sink, progress, &error);
-    const double elapsed = MonotonicSeconds() - start;
-    progressBar.Finish();
-    if (!ran)
-        return Report("", error);
-
-    if (csv.IsOpen() && options.matrix)
-        csv.Write(MatrixCsv(run, tallies));
-    if (chart.IsOpen()) {
-        const std::string& path = chart.ReleaseTemporaryPath();
-        const bool drawn = options.matrix ? DrawMatrixChart(run, tallies, path, &error)
-                                          : DrawEndTurnChart(run, tallies[0], path, &error);
-        if (!drawn)
-            return Report("--chart: ", error);
-    }
-
-    std::string summary;
-    if (options.matrix)
-        summary = options.json ? FormatMatrixJson(run, tallies) : FormatMatrixText(run, tallies);
-    else
-        summary = options.json ? FormatRunsJson(run, tallies[0]) : FormatRunsText(run, tallies[0]);
-    std::fwrite(summary.data(), 1, summary.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return Report("cannot write the summary to standard output: ", std::strerror(errno));
-
-    if (csv.IsOpen() && !csv.Commit(&error))
-        return Report("--csv: ", error);
-    if (!options.chartPath.empty() && !chart.Commit(&error))
-        return Report("--chart: ", error);
-
-    if (options.timing || isatty(STDERR_FILENO) == 1) {
-        const double battles = double(work.Total());
-        std::fprintf(stderr, "korvanta-battle: %.0f battles in %.3f s, %.0f battles/s, %d job%s\n", battles, elapsed,
-                     elapsed > 0 ? battles / elapsed : 0.0, jobs, jobs == 1 ? "" : "s");
-    }
+    if (!DocumentFromCatalog(ActiveCatalog(), &document, &error))
+        return Report("--dump-data: ", error);
+    OutputFile file;
+    if (!file.Open(path, &error))
+        return Report("--dump-data: ", error);
+    file.Write(DataFileText(document));
+    if (!file.Commit(&error))
+        return Report("--dump-data: ", error);
     return 0;
 }
 
+
 }  // namespace
+
 
 int main(int argc, char** argv)
 {
@@ -488,5 +225,24 @@ int main(int argc, char** argv)
         std::fputs(VersionText("korvanta-battle").c_str(), stdout);
         return 0;
     }
+    if (!options.dataPath.empty()) {
+        BattleCatalog catalog;
+        std::string error;
+        if (!LoadBattleDataFile(options.dataPath, &catalog, &error)) {
+            std::fprintf(stderr, "korvanta-battle: --data: %s\n", error.c_str());
+            return BadArguments;
+        }
+        UseBattleCatalog(catalog);
+    }
+    if (!options.dumpPath.empty())
+        return DumpData(options.dumpPath);
+    try {
+        CheckSetups(options, int(ActiveCatalog().squads.size()));
+    } catch (const ArgumentError& error) {
+        std::fprintf(stderr, "korvanta-battle: %s\n", error.message.c_str());
+        return BadArguments;
+    }
+    if (options.merge)
+        return RunMerge(options);
     return options.Statistics() ? RunStatistics(options) : RunSingleBattle(options);
 }

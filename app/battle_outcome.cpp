@@ -6,25 +6,26 @@
 #include "app/shell_state.h"
 #include "app/shooting.h"
 
-ArmySetup SetupFromNumber(int number)
+int SetupCount(int squads)
 {
-    return {number / 9 % 3, number / 3 % 3, number % 3};
+    return (squads + 1) * (squads + 1) * (squads + 1);
 }
 
-int SetupNumber(const ArmySetup& setup)
+ArmySetup SetupFromNumber(int number, int squads)
 {
-    return 9 * setup[0] + 3 * setup[1] + setup[2];
+    const int base = squads + 1;
+    return {number / (base * base) % base, number / base % base, number % base};
+}
+
+int SetupNumber(const ArmySetup& setup, int squads)
+{
+    const int base = squads + 1;
+    return (setup[0] * base + setup[1]) * base + setup[2];
 }
 
 std::string SetupText(const ArmySetup& setup)
 {
-    std::string text;
-    for (int row = 0; row < 3; ++row) {
-        if (row > 0)
-            text += ',';
-        text += char('0' + setup[row]);
-    }
-    return text;
+    return std::to_string(setup[0]) + ',' + std::to_string(setup[1]) + ',' + std::to_string(setup[2]);
 }
 
 int32_t BattleOutcome::LastTurn() const

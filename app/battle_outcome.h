@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-// One army's set-up: what each of its three squad rows holds (0 empty, 1 the
-// first catalogue squad, 2 the second).
+// One army's set-up: what each of its three squad rows holds (0 empty, n the
+// n-th squad of the catalogue).
 using ArmySetup = std::array<int, 3>;
 
-constexpr int SetupChoices = 3;
-constexpr int SetupCount = SetupChoices * SetupChoices * SetupChoices;  // 27
-
-// Setup number 0..26 <-> rows: number = 9 * row1 + 3 * row2 + row3.
-ArmySetup SetupFromNumber(int number);
-int SetupNumber(const ArmySetup& setup);
-// "1,0,2": the way the command line writes a setup.
+// The setups of a catalogue of `squads` squads: every row 0 to squads.
+int SetupCount(int squads);
+// Setup number <-> rows, in base squads + 1: with the built-in two squads
+// number = 9 * row1 + 3 * row2 + row3, 0 to 26.
+ArmySetup SetupFromNumber(int number, int squads);
+int SetupNumber(const ArmySetup& setup, int squads);
+// "1,0,2" (or "11,0,2"): the way the command line writes a setup.
 std::string SetupText(const ArmySetup& setup);
 
 enum class BattleEnd : uint8_t {

@@ -60,6 +60,8 @@ double Ratio(int64_t part, int64_t whole)
     return whole > 0 ? double(part) / double(whole) : 0.0;
 }
 
+}  // namespace
+
 std::string SeedRange(const RunDescription& run)
 {
     std::string text;
@@ -83,6 +85,8 @@ void AppendOutcomesJson(std::string& out, const OutcomeTally& tally, const char*
     }
     Append(out, "%s}", indent);
 }
+
+namespace {
 
 void AppendSetupListJson(std::string& out, const std::vector<ArmySetup>& setups)
 {
@@ -109,6 +113,23 @@ void AppendMeanOrNull(std::string& out, double value)
 }
 
 }  // namespace
+
+void OutcomeTally::Merge(const OutcomeTally& other)
+{
+    battles += other.battles;
+    for (size_t i = 0; i < survivors.size(); ++i)
+        survivors[i] += other.survivors[i];
+    for (size_t i = 0; i < ends.size(); ++i)
+        ends[i] += other.ends[i];
+    for (size_t turn = 0; turn < endTurns.size(); ++turn) {
+        for (size_t i = 0; i < endTurns[turn].size(); ++i)
+            endTurns[turn][i] += other.endTurns[turn][i];
+    }
+    for (int a = 0; a < 2; ++a) {
+        liveMachines[a] += other.liveMachines[a];
+        durability[a] += other.durability[a];
+    }
+}
 
 void OutcomeTally::Add(const BattleOutcome& outcome)
 {
@@ -235,9 +256,14 @@ std::string BattleCsvRow(uint32_t seed, const ArmySetup& army1, const ArmySetup&
 std::vector<RankedSetup> RankSetups(const RunDescription& run, const std::vector<OutcomeTally>& tallies)
 {
     const size_t columns = run.army2.size();
+    // Every setup that takes part, in setup-number order (which is the rows'
+    // lexicographic order whatever the size of the catalogue).
+    std::vector<ArmySetup> setups = run.army1;
+    setups.insert(setups.end(), run.army2.begin(), run.army2.end());
+    std::sort(setups.begin(), setups.end());
+    setups.erase(std::unique(setups.begin(), setups.end()), setups.end());
     std::vector<RankedSetup> ranked;
-    for (int number = 0; number < SetupCount; ++number) {
-        const ArmySetup setup = SetupFromNumber(number);
+    for (const ArmySetup& setup : setups) {
         double sum1 = 0, sum2 = 0;
         int pairs1 = 0, pairs2 = 0;
         for (size_t i = 0; i < run.army1.size(); ++i) {

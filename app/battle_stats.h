@@ -25,6 +25,7 @@ struct OutcomeTally {
     std::array<int64_t, 2> durability{};
 
     void Add(const BattleOutcome& outcome);
+    void Merge(const OutcomeTally& other);  // adds another tally's counts and sums
     int64_t Count(Survivors survivors) const { return this->survivors[size_t(survivors)]; }
     double Share(Survivors survivors) const;
     double MeanLive(int army) const;
@@ -40,12 +41,21 @@ struct Interval {
 // (z = 1.959964). Trials must be above 0.
 Interval WilsonInterval(int64_t successes, int64_t trials);
 
+// A catalogue squad as the charts name it: its first machine's name, how many
+// machines it holds, and whether they are not all of that one type.
+struct SquadLabel {
+    std::string name;  // Shift-JIS
+    int machines = 0;
+    bool mixed = false;
+};
+
 // What was run: one setup against one, or every listed setup against every listed one.
 struct RunDescription {
     uint32_t firstSeed = 1;
     uint32_t battlesPerPair = 0;
     std::vector<ArmySetup> army1;
     std::vector<ArmySetup> army2;
+    std::vector<SquadLabel> squads;  // the catalogue's squads, for the charts
 };
 
 // Seed of battle i of a pair: the first seed plus i, modulo 2^32.
@@ -53,6 +63,11 @@ inline uint32_t SeedOfBattle(uint32_t firstSeed, uint64_t i)
 {
     return uint32_t(firstSeed + i);
 }
+
+// "seeds 1 to 1000" (with a note when they wrap).
+std::string SeedRange(const RunDescription& run);
+// "army1": {"count": .., "share": .., "low": .., "high": ..}, one per outcome, as an object.
+void AppendOutcomesJson(std::string& out, const OutcomeTally& tally, const char* indent);
 
 // --runs: the summary of one pair.
 std::string FormatRunsText(const RunDescription& run, const OutcomeTally& tally);

@@ -110,15 +110,53 @@ std::string Format(const char* format, ...)
     return buffer;
 }
 
-// A squad row by its first kana: ヴ for the Volte squad, ド for the Duga
-// squad, 空 for an empty row.
-std::string SetupKana(const ArmySetup& setup)
+// A squad row by the first character of its first machine's name (ヴ for the
+// Volte squad, ド for the Duga squad), 空 for an empty row; a squad whose
+// character an earlier squad already has, or that the description does not
+// name, shows its number.
+std::string RowMark(const RunDescription& run, int row)
 {
-    static const char* const names[3] = {"空", "ヴ", "ド"};
+    if (row == 0)
+        return "空";
+    if (size_t(row) > run.squads.size() || run.squads[size_t(row) - 1].name.empty())
+        return std::to_string(row);
+    const std::string mark = Characters(run.squads[size_t(row) - 1].name)[0];
+    for (int earlier = 1; earlier < row; ++earlier) {
+        if (!run.squads[size_t(earlier) - 1].name.empty() &&
+            Characters(run.squads[size_t(earlier) - 1].name)[0] == mark)
+            return std::to_string(row);
+    }
+    return mark == "空" ? std::to_string(row) : mark;
+}
+
+std::string SetupKana(const RunDescription& run, const ArmySetup& setup)
+{
     std::string text;
     for (int row : setup)
-        text += names[row];
+        text += RowMark(run, row);
     return text;
+}
+
+// "ヴ＝ヴォルテ3機の部隊　ド＝ドゥーガ3機の部隊　空＝空き（行1・2・3の順）", the key
+// under the heat map, cut into lines that fit the width.
+std::vector<std::string> SquadKey(const RunDescription& run, int width)
+{
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < run.squads.size(); ++i) {
+        const SquadLabel& squad = run.squads[i];
+        entries.push_back(RowMark(run, int(i) + 1) + "＝" + squad.name + (squad.mixed ? "ほか" : "") +
+                          std::to_string(squad.machines) + "機の部隊");
+    }
+    entries.push_back("空＝空き（行1・2・3の順）");
+    std::vector<std::string> lines(1);
+    for (const std::string& entry : entries) {
+        const std::string joined = lines.back().empty() ? entry : lines.back() + "　" + entry;
+        if (!lines.back().empty() && TextWidth(joined) > width)
+            lines.push_back(entry);
+        else
+            lines.back() = joined;
+    }
+    return lines;
 }
 
 // Share 0 to 1 on a dark-violet to yellow scale, even in lightness, readable
@@ -290,17 +328,22 @@ struct MatrixLayout {
     int scaleLeft = 0;
     int width = 0, height = 0;
 
-    MatrixLayout(int rowCount, int columnCount)
-        : rows(rowCount), columns(columnCount)
+    std::vector<std::string> key;  // lines of the key under the grid
+
+    explicit MatrixLayout(const RunDescription& run)
+        : rows(int(run.army1.size())), columns(int(run.army2.size()))
     {
         // 27 rows of 20 pixels keep the window inside the 1024 x 768 headless desktop.
         cell = std::clamp(540 / std::max(rows, columns), 4, 64);
-        const int rowLabelWidth = 5 * HalfWidth + HalfWidth + 3 * 2 * HalfWidth;  // "1,0,2 ヴ空ド"
+        int rowLabelWidth = 5 * HalfWidth + HalfWidth + 3 * 2 * HalfWidth;  // "1,0,2 ヴ空ド"
+        for (const ArmySetup& setup : run.army1)
+            rowLabelWidth = std::max(rowLabelWidth, TextWidth(SetupText(setup) + " " + SetupKana(run, setup)));
         left = 12 + LineHeight + 8 + rowLabelWidth + 8;
         top = 12 + 2 * LineHeight + 10 + LineHeight + 6 + 3 * LineHeight + 6;
         scaleLeft = left + columns * cell + 24;
         width = std::max(scaleLeft + 20 + 8 + 5 * HalfWidth + 12, 640);
-        height = top + rows * cell + 12 + 2 * LineHeight + 12;
+        key = SquadKey(run, width - 24);
+        height = top + rows * cell + 12 + (int(key.size()) + 1) * LineHeight + 12;
     }
 };
 
@@ -322,11 +365,11 @@ void DrawMatrix(const RunDescription& run, const std::vector<OutcomeTally>& tall
 
     for (int j = 0; j < layout.columns; ++j)
         TextDown(layout.left + j * layout.cell + layout.cell / 2, layout.top - 6 - 3 * LineHeight,
-                 SetupKana(run.army2[size_t(j)]));
+                 SetupKana(run, run.army2[size_t(j)]));
     for (int i = 0; i < layout.rows; ++i) {
         const ArmySetup& setup = run.army1[size_t(i)];
         const int y = layout.top + i * layout.cell + (layout.cell - LineHeight) / 2;
-        TextRight(layout.left - 8, y, SetupText(setup) + " " + SetupKana(setup));
+        TextRight(layout.left - 8, y, SetupText(setup) + " " + SetupKana(run, setup));
     }
 
     // Cells, a one-pixel gap between them.
@@ -358,7 +401,8 @@ void DrawMatrix(const RunDescription& run, const std::vector<OutcomeTally>& tall
              Format("%d%%", 25 * tick));
     }
 
-    Text(12, gridBottom + 12, "ヴ＝ヴォルテ3機の部隊　ド＝ドゥーガ3機の部隊　空＝空き（行1・2・3の順）");
+    for (size_t line = 0; line < layout.key.size(); ++line)
+        Text(12, gridBottom + 12 + int(line) * LineHeight, layout.key[line]);
 }
 
 // --------------------------------------------------------------- end turns
@@ -386,8 +430,8 @@ void DrawEndTurns(const RunDescription& run, const OutcomeTally& tally)
     const int slot = (plotRight - plotLeft) / ShootingTurnCount;
 
     Text(12, 12,
-         "射撃戦が終わったターン　軍1 " + SetupText(run.army1[0]) + " " + SetupKana(run.army1[0]) + " 対 軍2 " +
-             SetupText(run.army2[0]) + " " + SetupKana(run.army2[0]));
+         "射撃戦が終わったターン　軍1 " + SetupText(run.army1[0]) + " " + SetupKana(run, run.army1[0]) + " 対 軍2 " +
+             SetupText(run.army2[0]) + " " + SetupKana(run, run.army2[0]));
     Text(12, 12 + LineHeight + 2,
          Format("%lld戦、シード%u-%u", (long long)tally.battles, run.firstSeed,
                 SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull)),
@@ -444,12 +488,82 @@ void DrawEndTurns(const RunDescription& run, const OutcomeTally& tally)
     TextCentred((plotLeft + plotRight) / 2, plotBottom + 6 + LineHeight + 6, "ターン（射撃戦の番号）");
 }
 
+// --------------------------------------------------------------- sweeps
+
+constexpr int SweepChartWidth = 820;
+constexpr int SweepChartHeight = 480;
+constexpr Rgb Band{198, 219, 239};
+constexpr Rgb Line{31, 119, 180};
+
+void DrawSweep(const RunDescription& run, const std::string& field, const std::vector<int64_t>& values,
+               const std::vector<OutcomeTally>& tallies)
+{
+    const int plotLeft = 70, plotRight = SweepChartWidth - 30;
+    const int plotTop = 12 + 3 * LineHeight + 16, plotBottom = SweepChartHeight - 3 * LineHeight - 24;
+    Text(12, 12, "軍1の勝率と95%区間　" + field);
+    Text(12, 12 + LineHeight + 2,
+         Format("各値%zu組×%u戦、シード%u-%u", run.army1.size() * run.army2.size(), run.battlesPerPair,
+                run.firstSeed, SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull)),
+         Grey);
+
+    const int64_t low = values.front(), high = values.back();
+    auto xOf = [&](double value) {
+        return high == low ? (plotLeft + plotRight) / 2
+                           : plotLeft + int(std::lround((value - double(low)) / double(high - low) *
+                                                        double(plotRight - plotLeft)));
+    };
+    auto yOf = [&](double share) { return plotBottom - int(std::lround(share * double(plotBottom - plotTop))); };
+
+    for (int tick = 0; tick <= 4; ++tick) {
+        const int y = yOf(0.25 * tick);
+        Box(plotLeft, y, plotRight, y + 1, tick == 0 ? Ink : LightGrey);
+        TextRight(plotLeft - 6, y - LineHeight / 2, Format("%d%%", 25 * tick));
+    }
+
+    // The band and the line, joined straight between neighbouring values.
+    std::vector<Interval> intervals;
+    std::vector<double> shares;
+    for (const OutcomeTally& tally : tallies) {
+        intervals.push_back(WilsonInterval(tally.Count(Survivors::Army1Only), std::max<int64_t>(1, tally.battles)));
+        shares.push_back(tally.Share(Survivors::Army1Only));
+    }
+    for (size_t i = 0; i + 1 < values.size(); ++i) {
+        const int x1 = xOf(double(values[i])), x2 = xOf(double(values[i + 1]));
+        for (int x = x1; x <= x2; ++x) {
+            const double t = x2 == x1 ? 0.0 : double(x - x1) / double(x2 - x1);
+            auto mix = [t](double a, double b) { return a + (b - a) * t; };
+            Box(x, yOf(mix(intervals[i].high, intervals[i + 1].high)), x + 1,
+                yOf(mix(intervals[i].low, intervals[i + 1].low)) + 1, Band);
+        }
+    }
+    for (size_t i = 0; i + 1 < values.size(); ++i) {
+        const int x1 = xOf(double(values[i])), x2 = xOf(double(values[i + 1]));
+        for (int x = x1; x <= x2; ++x) {
+            const double t = x2 == x1 ? 0.0 : double(x - x1) / double(x2 - x1);
+            const int y = yOf(shares[i] + (shares[i + 1] - shares[i]) * t);
+            Box(x, y - 1, x + 1, y + 1, Line);
+        }
+    }
+    const size_t labelEvery = std::max<size_t>(1, values.size() / 10);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int x = xOf(double(values[i]));
+        if (values.size() == 1)
+            Box(x, yOf(intervals[i].high), x + 1, yOf(intervals[i].low) + 1, Band);
+        Box(x - 3, yOf(shares[i]) - 3, x + 3, yOf(shares[i]) + 3, Line);
+        if (i % labelEvery == 0 || i + 1 == values.size()) {
+            Box(x, plotBottom, x + 1, plotBottom + 4, Ink);
+            TextCentred(x, plotBottom + 6, Format("%lld", (long long)values[i]));
+        }
+    }
+    TextCentred((plotLeft + plotRight) / 2, plotBottom + 6 + LineHeight + 6, "値");
+}
+
 }  // namespace
 
 bool DrawMatrixChart(const RunDescription& run, const std::vector<OutcomeTally>& tallies, const std::string& pngPath,
                      std::string* error)
 {
-    const MatrixLayout layout(int(run.army1.size()), int(run.army2.size()));
+    const MatrixLayout layout(run);
     return Render(layout.width, layout.height, [&] { DrawMatrix(run, tallies, layout); }, pngPath, error);
 }
 
@@ -457,4 +571,11 @@ bool DrawEndTurnChart(const RunDescription& run, const OutcomeTally& tally, cons
                       std::string* error)
 {
     return Render(BarChartWidth, BarChartHeight, [&] { DrawEndTurns(run, tally); }, pngPath, error);
+}
+
+bool DrawSweepChart(const RunDescription& run, const std::string& field, const std::vector<int64_t>& values,
+                    const std::vector<OutcomeTally>& tallies, const std::string& pngPath, std::string* error)
+{
+    return Render(SweepChartWidth, SweepChartHeight, [&] { DrawSweep(run, field, values, tallies); }, pngPath,
+                  error);
 }

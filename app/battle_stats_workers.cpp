@@ -46,7 +46,7 @@ public:
     void Play(const Chunk& chunk, BattleOutcome* outcomes)
     {
         for (uint64_t k = 0; k < chunk.count; ++k) {
-            const uint64_t battle = chunk.first + k;
+            const uint64_t battle = work_.first + chunk.first + k;
             const uint64_t pair = battle / work_.battlesPerPair;
             if (pair != currentPair_) {
                 SetUpMenuArmies(work_.pairs[pair].first, work_.pairs[pair].second);

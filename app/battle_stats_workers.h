@@ -10,6 +10,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,9 +23,14 @@ struct BattleWork {
     std::vector<std::pair<ArmySetup, ArmySetup>> pairs;  // army 1 and army 2 of each pair
     uint32_t firstSeed = 1;
     uint64_t battlesPerPair = 0;
+    // A slice: only battles first to first + count - 1 are played (a shard's);
+    // the sinks number them from 0.
+    uint64_t first = 0;
+    uint64_t count = UINT64_MAX;
 
     // Battle g is battle g % battlesPerPair of pair g / battlesPerPair.
-    uint64_t Total() const { return pairs.size() * battlesPerPair; }
+    uint64_t AllBattles() const { return pairs.size() * battlesPerPair; }
+    uint64_t Total() const { return first >= AllBattles() ? 0 : std::min(count, AllBattles() - first); }
 };
 
 // Receives outcomes of battles first, first + 1, ... in order.

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "app/battle_data.h"
+#include "app/battle_data_file.h"
 #include "app/random.h"
 #include "app/shell.h"
 #include "app/version.h"
@@ -24,7 +26,7 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--seed S] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
+        "Usage: korvanta [--seed S] [--data FILE] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
         "   or: korvanta --help | --version\n"
         "\n"
         "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
@@ -37,6 +39,10 @@ void PrintHelp()
         "                   any integer, its low 32 bits are used. A session with the\n"
         "                   same seed and squads logs the same battle as\n"
         "                   korvanta-battle --seed S\n"
+        "  --data FILE      battle data (JSON; see docs/BATTLE_DATA.md) in place of\n"
+        "                   the built-in pilots, machine types and squads; the\n"
+        "                   preparation screen lists the file's squads. A file with\n"
+        "                   a fault is named with the place and the fault (status 2)\n"
         "  --headless       run on the virtual headless desktop instead of a display;\n"
         "                   needs --script\n"
         "  --script FILE    input script for the headless desktop (see docs/HEADLESS.md)\n"
@@ -96,6 +102,7 @@ int main(int argc, char** argv)
 {
     argc = media::ConfigureLogEchoFromCommandLine(argc, argv);
 
+    std::string error;
     bool headless = false;
     std::string scriptPath;
     std::string desktopId;
@@ -116,6 +123,15 @@ int main(int argc, char** argv)
                 return Refuse(message.c_str());
             }
             SetSessionSeed(seed);
+        } else if (argument == "--data") {
+            if (i + 1 >= argc)
+                return Refuse("--data needs a value");
+            BattleCatalog catalog;
+            if (!LoadBattleDataFile(argv[++i], &catalog, &error)) {
+                std::fprintf(stderr, "korvanta: --data: %s\n", error.c_str());
+                return UsageError;
+            }
+            UseBattleCatalog(catalog);
         } else if (argument == "--headless") {
             headless = true;
         } else if (argument == "--script" || argument == "--desktop") {
@@ -130,7 +146,6 @@ int main(int argc, char** argv)
         }
     }
 
-    std::string error;
     if (headless) {
         if (scriptPath.empty())
             return Refuse("--headless needs --script FILE");

@@ -9,7 +9,10 @@
 //       on the same battles (goal: the loop at most 1.1 times faster),
 // then times the full 27 x 27 matrix with 1000 battles per pair once by
 // running korvanta-battle itself (found next to this program's build folder,
-// or given as the second argument).
+// or given as the second argument), and
+//   (4) a sweep of 5 values of a weapon's damage, 1,0,0 against 0,2,0 at
+//       10,000 battles each, against five separate --runs commands on data
+//       files holding those values (goal <= 1.2).
 //
 // Usage: stats_bench [battles per round, default 100000] [path of korvanta-battle]
 #include <sys/resource.h>
@@ -24,7 +27,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/battle_data.h"
+#include "app/battle_data_file.h"
 #include "app/battle_driver.h"
 #include "app/battle_outcome.h"
 #include "app/battle_stats.h"
@@ -182,5 +188,43 @@ int main(int argc, char** argv)
         return 1;
     std::printf("full matrix, 27 x 27 pairs x 1000 battles (729000), default jobs: %.2f s, %.0f battles/s\n", matrix,
                 729000.0 / matrix);
+
+    // (4) The five data files of the separate runs, in a private folder.
+    char folder[] = "/tmp/korvanta-sweep-bench-XXXXXX";
+    if (!mkdtemp(folder))
+        return 1;
+    nlohmann::ordered_json document;
+    std::string error;
+    if (!DocumentFromCatalog(BuiltInCatalog(), &document, &error))
+        return 1;
+    const std::vector<std::string> pair = {"--runs", "10000", "--army1", "1,0,0", "--army2", "0,2,0"};
+    std::vector<std::string> files;
+    for (int value = 1; value <= 5; ++value) {
+        document["machines"][1]["weapons"][0]["damage"] = value;
+        files.push_back(std::string(folder) + "/damage" + std::to_string(value) + ".json");
+        FILE* file = std::fopen(files.back().c_str(), "w");
+        const std::string text = DataFileText(document);
+        if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0)
+            return 1;
+    }
+    std::vector<double> sweepRatio;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> sweep = {command, "--vary", "/machines/1/weapons/0/damage=1:5:1"};
+        sweep.insert(sweep.end(), pair.begin(), pair.end());
+        const double swept = TimeCommand(sweep);
+        double separate = 0;
+        for (const std::string& file : files) {
+            std::vector<std::string> run = {command, "--data", file};
+            run.insert(run.end(), pair.begin(), pair.end());
+            separate += TimeCommand(run);
+        }
+        if (swept < 0 || separate < 0)
+            return 1;
+        sweepRatio.push_back(swept / separate);
+    }
+    for (const std::string& file : files)
+        std::remove(file.c_str());
+    rmdir(folder);
+    std::printf("(4) sweep of 5 values / 5 separate --runs = %.2f (goal <= 1.2)\n", Median(sweepRatio));
     return 0;
 }

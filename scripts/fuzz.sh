@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Builds the image-decoder fuzz targets with clang and libFuzzer and runs each
+# Builds the image-decoder and battle-data fuzz targets with clang and libFuzzer and runs each
 # for SECONDS (default 30), one after another, seeded from the fixtures and
 # the public suites when present. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
-# Targets: bmp jpeg png rawbgra tga dds chain. A crash stops the script with
+# Targets: bmp jpeg png rawbgra tga dds chain battle_data. A crash stops the script with
 # status 1 and leaves the reproducer in build-fuzz/findings/<target>/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-30}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg png rawbgra tga dds chain)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp jpeg png rawbgra tga dds chain battle_data)
 build="$root/build-fuzz"
 export CC=clang CXX=clang++
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -31,6 +31,7 @@ seed() {  # target -> seed files
     rawbgra) ls "$images"/*.bgra ;;
     tga) ls "$images"/*.tga ;;
     dds) ls "$images"/*.dds ;;
+    battle_data) ls "$root"/tests/data/battle/*.json ;;
     chain) ls "$images"/bmp_pal8_topdown.bmp "$images"/bmp_pal4_rle.bmp "$images"/im_colour.jpg \
               "$images"/png_rgba.png "$images"/png_palette_trns.png "$images"/bgra8.bgra \
               "$images"/tga_t9_16_top_footer.tga "$images"/dxt5_10x6_mips.dds \

@@ -11,6 +11,7 @@ PACKAGES=(
   python3 valgrind procps
   clang
   lintian desktop-file-utils appstream help2man man-db  # the Debian package, its desktop files and man pages
+  nlohmann-json3-dev  # battle data files: reports line and column of syntax errors, has a parser callback for duplicate keys
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -22,3 +23,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
 fi
+# Slurm and MUNGE for the shards' cluster test (tests/slurm_shard_test.sh).
+"$(dirname "$0")/slurm/install.sh"

@@ -136,11 +136,23 @@ TEST_F(Outcome, RestartReportsTheBattleRunLast)
     EXPECT_EQ(PlayBattle(99, {5, 60}).end, BattleEnd::ForcedEnd);
 }
 
-TEST(SetupNumbers, RoundTrip)
+TEST(SetupNumbers, RoundTripForEveryCatalogueSize)
 {
-    for (int number = 0; number < SetupCount; ++number)
-        EXPECT_EQ(SetupNumber(SetupFromNumber(number)), number);
-    EXPECT_EQ(SetupText(SetupFromNumber(9 * 1 + 3 * 0 + 2)), "1,0,2");
+    EXPECT_EQ(SetupCount(2), 27);
+    EXPECT_EQ(SetupText(SetupFromNumber(9 * 1 + 3 * 0 + 2, 2)), "1,0,2");
+    for (int squads = 1; squads <= MostCatalogSquads; ++squads) {
+        ArmySetup previous{-1, 0, 0};
+        for (int number = 0; number < SetupCount(squads); ++number) {
+            const ArmySetup setup = SetupFromNumber(number, squads);
+            EXPECT_EQ(SetupNumber(setup, squads), number);
+            // Numbers follow the rows' order, which the ranking relies on.
+            EXPECT_LT(previous, setup);
+            for (int row : setup)
+                EXPECT_LE(row, squads);
+            previous = setup;
+        }
+    }
+    EXPECT_EQ(SetupText(SetupFromNumber(SetupCount(11) - 1, 11)), "11,11,11");
 }
 
 TEST(Wilson, KnownIntervals)

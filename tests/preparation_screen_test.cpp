@@ -224,3 +224,32 @@ TEST_F(PreparationScreenTest, ListIsABlackBoxWithAWhiteFrameDrawnOverWhatIsThere
 }
 
 }  // namespace
+
+// A data file's catalogue of eleven squads: army 2's third list reaches the
+// screen's bottom line and its last entry picks the eleventh squad.
+TEST_F(PreparationScreenTest, ListsGrowWithTheCatalogue)
+{
+    BattleCatalog catalog = BuiltInCatalog();
+    catalog.squads.resize(MostCatalogSquads);
+    for (int i = 2; i < MostCatalogSquads; ++i) {
+        catalog.squads[i] = catalog.squads[i % 2];
+        catalog.squads[i].typeId = 1000 + i;
+    }
+    UseBattleCatalog(catalog);
+    ResetBattleGlobals();
+    LoadPilotData();
+    LoadWeaponData();
+    LoadSquadData();
+    UseBattleCatalog(BuiltInCatalog());
+
+    constexpr int32_t y = 180;  // army 2, row 3
+    Click(130, y + 10);
+    ASSERT_EQ(listOpen[5], 1);
+    EXPECT_EQ(listRows[1], MostCatalogSquads);
+    Frame(0, 0, 0);
+    EXPECT_EQ(Pixel(140, 399), White16) << "the list's frame runs to the bottom line";
+    EXPECT_EQ(Pixel(190, 398), Black16) << "inside the list";
+    Frame(190, y + 20 * (MostCatalogSquads - 1) + 5, 1);
+    EXPECT_EQ(listOpen[5], 0);
+    EXPECT_EQ(RowType(1, 2), 1000 + MostCatalogSquads - 1);
+}
