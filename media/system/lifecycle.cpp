@@ -380,6 +380,8 @@ int EndMediaLibrary()
     return 0;
 }
 
+void (*AbortMediaLibraryHook)(const char* text) = nullptr;
+
 [[noreturn]] void AbortMediaLibrary(const char* text)
 {
     LogAdd(text);
@@ -388,6 +390,8 @@ int EndMediaLibrary()
         ShutDownParts();
     DestroyCallLock();
     std::fflush(nullptr);
+    if (AbortMediaLibraryHook)
+        AbortMediaLibraryHook(text);
     // Leave at once: static destructors must not run behind a broken layer.
     std::_Exit(-1);
 }

@@ -16,6 +16,10 @@ int NowMilliseconds();       // the millisecond clock masked to 31 bits
 
 [[noreturn]] void AbortMediaLibrary(const char* text);
 [[noreturn]] void AbortMediaLibraryf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Fuzzing and tests: called by AbortMediaLibrary once the layer is shut down,
+// in place of ending the process. It must not return (it throws to its
+// caller's frame); when it does, the process ends as without it.
+extern void (*AbortMediaLibraryHook)(const char* text);
 
 void LockLibrary();
 void UnlockLibrary();
