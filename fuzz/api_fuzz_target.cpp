@@ -52,10 +52,13 @@ namespace {
 constexpr size_t MaxCalls = 400;
 constexpr int32_t MaxImageSide = 1024;
 constexpr int64_t MaxPixelsPerInput = int64_t(48) << 20;  // made or loaded, over the whole input
-constexpr int32_t MaxScreenSide = 2048;
+constexpr int32_t MaxScreenSide = 1280;
 constexpr size_t MaxSeenHandles = 4096;
 constexpr size_t MaxTextBytes = 8192;
 constexpr size_t MaxMemoryPicture = 16384;
+// Graphics restarts (mode and window changes, restores) measure the display's
+// refresh, some tens of milliseconds each: a few per input.
+constexpr int MaxRestarts = 4;
 
 struct ExpectedAbort {};
 
@@ -70,8 +73,19 @@ public:
     Program(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     bool Done() const { return position_ >= size_; }
     uint8_t Byte() { return position_ < size_ ? data_[position_++] : 0; }
-    uint16_t U16() { return uint16_t(Byte() | Byte() << 8); }
-    uint32_t U32() { return uint32_t(U16()) | uint32_t(U16()) << 16; }
+    // Every read is a statement of its own: the order of evaluation inside
+    // one expression differs between compilers, and the replay build (g++)
+    // must read an input as the fuzzer (clang) did.
+    uint16_t U16()
+    {
+        const uint16_t low = Byte();
+        return uint16_t(low | Byte() << 8);
+    }
+    uint32_t U32()
+    {
+        const uint32_t low = U16();
+        return low | uint32_t(U16()) << 16;
+    }
     int Pick(int count) { return Byte() % count; }
     bool Flag() { return Byte() & 1; }
 
@@ -101,7 +115,8 @@ public:
                                       __builtin_inff(), -__builtin_inff(), __builtin_nanf("")};
         if (Pick(6) == 0)
             return edges[Pick(int(sizeof edges / sizeof edges[0]))];
-        return float(int16_t(U16())) / float(1 + Pick(8));
+        const float value = float(int16_t(U16()));
+        return value / float(1 + Pick(8));
     }
     // Bytes for text: a piece of the input, repeated up to MaxTextBytes.
     // The terminator ends it wherever it falls.
@@ -228,7 +243,10 @@ private:
     bool PixelsLeft(int64_t pixels) const { return pixels_ + pixels <= MaxPixelsPerInput; }
     media::ColorValue Colour()
     {
-        return p_.Flag() ? media::PackColor(p_.Byte(), p_.Byte(), p_.Byte()) : media::ColorValue(p_.U32());
+        if (!p_.Flag())
+            return media::ColorValue(p_.U32());
+        const int red = p_.Byte(), green = p_.Byte(), blue = p_.Byte();
+        return media::PackColor(red, green, blue);
     }
 
     void CreateFont()
@@ -256,9 +274,11 @@ private:
         const int x = p_.Int(), y = p_.Int();
         const media::ColorValue colour = Colour(), edge = Colour();
         switch (p_.Pick(5)) {
-        case 0:
-            media::DrawTextToHandle(x, y, text.c_str(), colour, AnyFont(), edge, p_.Int());
+        case 0: {
+            const media::FontHandle font = AnyFont();
+            media::DrawTextToHandle(x, y, text.c_str(), colour, font, edge, p_.Int());
             break;
+        }
         case 1:
             media::DrawTextString(x, y, text.c_str(), colour, edge);
             break;
@@ -267,15 +287,18 @@ private:
             break;
         case 3: {
             int width = 0, height = 0;
-            media::RenderText(media::TextMode::Measure, x, y, text.c_str(), colour, nullptr, nullptr, AnyFont(), edge,
-                              p_.Int(), p_.Int(), &width, &height);
+            const media::FontHandle font = AnyFont();
+            const int limit = p_.Int(), vertical = p_.Int();
+            media::RenderText(media::TextMode::Measure, x, y, text.c_str(), colour, nullptr, nullptr, font, edge, limit,
+                              vertical, &width, &height);
             break;
         }
         default: {
             // A character cut at the end: a lone lead byte of any set.
             std::string cut = text;
             cut.push_back(char(0x80 | p_.Byte()));
-            media::DrawTextToHandle(x, y, cut.c_str(), colour, AnyFont(), edge, p_.Int());
+            const media::FontHandle font = AnyFont();
+            media::DrawTextToHandle(x, y, cut.c_str(), colour, font, edge, p_.Int());
             break;
         }
         }
@@ -299,9 +322,11 @@ private:
             media::CheckFontHandle(font);
             break;
         }
-        case 3:
-            media::SetDefaultFontSize(p_.Int(), p_.Int());
+        case 3: {
+            const int size = p_.Int();
+            media::SetDefaultFontSize(size, p_.Int());
             break;
+        }
         case 4:
             media::RegisterFontLostFlag(font, &fontLost_[p_.Pick(4)]);
             break;
@@ -330,7 +355,8 @@ private:
         case 1: {
             if (fixtureNames.empty() || !PixelsLeft(1 << 20))
                 return;
-            SeenImage(media::LoadImageToHandle(fixtureNames[p_.U16() % fixtureNames.size()].c_str(), p_.Int()));
+            const std::string& name = fixtureNames[p_.U16() % fixtureNames.size()];
+            SeenImage(media::LoadImageToHandle(name.c_str(), p_.Int()));
             break;
         }
         case 2: {
@@ -339,8 +365,10 @@ private:
             std::vector<uint8_t> bytes;
             if (!fixtureBytes.empty() && p_.Pick(4) != 0) {
                 bytes = fixtureBytes[p_.U16() % fixtureBytes.size()];
-                if (!bytes.empty() && p_.Flag())
-                    bytes[p_.U16() % bytes.size()] ^= uint8_t(1 + p_.Pick(255));
+                if (!bytes.empty() && p_.Flag()) {
+                    const size_t at = p_.U16() % bytes.size();
+                    bytes[at] ^= uint8_t(1 + p_.Pick(255));
+                }
                 if (p_.Flag())
                     bytes.resize(p_.U16() % (bytes.size() + 1));
             } else {
@@ -361,7 +389,8 @@ private:
             const int32_t width = p_.Side(MaxImageSide), height = p_.Side(MaxImageSide);
             if (!PixelsLeft(int64_t(std::max(width, 0)) * std::max(height, 0)))
                 return;
-            SeenImage(media::MakeEmptyImage(width, height, p_.Flag(), p_.Flag()));
+            const bool alpha = p_.Flag();
+            SeenImage(media::MakeEmptyImage(width, height, alpha, p_.Flag()));
             break;
         }
         default: {
@@ -389,9 +418,11 @@ private:
         case 3:
             media::DeleteAllImages();
             break;
-        case 4:
-            media::SetImageLostFlag(AnyImage(), p_.Flag() ? nullptr : &imageLost_[p_.Pick(4)]);
+        case 4: {
+            const media::ImageHandle image = AnyImage();
+            media::SetImageLostFlag(image, p_.Flag() ? nullptr : &imageLost_[p_.Pick(4)]);
             break;
+        }
         case 5: {
             // The pixels written through the writers' interface.
             const media::ImageHandle handle = AnyImage();
@@ -427,24 +458,29 @@ private:
         switch (p_.Pick(6)) {
         case 0: {
             const int x = p_.Int(), y = p_.Int();
-            media::DrawImage(x, y, AnyImage(), p_.Int());
+            const media::ImageHandle image = AnyImage();
+            media::DrawImage(x, y, image, p_.Int());
             break;
         }
         case 1: {
             const int x = p_.Int(), y = p_.Int(), sx = p_.Int(), sy = p_.Int(), w = p_.Int(), h = p_.Int();
-            media::DrawImagePart(x, y, sx, sy, w, h, AnyImage(), p_.Int(), p_.Int());
+            const media::ImageHandle image = AnyImage();
+            const int trans = p_.Int();
+            media::DrawImagePart(x, y, sx, sy, w, h, image, trans, p_.Int());
             break;
         }
         case 2: {
             float c[8];
             for (float& v : c)
                 v = p_.Float();
-            media::DrawImageQuad(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], AnyImage(), p_.Int());
+            const media::ImageHandle image = AnyImage();
+            media::DrawImageQuad(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], image, p_.Int());
             break;
         }
         case 3: {
             const int x1 = p_.Int(), y1 = p_.Int(), x2 = p_.Int(), y2 = p_.Int();
-            media::DrawRect(x1, y1, x2, y2, Colour(), p_.Int());
+            const media::ColorValue colour = Colour();
+            media::DrawRect(x1, y1, x2, y2, colour, p_.Int());
             break;
         }
         case 4: {
@@ -461,15 +497,21 @@ private:
     void DrawState()
     {
         switch (p_.Pick(6)) {
-        case 0:
-            media::SetBlendState(p_.Flag() ? p_.Pick(6) : p_.Int(), p_.Int());
+        case 0: {
+            const int mode = p_.Flag() ? p_.Pick(6) : p_.Int();
+            media::SetBlendState(mode, p_.Int());
             break;
-        case 1:
-            media::SetDrawBrightness(p_.Int(), p_.Int(), p_.Int());
+        }
+        case 1: {
+            const int red = p_.Int(), green = p_.Int(), blue = p_.Int();
+            media::SetDrawBrightness(red, green, blue);
             break;
-        case 2:
-            media::SetTransColor(p_.Int(), p_.Int(), p_.Int());
+        }
+        case 2: {
+            const int red = p_.Int(), green = p_.Int(), blue = p_.Int();
+            media::SetTransColor(red, green, blue);
             break;
+        }
         case 3:
             media::SetDrawFilter(p_.Flag() ? p_.Pick(4) : p_.Int());
             break;
@@ -488,9 +530,11 @@ private:
         case 0:
             media::SetDrawTarget(AnyImage());
             break;
-        case 1:
-            media::SetDrawRegion(p_.Int(), p_.Int(), p_.Int(), p_.Int());
+        case 1: {
+            const int left = p_.Int(), top = p_.Int(), right = p_.Int(), bottom = p_.Int();
+            media::SetDrawRegion(left, top, right, bottom);
             break;
+        }
         default: {
             uint32_t words[16 * 16];
             const int32_t x = p_.Int(), y = p_.Int();
@@ -499,7 +543,7 @@ private:
             media::DrawArea area;
             const int target = media::CurrentDrawTarget();
             if (media::CurrentTargetArea(&area) && target == media::ScreenBack && x >= 0 && y >= 0 &&
-                x + width <= media::ScreenWidth() && y + height <= media::ScreenHeight())
+                int64_t(x) + width <= media::ScreenWidth() && int64_t(y) + height <= media::ScreenHeight())
                 media::ReadTargetWords(target, x, y, width, height, words);
             break;
         }
@@ -512,9 +556,15 @@ private:
         return p_.Flag() ? depths[p_.Pick(7)] : p_.Int();
     }
 
+    // False once the input has had its share of graphics restarts.
+    bool Restart() { return restarts_++ < MaxRestarts; }
+
     void ScreenCall()
     {
-        switch (p_.Pick(4)) {
+        const int call = p_.Pick(4);
+        if (call < 3 && !Restart())
+            return;
+        switch (call) {
         case 0:
         case 1: {
             static const int sizes[][2] = {{640, 480}, {320, 240}, {800, 600}, {1024, 768}, {-1, -1}, {0, 0}};
@@ -528,7 +578,8 @@ private:
                 height = p_.Side(MaxScreenSide);
             }
             const int depth = Depth();
-            media::ChangeScreenMode(width, height, depth, p_.Int(), p_.Int());
+            const int force = p_.Int();
+            media::ChangeScreenMode(width, height, depth, force, p_.Int());
             break;
         }
         case 2:
@@ -542,7 +593,10 @@ private:
 
     void Loss()
     {
-        switch (p_.Pick(4)) {
+        const int call = p_.Pick(4);
+        if (call < 2 && !Restart())
+            return;
+        switch (call) {
         case 0:
             // The loss as the window procedure meets it: a simulated context
             // loss, then the window going inactive and active again.
@@ -641,6 +695,7 @@ private:
     std::vector<int32_t> images_;
     std::vector<int32_t> fonts_;
     int64_t pixels_ = 0;
+    int restarts_ = 0;
     // Lost flags outlive every handle they are given to.
     static inline int32_t fontLost_[4] = {};
     static inline int32_t imageLost_[4] = {};
