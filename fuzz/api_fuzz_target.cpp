@@ -173,6 +173,15 @@ void ReadFixtures()
     }
 }
 
+// The work folder holds the log alone; it goes with the process.
+void RemoveWorkFolder()
+{
+    if (workFolder.empty() || workFolder == "/tmp")
+        return;
+    std::remove((workFolder + "/Log.txt").c_str());
+    rmdir(workFolder.c_str());
+}
+
 void SetUpOnce()
 {
     static bool done = false;
@@ -182,10 +191,12 @@ void SetUpOnce()
     ReadFixtures();
     // The log goes into a folder of our own.
     char folder[] = "/tmp/korvanta-apifuzz-XXXXXX";
-    if (mkdtemp(folder))
+    if (mkdtemp(folder)) {
         workFolder = folder;
-    else
+        std::atexit(RemoveWorkFolder);
+    } else {
         workFolder = "/tmp";
+    }
     char cwd[4096];
     callerFolder = getcwd(cwd, sizeof cwd) ? cwd : "/";
     media::AbortMediaLibraryHook = ThrowExpectedAbort;
