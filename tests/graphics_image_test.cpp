@@ -2,6 +2,7 @@
 // bodies of derived images, and the limit of 32768 live images.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -172,6 +173,26 @@ TEST_F(ImageTableTest, DeriveImageRefusesPositionsOutsideTheSource)
         EXPECT_EQ(DeriveImage(c[0], c[1], c[2], c[3], source), -1);
     EXPECT_EQ(DeriveImage(0, 0, 2, 2, source + 1), -1);
     EXPECT_EQ(ImageCount(), 1);
+}
+
+// Positions far outside the image, up to the ends of the int range, are cut
+// like near ones: nothing lands in the image, and nothing overflows.
+TEST_F(ImageTableTest, UpdateImagePixelsCutsTheSourceAtAnyPosition)
+{
+    const ImageHandle image = MakeEmptyImage(4, 4, false, true);
+    uint16_t white[2 * 2] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    const PixelRegion source{reinterpret_cast<uint8_t*>(white), 2, 2, 4, &GetStandardFormat(StandardFormat::R5G6B5)};
+    const int32_t outside[][2] = {{INT32_MIN, 0}, {0, INT32_MIN}, {INT32_MIN, INT32_MIN}, {INT32_MAX, 0},
+                                  {0, INT32_MAX}, {-2, 0},        {4, 4},                 {INT32_MIN + 1, 1}};
+    for (const auto& at : outside) {
+        EXPECT_EQ(UpdateImagePixels(image, at[0], at[1], source), 0) << at[0] << ", " << at[1];
+        EXPECT_EQ(Snapshot(ImagePixels(image)), std::vector<uint32_t>(16, 0)) << at[0] << ", " << at[1];
+    }
+    // Half outside on the left and at the top: the source's last pixel lands.
+    EXPECT_EQ(UpdateImagePixels(image, -1, -1, source), 0);
+    EXPECT_EQ(WordAt(ImagePixels(image), 0, 0), 0xFFFFu);
+    EXPECT_EQ(WordAt(ImagePixels(image), 1, 0), 0u);
+    EXPECT_EQ(WordAt(ImagePixels(image), 0, 1), 0u);
 }
 
 TEST(ImageLimitDeathTest, The32769thLiveImageEndsTheProgram)

@@ -308,26 +308,26 @@ int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegio
     PixelRegion target;
     if (!GetImagePixels(handle, &target) || !source.pixels || !source.format)
         return -1;
-    // Cut to the image.
-    int32_t sx = 0, sy = 0, width = source.width, height = source.height;
+    // Cut to the image, in 64 bits: any position is allowed.
+    int64_t sx = 0, sy = 0, width = source.width, height = source.height;
     if (x < 0) {
-        sx = -x;
-        width += x;
+        sx = -int64_t(x);
+        width -= sx;
         x = 0;
     }
     if (y < 0) {
-        sy = -y;
-        height += y;
+        sy = -int64_t(y);
+        height -= sy;
         y = 0;
     }
-    width = std::min(width, target.width - x);
-    height = std::min(height, target.height - y);
+    width = std::min<int64_t>(width, target.width - x);
+    height = std::min<int64_t>(height, target.height - y);
     if (width <= 0 || height <= 0)
         return 0;
     const bool same = SameLayout(*source.format, *target.format) && !target.format->usesPalette;
     const int sourceBytes = source.format->bytesPerPixel, targetBytes = target.format->bytesPerPixel;
     for (int32_t row = 0; row < height; ++row) {
-        const uint8_t* s = source.Row(sy + row) + int64_t(sx) * sourceBytes;
+        const uint8_t* s = source.Row(int32_t(sy) + row) + sx * sourceBytes;
         uint8_t* t = target.At(x, y + row);
         if (same) {
             std::memmove(t, s, size_t(width) * size_t(targetBytes));
@@ -337,7 +337,7 @@ int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegio
             WritePixel(*target.format, t + int64_t(i) * targetBytes,
                        ReadPixel(*source.format, s + int64_t(i) * sourceBytes));
     }
-    const int32_t changed[4] = {x, y, x + width, y + height};
+    const int32_t changed[4] = {x, y, x + int32_t(width), y + int32_t(height)};
     ImagePixelsChanged(handle, changed);
     return 0;
 }

@@ -36,6 +36,7 @@ struct HeadlessState {
     bool hasFrame = false;
     JoypadState pads[16];
     int32_t padCount = 0;  // pads the script has named
+    double refreshRateHz = 60.0;
 };
 
 HeadlessState& Headless()
@@ -191,7 +192,7 @@ bool ChangeMode(const DisplayMode* mode, void*)
 
 double RefreshRate()
 {
-    return 60.0;
+    return Headless().refreshRateHz;
 }
 
 int32_t JoystickCount()
@@ -302,6 +303,7 @@ bool OpenHeadlessBackend(const HeadlessOptions& options, std::string* error)
     s = HeadlessState{};
     s.open = true;
     s.desktopId = options.desktopId;
+    s.refreshRateHz = options.refreshRateHz > 0 ? options.refreshRateHz : 60.0;
     if (s.desktopId.empty()) {
         const char* fromEnvironment = std::getenv("KORVANTA_HEADLESS_DESKTOP");
         s.desktopId = (fromEnvironment && *fromEnvironment) ? fromEnvironment : "0";

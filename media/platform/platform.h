@@ -46,6 +46,7 @@ enum class Backend { None, Sdl, Headless };
 struct HeadlessOptions {
     std::string scriptPath;   // input script; empty = no input at all
     std::string desktopId;    // names the virtual desktop for window-class lookups across processes
+    double refreshRateHz = 60.0;  // the display's rate; a fast one spares fuzzing the blank waits
 };
 
 // Opens the SDL backend. Fails (false, reason in *error) when no display is

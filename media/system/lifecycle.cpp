@@ -219,6 +219,8 @@ int EndMediaLibrary()
     return 0;
 }
 
+void (*AbortMediaLibraryHook)(const char* text) = nullptr;
+
 namespace {
 
 [[noreturn]] void AbortEverything(const char* text)
@@ -229,6 +231,8 @@ namespace {
         ShutDownParts();
     DestroyCallLock();
     std::fflush(nullptr);
+    if (AbortMediaLibraryHook)
+        AbortMediaLibraryHook(text);
     // Leave at once: static destructors must not run behind a broken layer.
     std::_Exit(-1);
 }

@@ -17,6 +17,11 @@ int PumpWindowMessages();    // 0 while the program may go on, -1 once it must e
 int WaitAnyKey();            // the input that ended the wait, or 0 when the pump reported the end
 int NowMilliseconds();       // the millisecond clock masked to 31 bits
 
+// Fuzzing and tests: called by AbortMediaLibrary once the layer is shut down,
+// in place of ending the process. It must not return (it throws to its
+// caller's frame); when it does, the process ends as without it.
+extern void (*AbortMediaLibraryHook)(const char* text);
+
 // Clears the system state at the window step of start-up, keeping the
 // settings made before start-up and the log's place.
 void ResetSystemStateForStart();
