@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
+
+#include "app/string_append.h"
 
 namespace {
 
@@ -42,19 +43,6 @@ const char* EndLabel(BattleEnd end)
     return "41 shooting turns, then the melee turn";
 }
 
-// printf onto the end of a string.
-void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string& out, const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (length > 0)
-        out.append(buffer, std::min<size_t>(size_t(length), sizeof buffer - 1));
-}
-
 double Ratio(int64_t part, int64_t whole)
 {
     return whole > 0 ? double(part) / double(whole) : 0.0;
@@ -66,7 +54,7 @@ std::string SeedRange(const RunDescription& run)
 {
     std::string text;
     const uint32_t last = SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull);
-    Append(text, "seeds %u to %u", run.firstSeed, last);
+    AppendFormat(text, "seeds %u to %u", run.firstSeed, last);
     if (last < run.firstSeed)
         text += " (wrapping modulo 2^32)";
     return text;
@@ -79,11 +67,11 @@ void AppendOutcomesJson(std::string& out, const OutcomeTally& tally, const char*
     for (int s = 0; s < SurvivorKinds; ++s) {
         const Survivors kind = SurvivorOrder[s];
         const Interval interval = WilsonInterval(tally.Count(kind), tally.battles);
-        Append(out, "%s  \"%s\": {\"count\": %lld, \"share\": %.6f, \"low\": %.6f, \"high\": %.6f}%s\n", indent,
+        AppendFormat(out, "%s  \"%s\": {\"count\": %lld, \"share\": %.6f, \"low\": %.6f, \"high\": %.6f}%s\n", indent,
                SurvivorsName(kind), (long long)tally.Count(kind), tally.Share(kind), interval.low, interval.high,
                s + 1 < SurvivorKinds ? "," : "");
     }
-    Append(out, "%s}", indent);
+    AppendFormat(out, "%s}", indent);
 }
 
 namespace {
@@ -92,16 +80,16 @@ void AppendSetupListJson(std::string& out, const std::vector<ArmySetup>& setups)
 {
     out += "[";
     for (size_t i = 0; i < setups.size(); ++i)
-        Append(out, "%s\"%s\"", i ? ", " : "", SetupText(setups[i]).c_str());
+        AppendFormat(out, "%s\"%s\"", i ? ", " : "", SetupText(setups[i]).c_str());
     out += "]";
 }
 
 void AppendMeanOrDash(std::string& out, double value)
 {
     if (value < 0)
-        Append(out, " %12s", "-");
+        AppendFormat(out, " %12s", "-");
     else
-        Append(out, " %11.2f%%", 100.0 * value);
+        AppendFormat(out, " %11.2f%%", 100.0 * value);
 }
 
 void AppendMeanOrNull(std::string& out, double value)
@@ -109,7 +97,7 @@ void AppendMeanOrNull(std::string& out, double value)
     if (value < 0)
         out += "null";
     else
-        Append(out, "%.6f", value);
+        AppendFormat(out, "%.6f", value);
 }
 
 }  // namespace
@@ -175,50 +163,50 @@ Interval WilsonInterval(int64_t successes, int64_t trials)
 std::string FormatRunsText(const RunDescription& run, const OutcomeTally& tally)
 {
     std::string out;
-    Append(out, "%lld battles of army 1 (%s) against army 2 (%s), %s\n\n", (long long)tally.battles,
+    AppendFormat(out, "%lld battles of army 1 (%s) against army 2 (%s), %s\n\n", (long long)tally.battles,
            SetupText(run.army1[0]).c_str(), SetupText(run.army2[0]).c_str(), SeedRange(run).c_str());
 
-    Append(out, "%-44s %9s %8s   %s\n", "outcome", "battles", "share", "95% interval");
+    AppendFormat(out, "%-44s %9s %8s   %s\n", "outcome", "battles", "share", "95% interval");
     for (Survivors kind : SurvivorOrder) {
         const Interval interval = WilsonInterval(tally.Count(kind), tally.battles);
-        Append(out, "%-44s %9lld %7.2f%%   %6.2f%% to %6.2f%%\n", SurvivorsLabel(kind), (long long)tally.Count(kind),
+        AppendFormat(out, "%-44s %9lld %7.2f%%   %6.2f%% to %6.2f%%\n", SurvivorsLabel(kind), (long long)tally.Count(kind),
                100.0 * tally.Share(kind), 100.0 * interval.low, 100.0 * interval.high);
     }
 
-    Append(out, "\n%-44s %9s %8s\n", "how the battles ended", "battles", "share");
+    AppendFormat(out, "\n%-44s %9s %8s\n", "how the battles ended", "battles", "share");
     for (BattleEnd end : EndOrder) {
         const int64_t count = tally.ends[size_t(end)];
-        Append(out, "%-44s %9lld %7.2f%%\n", EndLabel(end), (long long)count, 100.0 * Ratio(count, tally.battles));
+        AppendFormat(out, "%-44s %9lld %7.2f%%\n", EndLabel(end), (long long)count, 100.0 * Ratio(count, tally.battles));
     }
 
-    Append(out, "\n%-24s %13s %13s %13s\n", "shooting ended on turn", "annihilation", "forced end", "full course");
+    AppendFormat(out, "\n%-24s %13s %13s %13s\n", "shooting ended on turn", "annihilation", "forced end", "full course");
     for (int turn = 1; turn <= ShootingTurnCount; ++turn) {
         const auto& row = tally.endTurns[size_t(turn)];
         if (row[0] + row[1] + row[2] == 0)
             continue;
-        Append(out, "%-24d %13lld %13lld %13lld\n", turn, (long long)row[size_t(BattleEnd::Annihilation)],
+        AppendFormat(out, "%-24d %13lld %13lld %13lld\n", turn, (long long)row[size_t(BattleEnd::Annihilation)],
                (long long)row[size_t(BattleEnd::ForcedEnd)], (long long)row[size_t(BattleEnd::FullCourse)]);
     }
 
-    Append(out, "\n%-24s %13s %13s\n", "mean per battle", "army 1", "army 2");
-    Append(out, "%-24s %13.3f %13.3f\n", "live machines", tally.MeanLive(0), tally.MeanLive(1));
-    Append(out, "%-24s %13.3f %13.3f\n", "durability left", tally.MeanDurability(0), tally.MeanDurability(1));
+    AppendFormat(out, "\n%-24s %13s %13s\n", "mean per battle", "army 1", "army 2");
+    AppendFormat(out, "%-24s %13.3f %13.3f\n", "live machines", tally.MeanLive(0), tally.MeanLive(1));
+    AppendFormat(out, "%-24s %13.3f %13.3f\n", "durability left", tally.MeanDurability(0), tally.MeanDurability(1));
     return out;
 }
 
 std::string FormatRunsJson(const RunDescription& run, const OutcomeTally& tally)
 {
     std::string out = "{\n";
-    Append(out, "  \"battles\": %lld,\n", (long long)tally.battles);
-    Append(out, "  \"first_seed\": %u,\n", run.firstSeed);
-    Append(out, "  \"last_seed\": %u,\n", SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull));
-    Append(out, "  \"army1\": \"%s\",\n", SetupText(run.army1[0]).c_str());
-    Append(out, "  \"army2\": \"%s\",\n", SetupText(run.army2[0]).c_str());
+    AppendFormat(out, "  \"battles\": %lld,\n", (long long)tally.battles);
+    AppendFormat(out, "  \"first_seed\": %u,\n", run.firstSeed);
+    AppendFormat(out, "  \"last_seed\": %u,\n", SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull));
+    AppendFormat(out, "  \"army1\": \"%s\",\n", SetupText(run.army1[0]).c_str());
+    AppendFormat(out, "  \"army2\": \"%s\",\n", SetupText(run.army2[0]).c_str());
     out += "  \"outcomes\": ";
     AppendOutcomesJson(out, tally, "  ");
     out += ",\n  \"ends\": {";
     for (int e = 0; e < BattleEndKinds; ++e)
-        Append(out, "%s\"%s\": %lld", e ? ", " : "", BattleEndName(EndOrder[e]),
+        AppendFormat(out, "%s\"%s\": %lld", e ? ", " : "", BattleEndName(EndOrder[e]),
                (long long)tally.ends[size_t(EndOrder[e])]);
     out += "},\n  \"end_turns\": [";
     bool first = true;
@@ -226,14 +214,14 @@ std::string FormatRunsJson(const RunDescription& run, const OutcomeTally& tally)
         const auto& row = tally.endTurns[size_t(turn)];
         if (row[0] + row[1] + row[2] == 0)
             continue;
-        Append(out, "%s\n    {\"turn\": %d, \"annihilation\": %lld, \"forced\": %lld, \"full\": %lld}",
+        AppendFormat(out, "%s\n    {\"turn\": %d, \"annihilation\": %lld, \"forced\": %lld, \"full\": %lld}",
                first ? "" : ",", turn, (long long)row[size_t(BattleEnd::Annihilation)],
                (long long)row[size_t(BattleEnd::ForcedEnd)], (long long)row[size_t(BattleEnd::FullCourse)]);
         first = false;
     }
     out += first ? "],\n" : "\n  ],\n";
-    Append(out, "  \"mean_live_machines\": [%.6f, %.6f],\n", tally.MeanLive(0), tally.MeanLive(1));
-    Append(out, "  \"mean_durability\": [%.6f, %.6f]\n", tally.MeanDurability(0), tally.MeanDurability(1));
+    AppendFormat(out, "  \"mean_live_machines\": [%.6f, %.6f],\n", tally.MeanLive(0), tally.MeanLive(1));
+    AppendFormat(out, "  \"mean_durability\": [%.6f, %.6f]\n", tally.MeanDurability(0), tally.MeanDurability(1));
     out += "}\n";
     return out;
 }
@@ -246,7 +234,7 @@ std::string BattleCsvHeader()
 std::string BattleCsvRow(uint32_t seed, const ArmySetup& army1, const ArmySetup& army2, const BattleOutcome& outcome)
 {
     std::string out;
-    Append(out, "%u,\"%s\",\"%s\",%s,%d,%d,%s,%d,%d,%d,%d\n", seed, SetupText(army1).c_str(),
+    AppendFormat(out, "%u,\"%s\",\"%s\",%s,%d,%d,%s,%d,%d,%d,%d\n", seed, SetupText(army1).c_str(),
            SetupText(army2).c_str(), BattleEndName(outcome.end), outcome.endTurn, outcome.LastTurn(),
            SurvivorsName(outcome.survivors), outcome.liveMachines[0], outcome.liveMachines[1], outcome.durability[0],
            outcome.durability[1]);
@@ -296,13 +284,13 @@ std::vector<RankedSetup> RankSetups(const RunDescription& run, const std::vector
 std::string FormatMatrixText(const RunDescription& run, const std::vector<OutcomeTally>& tallies)
 {
     std::string out;
-    Append(out, "%zu army-1 setups against %zu army-2 setups, %u battles per pair (%s)\n\n", run.army1.size(),
+    AppendFormat(out, "%zu army-1 setups against %zu army-2 setups, %u battles per pair (%s)\n\n", run.army1.size(),
            run.army2.size(), run.battlesPerPair, SeedRange(run).c_str());
-    Append(out, "setups ranked by their mean share of wins over all opponents\n");
-    Append(out, "%4s  %-7s %12s %12s %12s\n", "rank", "setup", "overall", "as army 1", "as army 2");
+    AppendFormat(out, "setups ranked by their mean share of wins over all opponents\n");
+    AppendFormat(out, "%4s  %-7s %12s %12s %12s\n", "rank", "setup", "overall", "as army 1", "as army 2");
     int rank = 0;
     for (const RankedSetup& entry : RankSetups(run, tallies)) {
-        Append(out, "%4d  %-7s %11.2f%%", ++rank, SetupText(entry.setup).c_str(), 100.0 * entry.overall);
+        AppendFormat(out, "%4d  %-7s %11.2f%%", ++rank, SetupText(entry.setup).c_str(), 100.0 * entry.overall);
         AppendMeanOrDash(out, entry.asArmy1);
         AppendMeanOrDash(out, entry.asArmy2);
         out += "\n";
@@ -313,9 +301,9 @@ std::string FormatMatrixText(const RunDescription& run, const std::vector<Outcom
 std::string FormatMatrixJson(const RunDescription& run, const std::vector<OutcomeTally>& tallies)
 {
     std::string out = "{\n";
-    Append(out, "  \"battles_per_pair\": %u,\n", run.battlesPerPair);
-    Append(out, "  \"first_seed\": %u,\n", run.firstSeed);
-    Append(out, "  \"last_seed\": %u,\n", SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull));
+    AppendFormat(out, "  \"battles_per_pair\": %u,\n", run.battlesPerPair);
+    AppendFormat(out, "  \"first_seed\": %u,\n", run.firstSeed);
+    AppendFormat(out, "  \"last_seed\": %u,\n", SeedOfBattle(run.firstSeed, run.battlesPerPair - 1ull));
     out += "  \"army1_setups\": ";
     AppendSetupListJson(out, run.army1);
     out += ",\n  \"army2_setups\": ";
@@ -323,7 +311,7 @@ std::string FormatMatrixJson(const RunDescription& run, const std::vector<Outcom
     out += ",\n  \"ranking\": [";
     const std::vector<RankedSetup> ranked = RankSetups(run, tallies);
     for (size_t r = 0; r < ranked.size(); ++r) {
-        Append(out, "%s\n    {\"setup\": \"%s\", \"overall\": %.6f, \"as_army1\": ", r ? "," : "",
+        AppendFormat(out, "%s\n    {\"setup\": \"%s\", \"overall\": %.6f, \"as_army1\": ", r ? "," : "",
                SetupText(ranked[r].setup).c_str(), ranked[r].overall);
         AppendMeanOrNull(out, ranked[r].asArmy1);
         out += ", \"as_army2\": ";
@@ -335,11 +323,11 @@ std::string FormatMatrixJson(const RunDescription& run, const std::vector<Outcom
     for (size_t i = 0; i < run.army1.size(); ++i) {
         for (size_t j = 0; j < columns; ++j) {
             const OutcomeTally& tally = tallies[i * columns + j];
-            Append(out, "%s\n    {\"army1\": \"%s\", \"army2\": \"%s\", \"battles\": %lld, \"outcomes\": ",
+            AppendFormat(out, "%s\n    {\"army1\": \"%s\", \"army2\": \"%s\", \"battles\": %lld, \"outcomes\": ",
                    i + j ? "," : "", SetupText(run.army1[i]).c_str(), SetupText(run.army2[j]).c_str(),
                    (long long)tally.battles);
             AppendOutcomesJson(out, tally, "    ");
-            Append(out, ", \"mean_live_machines\": [%.6f, %.6f], \"mean_durability\": [%.6f, %.6f]}",
+            AppendFormat(out, ", \"mean_live_machines\": [%.6f, %.6f], \"mean_durability\": [%.6f, %.6f]}",
                    tally.MeanLive(0), tally.MeanLive(1), tally.MeanDurability(0), tally.MeanDurability(1));
         }
     }
@@ -359,17 +347,18 @@ std::string MatrixCsv(const RunDescription& run, const std::vector<OutcomeTally>
             const OutcomeTally& t = tallies[i * columns + j];
             const Interval win1 = WilsonInterval(t.Count(Survivors::Army1Only), t.battles);
             const Interval win2 = WilsonInterval(t.Count(Survivors::Army2Only), t.battles);
-            Append(out, "\"%s\",\"%s\",%lld,%lld,%lld,%lld,%lld,", SetupText(run.army1[i]).c_str(),
+            AppendFormat(out, "\"%s\",\"%s\",%lld,%lld,%lld,%lld,%lld,", SetupText(run.army1[i]).c_str(),
                    SetupText(run.army2[j]).c_str(), (long long)t.battles, (long long)t.Count(Survivors::Army1Only),
                    (long long)t.Count(Survivors::Army2Only), (long long)t.Count(Survivors::Both),
                    (long long)t.Count(Survivors::Neither));
-            Append(out, "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,", t.Share(Survivors::Army1Only), win1.low,
+            AppendFormat(out, "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,", t.Share(Survivors::Army1Only), win1.low,
                    win1.high, t.Share(Survivors::Army2Only), win2.low, win2.high, t.Share(Survivors::Both),
                    t.Share(Survivors::Neither));
-            Append(out, "%lld,%lld,%lld,%.6f,%.6f,%.6f,%.6f\n", (long long)t.ends[size_t(BattleEnd::Annihilation)],
+            AppendFormat(out, "%lld,%lld,%lld,%.6f,%.6f,%.6f,%.6f\n", (long long)t.ends[size_t(BattleEnd::Annihilation)],
                    (long long)t.ends[size_t(BattleEnd::ForcedEnd)], (long long)t.ends[size_t(BattleEnd::FullCourse)],
                    t.MeanLive(0), t.MeanLive(1), t.MeanDurability(0), t.MeanDurability(1));
         }
     }
     return out;
 }
+

@@ -1,25 +1,14 @@
 #include "app/battle_sweep_report.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
+
+#include "app/string_append.h"
 
 namespace {
 
 constexpr Survivors ShownOutcomes[] = {Survivors::Army1Only, Survivors::Army2Only, Survivors::Both,
                                        Survivors::Neither};
-
-void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string& out, const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (length > 0)
-        out.append(buffer, std::min<size_t>(size_t(length), sizeof buffer - 1));
-}
 
 std::string SetupList(const std::vector<ArmySetup>& setups)
 {
@@ -53,29 +42,29 @@ OutcomeTally SweepResult::PointTally(size_t point) const
 std::string FormatSweepText(const SweepResult& sweep)
 {
     std::string out;
-    Append(out, "sweep of %zu value%s: army 1 %s against army 2 %s, %u battles per pair and value (%s)\n",
+    AppendFormat(out, "sweep of %zu value%s: army 1 %s against army 2 %s, %u battles per pair and value (%s)\n",
            sweep.points.size(), sweep.points.size() == 1 ? "" : "s", SetupList(sweep.run.army1).c_str(),
            SetupList(sweep.run.army2).c_str(), sweep.run.battlesPerPair, SeedRange(sweep.run).c_str());
     for (size_t v = 0; v < sweep.variations.size(); ++v)
-        Append(out, "value %zu: %s\n", v + 1, sweep.variations[v].Text().c_str());
+        AppendFormat(out, "value %zu: %s\n", v + 1, sweep.variations[v].Text().c_str());
     out += "\n";
     for (size_t v = 0; v < sweep.variations.size(); ++v)
-        Append(out, "%8s ", ("value " + std::to_string(v + 1)).c_str());
-    Append(out, "%10s  %-26s %-26s %8s %8s\n", "battles", "army 1 wins [95%]", "army 2 wins [95%]", "both",
+        AppendFormat(out, "%8s ", ("value " + std::to_string(v + 1)).c_str());
+    AppendFormat(out, "%10s  %-26s %-26s %8s %8s\n", "battles", "army 1 wins [95%]", "army 2 wins [95%]", "both",
            "neither");
     for (size_t p = 0; p < sweep.points.size(); ++p) {
         for (int64_t value : sweep.points[p])
-            Append(out, "%8lld ", (long long)value);
+            AppendFormat(out, "%8lld ", (long long)value);
         const OutcomeTally tally = sweep.PointTally(p);
-        Append(out, "%10lld ", (long long)tally.battles);
+        AppendFormat(out, "%10lld ", (long long)tally.battles);
         for (Survivors kind : {Survivors::Army1Only, Survivors::Army2Only}) {
             const Interval interval = WilsonInterval(tally.Count(kind), tally.battles);
             char cell[64];
             std::snprintf(cell, sizeof cell, "%6.2f%% [%6.2f%%, %6.2f%%]", 100.0 * tally.Share(kind),
                           100.0 * interval.low, 100.0 * interval.high);
-            Append(out, " %-26s", cell);
+            AppendFormat(out, " %-26s", cell);
         }
-        Append(out, " %7.2f%% %7.2f%%\n", 100.0 * tally.Share(Survivors::Both), 100.0 * tally.Share(Survivors::Neither));
+        AppendFormat(out, " %7.2f%% %7.2f%%\n", 100.0 * tally.Share(Survivors::Both), 100.0 * tally.Share(Survivors::Neither));
     }
     return out;
 }
@@ -85,28 +74,28 @@ std::string FormatSweepJson(const SweepResult& sweep)
     std::string out = "{\n  \"vary\": [";
     for (size_t v = 0; v < sweep.variations.size(); ++v) {
         const Variation& variation = sweep.variations[v];
-        Append(out, "%s\n    {\"pointer\": %s, \"from\": %lld, \"to\": %lld, \"step\": %lld}", v ? "," : "",
+        AppendFormat(out, "%s\n    {\"pointer\": %s, \"from\": %lld, \"to\": %lld, \"step\": %lld}", v ? "," : "",
                JsonText(variation.pointer).c_str(), (long long)variation.from, (long long)variation.to,
                (long long)variation.step);
     }
     out += "\n  ],\n";
-    Append(out, "  \"battles_per_pair\": %u,\n", sweep.run.battlesPerPair);
-    Append(out, "  \"first_seed\": %u,\n", sweep.run.firstSeed);
-    Append(out, "  \"last_seed\": %u,\n", SeedOfBattle(sweep.run.firstSeed, sweep.run.battlesPerPair - 1ull));
+    AppendFormat(out, "  \"battles_per_pair\": %u,\n", sweep.run.battlesPerPair);
+    AppendFormat(out, "  \"first_seed\": %u,\n", sweep.run.firstSeed);
+    AppendFormat(out, "  \"last_seed\": %u,\n", SeedOfBattle(sweep.run.firstSeed, sweep.run.battlesPerPair - 1ull));
     for (int a = 0; a < 2; ++a) {
         const std::vector<ArmySetup>& setups = a == 0 ? sweep.run.army1 : sweep.run.army2;
-        Append(out, "  \"army%d_setups\": [", a + 1);
+        AppendFormat(out, "  \"army%d_setups\": [", a + 1);
         for (size_t i = 0; i < setups.size(); ++i)
-            Append(out, "%s\"%s\"", i ? ", " : "", SetupText(setups[i]).c_str());
+            AppendFormat(out, "%s\"%s\"", i ? ", " : "", SetupText(setups[i]).c_str());
         out += "],\n";
     }
     out += "  \"values\": [";
     for (size_t p = 0; p < sweep.points.size(); ++p) {
         out += p ? ",\n    {\"values\": [" : "\n    {\"values\": [";
         for (size_t v = 0; v < sweep.points[p].size(); ++v)
-            Append(out, "%s%lld", v ? ", " : "", (long long)sweep.points[p][v]);
+            AppendFormat(out, "%s%lld", v ? ", " : "", (long long)sweep.points[p][v]);
         const OutcomeTally tally = sweep.PointTally(p);
-        Append(out, "], \"battles\": %lld, \"outcomes\": ", (long long)tally.battles);
+        AppendFormat(out, "], \"battles\": %lld, \"outcomes\": ", (long long)tally.battles);
         AppendOutcomesJson(out, tally, "    ");
         out += "}";
     }
@@ -118,7 +107,7 @@ std::string SweepCsv(const SweepResult& sweep)
 {
     std::string out;
     for (size_t v = 0; v < sweep.variations.size(); ++v)
-        Append(out, "value%zu,", v + 1);
+        AppendFormat(out, "value%zu,", v + 1);
     out += "army1,army2,battles,army1_wins,army2_wins,both,neither,army1_share,army1_low,army1_high,"
            "army2_share,army2_low,army2_high\n";
     for (size_t p = 0; p < sweep.points.size(); ++p) {
@@ -126,14 +115,14 @@ std::string SweepCsv(const SweepResult& sweep)
             for (size_t j = 0; j < sweep.run.army2.size(); ++j) {
                 const OutcomeTally& t = sweep.tallies[p * sweep.Pairs() + i * sweep.run.army2.size() + j];
                 for (int64_t value : sweep.points[p])
-                    Append(out, "%lld,", (long long)value);
-                Append(out, "\"%s\",\"%s\",%lld", SetupText(sweep.run.army1[i]).c_str(),
+                    AppendFormat(out, "%lld,", (long long)value);
+                AppendFormat(out, "\"%s\",\"%s\",%lld", SetupText(sweep.run.army1[i]).c_str(),
                        SetupText(sweep.run.army2[j]).c_str(), (long long)t.battles);
                 for (Survivors kind : ShownOutcomes)
-                    Append(out, ",%lld", (long long)t.Count(kind));
+                    AppendFormat(out, ",%lld", (long long)t.Count(kind));
                 for (Survivors kind : {Survivors::Army1Only, Survivors::Army2Only}) {
                     const Interval interval = WilsonInterval(t.Count(kind), t.battles);
-                    Append(out, ",%.6f,%.6f,%.6f", t.Share(kind), interval.low, interval.high);
+                    AppendFormat(out, ",%.6f,%.6f,%.6f", t.Share(kind), interval.low, interval.high);
                 }
                 out += "\n";
             }
@@ -141,3 +130,4 @@ std::string SweepCsv(const SweepResult& sweep)
     }
     return out;
 }
+
