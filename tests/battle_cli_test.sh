@@ -2,20 +2,7 @@
 # korvanta-battle from the outside: arguments, exit status, where the log goes
 # and that a seed replays the same battle.
 set -uo pipefail
-build="$(cd "$1" && pwd)"
-battle="$build/app/korvanta-battle"
-if [ ! -x "$battle" ]; then
-  echo "FAIL: $battle is missing"
-  exit 1
-fi
-work="$(mktemp -d)"
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/battle_command_lib.sh" "$1"
 
 # The log without its "%d:" timestamps, in UTF-8 with plain line ends.
 readable() {

@@ -4,22 +4,9 @@
 # message naming the file and the place (from both programs, before any
 # battle), and a larger catalogue reaches the setups, matrix and charts.
 set -uo pipefail
-build="$(cd "$1" && pwd)"
-battle="$build/app/korvanta-battle"
-korvanta="$build/app/korvanta"
-for program in "$battle" "$korvanta"; do
-  if [ ! -x "$program" ]; then
-    echo "FAIL: $program is missing"
-    exit 1
-  fi
-done
-work="$(mktemp -d)"
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+korvanta="$(cd "$1" && pwd)/app/korvanta"
+needed_programs=$korvanta
+. "$(dirname "$0")/battle_command_lib.sh" "$1"
 # A log without its "%d:" timestamps (Shift-JIS bytes and CR LF kept).
 untimed() { sed -E 's/^-?[0-9]+://' "$1"; }
 

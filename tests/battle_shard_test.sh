@@ -4,19 +4,7 @@
 # shards (runs with per-battle rows, a matrix, a sweep over a data file); parts
 # of other runs, overlapping or missing slices and damaged parts are refused.
 set -uo pipefail
-build="$(cd "$1" && pwd)"
-battle="$build/app/korvanta-battle"
-if [ ! -x "$battle" ]; then
-  echo "FAIL: $battle is missing"
-  exit 1
-fi
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/battle_command_lib.sh" "$1"
 
 "$battle" --dump-data "$work/data.json"
 python3 - "$work/data.json" <<'PYTHON'

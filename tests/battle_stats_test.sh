@@ -4,22 +4,9 @@
 # does not depend on --jobs, bad arguments are refused, and an output that
 # cannot be written leaves nothing under its name.
 set -uo pipefail
-build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-battle="$build/app/korvanta-battle"
 read_log="$root/tests/battle_stats_log_outcome.py"
-if [ ! -x "$battle" ]; then
-  echo "FAIL: $battle is missing"
-  exit 1
-fi
-work="$(mktemp -d)"
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/battle_command_lib.sh" "$1"
 
 # --- Each battle of --runs is the single battle with its seed ---------------
 # Setups chosen to reach every way of ending: annihilation on turn 1 and later,

@@ -3,19 +3,7 @@
 # that value plays, on the same seeds; grids, --matrix, the CSV and the chart;
 # fields no battle reads and values out of range are refused with status 2.
 set -uo pipefail
-build="$(cd "$1" && pwd)"
-battle="$build/app/korvanta-battle"
-if [ ! -x "$battle" ]; then
-  echo "FAIL: $battle is missing"
-  exit 1
-fi
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/battle_command_lib.sh" "$1"
 
 "$battle" --dump-data "$work/data.json"
 # A copy of the data with one field set: with_value POINTER VALUE FILE.
