@@ -1,5 +1,6 @@
 // The program korvanta: the battle simulator in its window, or on the
 // headless desktop driven by an input script.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "media/image/picture_fallback.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
+#include "media/system/window.h"
 
 namespace {
 
@@ -26,13 +28,14 @@ constexpr int NoDisplay = 1;
 void PrintHelp()
 {
     std::printf(
-        "Usage: korvanta [--seed S] [--data FILE] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
+        "Usage: korvanta [--seed S] [--data FILE] [--scale N|auto] [--headless --script FILE [--desktop ID]] [--log-echo]\n"
         "   or: korvanta --help | --version\n"
         "\n"
-        "Runs the battle simulator in a 700 x 400 window. Log.txt in the current\n"
-        "directory receives the whole report (Shift-JIS, CR LF line ends). When it\n"
-        "cannot be written, standard error says so once, with the reason, and the\n"
-        "program runs on without it (the exit status does not change).\n"
+        "Runs the battle simulator in a 700 x 400 window (N times larger with\n"
+        "--scale N). Log.txt in the current directory receives the whole report\n"
+        "(Shift-JIS, CR LF line ends). When it cannot be written, standard error\n"
+        "says so once, with the reason, and the program runs on without it (the\n"
+        "exit status does not change).\n"
         "\n"
         "Options:\n"
         "  --seed S         seed of the random generator instead of the current time;\n"
@@ -43,6 +46,12 @@ void PrintHelp()
         "                   the built-in pilots, machine types and squads; the\n"
         "                   preparation screen lists the file's squads. A file with\n"
         "                   a fault is named with the place and the fault (status 2)\n"
+        "  --scale N        show the window N times larger (N = 1 to 4; default 1,\n"
+        "                   or $KORVANTA_SCALE): each screen pixel becomes N x N and\n"
+        "                   the mouse is read at the same scale. The drawn screen,\n"
+        "                   Log.txt and KORVANTA_SCREEN_DUMP do not change\n"
+        "  --scale auto     the largest N (at most 4) whose window fits the desktop's\n"
+        "                   usable area (at least 1)\n"
         "  --headless       run on the virtual headless desktop instead of a display;\n"
         "                   needs --script\n"
         "  --script FILE    input script for the headless desktop (see docs/HEADLESS.md)\n"
@@ -59,6 +68,8 @@ void PrintHelp()
         "  KORVANTA_GRAPHICS=gl        draw through OpenGL even on a software\n"
         "                              rasteriser (llvmpipe), which is otherwise\n"
         "                              counted as no GPU\n"
+        "  KORVANTA_SCALE=N|auto       as --scale, which overrides it; --headless\n"
+        "                              ignores it\n"
         "\n"
         "Preparation screen: click a row's button, then a squad in its list; B starts\n"
         "the battle. Battle screen: one turn a frame; R (held) starts it again, N\n"
@@ -96,6 +107,37 @@ int Refuse(const char* message)
     return UsageError;
 }
 
+constexpr int ScreenWidthPixels = 700, ScreenHeightPixels = 400;
+constexpr int LargestScale = 4;
+constexpr int AutoScale = 0;
+
+// "1" to "4", or "auto" (AutoScale); false for anything else.
+bool ParseScaleText(const char* text, int* scale)
+{
+    if (std::strcmp(text, "auto") == 0) {
+        *scale = AutoScale;
+        return true;
+    }
+    if (text[0] >= '1' && text[0] <= '0' + LargestScale && text[1] == '\0') {
+        *scale = text[0] - '0';
+        return true;
+    }
+    return false;
+}
+
+// The largest scale whose window fits the desktop's usable area (the whole
+// desktop when the backend cannot say), at least 1.
+int ScaleFittingDesktop()
+{
+    int32_t width = 0, height = 0;
+    if (!media::platform::DesktopUsableSize(&width, &height)) {
+        width = media::platform::DesktopWidth();
+        height = media::platform::DesktopHeight();
+    }
+    int scale = std::min({LargestScale, int(width / ScreenWidthPixels), int(height / ScreenHeightPixels)});
+    return std::max(scale, 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -104,6 +146,8 @@ int main(int argc, char** argv)
 
     std::string error;
     bool headless = false;
+    int scale = 1;
+    bool scaleGiven = false;
     std::string scriptPath;
     std::string desktopId;
     for (int i = 1; i < argc; ++i) {
@@ -132,6 +176,14 @@ int main(int argc, char** argv)
                 return UsageError;
             }
             UseBattleCatalog(catalog);
+        } else if (argument == "--scale") {
+            if (i + 1 >= argc)
+                return Refuse("--scale needs a value");
+            if (!ParseScaleText(argv[++i], &scale)) {
+                std::string message = "--scale: '" + std::string(argv[i]) + "' is not 1, 2, 3, 4 or auto";
+                return Refuse(message.c_str());
+            }
+            scaleGiven = true;
         } else if (argument == "--headless") {
             headless = true;
         } else if (argument == "--script" || argument == "--desktop") {
@@ -144,6 +196,15 @@ int main(int argc, char** argv)
             std::string message = "unknown argument '" + argument + "'";
             return Refuse(message.c_str());
         }
+    }
+
+    // A headless run is a test's: the user's preferred size must not change
+    // its screenshots or its script's coordinates.
+    const char* scaleFromEnvironment = std::getenv("KORVANTA_SCALE");
+    if (!scaleGiven && !headless && scaleFromEnvironment && *scaleFromEnvironment &&
+        !ParseScaleText(scaleFromEnvironment, &scale)) {
+        std::string message = "KORVANTA_SCALE: '" + std::string(scaleFromEnvironment) + "' is not 1, 2, 3, 4 or auto";
+        return Refuse(message.c_str());
     }
 
     if (headless) {
@@ -174,6 +235,13 @@ int main(int argc, char** argv)
             return NoDisplay;
         }
     }
+
+    if (scale == AutoScale)
+        scale = ScaleFittingDesktop();
+    // The window layer makes the window, stretches the presented screen and
+    // divides the mouse by the rates; scale 1 leaves them as they are.
+    if (scale != 1)
+        media::SetWindowSizeRate(scale, scale);
 
     UsePicturesBesideProgram();
     const int result = WinMain();

@@ -13,9 +13,9 @@
 namespace bench {
 
 // Starts Xvfb on a free display (1024 x 768, depth 24 unless asked for
-// another) when DISPLAY is not set and points DISPLAY at it. Returns its pid, 0 when a display was already
+// others) when DISPLAY is not set and points DISPLAY at it. Returns its pid, 0 when a display was already
 // there, -1 when the server could not be started.
-inline pid_t StartXvfbWhenNeeded(int depth = 24)
+inline pid_t StartXvfbWhenNeeded(int depth = 24, const char* size = "1024x768")
 {
     const char* display = std::getenv("DISPLAY");
     if (display && *display)
@@ -33,7 +33,7 @@ inline pid_t StartXvfbWhenNeeded(int depth = 24)
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        const std::string screen = "1024x768x" + std::to_string(depth);
+        const std::string screen = std::string(size) + "x" + std::to_string(depth);
         execlp("Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", screen.c_str(),
                static_cast<char*>(nullptr));
         _exit(127);

@@ -9,6 +9,8 @@
 # ended cleanly. Without the interception the leak check still scans every
 # thread's static TLS and stacks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}intercept_tls_get_addr=0"
+# The user's window scale would change every window and picture checked.
+unset KORVANTA_SCALE
 
 work=$(mktemp -d "/tmp/korvanta-${1:?work name}-XXXXXX")
 servers=()

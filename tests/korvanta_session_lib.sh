@@ -2,6 +2,8 @@
 # headless desktop, the battle lines of a log, the same battle from
 # korvanta-battle, and pixels of screenshots. Source it after setting $build.
 
+# The user's window scale would change the windowed sessions' pictures.
+unset KORVANTA_SCALE
 korvanta="$(cd "$build" && pwd)/app/korvanta"
 battle="$(cd "$build" && pwd)/app/korvanta-battle"
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -43,7 +43,7 @@ for _ in $(seq 100); do
 done
 [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY KORVANTA_SCALE
 
 # Starts korvanta in folder $1, as a child of this shell; its pid goes to
 # $started.

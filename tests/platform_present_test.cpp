@@ -220,6 +220,10 @@ TEST_F(PlatformPresent, HeadlessDesktopIsOneFixedMode)
     EXPECT_EQ(DesktopWidth(), 1024);
     EXPECT_EQ(DesktopHeight(), 768);
     EXPECT_EQ(DesktopBitsPerPixel(), 32);
+    int32_t usableWidth = 0, usableHeight = 0;
+    ASSERT_TRUE(DesktopUsableSize(&usableWidth, &usableHeight));
+    EXPECT_EQ(usableWidth, 1024);
+    EXPECT_EQ(usableHeight, 768);
     const std::vector<DisplayMode> modes = DisplayModes();
     ASSERT_EQ(modes.size(), 1u);
     EXPECT_EQ(modes[0].width, 1024);

@@ -131,6 +131,46 @@ TEST_F(SystemLifecycleTest, FullScreenSizeWithoutADisplayModeRunsInACentredWindo
     EXPECT_EQ(onScreen.top, y);
 }
 
+// The window-size call made before start-up: a window N times the screen
+// whose mouse positions are divided back, truncated toward zero; no log
+// line (unlike the window-mode call, it writes no log before start-up);
+// refused once started and for rates not above 0.
+TEST_F(SystemLifecycleTest, WindowSizeRateBeforeStartSizesTheWindowAndDividesTheMouse)
+{
+    EXPECT_EQ(media::SetWindowSizeRate(0.0, 2.0), -1);
+    EXPECT_EQ(media::SetWindowSizeRate(2.0, -1.0), -1);
+    EXPECT_EQ(media::systemState.windowSizeRateX, 0.0);
+    EXPECT_EQ(media::SetWindowSizeRate(2.0, 2.0), 0);
+    std::ifstream beforeStart(LogPath());
+    EXPECT_FALSE(beforeStart.good()) << "the call wrote a log: " << Log();
+    Start();
+    DrainMessages();
+    platform::Rect client;
+    ASSERT_TRUE(platform::GetClientRect(media::systemState.mainWindow, &client));
+    EXPECT_EQ(client.right - client.left, 1400);
+    EXPECT_EQ(client.bottom - client.top, 800);
+    const media::ScreenRect& onScreen = media::systemState.clientRectOnScreen;
+    EXPECT_EQ(onScreen.right - onScreen.left, 1400);
+    EXPECT_EQ(onScreen.bottom - onScreen.top, 800);
+
+    struct Case {
+        int clientX, clientY, x, y;
+    };
+    for (const Case& c : std::vector<Case>{{242, 82, 121, 41}, {241, 81, 120, 40}, {281, 121, 140, 60},
+                                           {282, 122, 141, 61}, {1399, 799, 699, 399}, {-3, -1, -1, 0}}) {
+        Post(platform::WM_MOUSEMOVE, 0, ClientPoint(c.clientX, c.clientY));
+        media::PumpWindowMessages();
+        int x = 9999, y = 9999;
+        ASSERT_EQ(media::ReadMousePosition(&x, &y), 0);
+        EXPECT_EQ(x, c.x) << c.clientX << "," << c.clientY;
+        EXPECT_EQ(y, c.y) << c.clientX << "," << c.clientY;
+    }
+
+    EXPECT_EQ(media::SetWindowSizeRate(3.0, 3.0), -1);
+    EXPECT_EQ(media::systemState.windowSizeRateX, 2.0);
+    EXPECT_EQ(media::systemState.windowSizeRateY, 2.0);
+}
+
 TEST_F(SystemLifecycleTest, StartTwiceAndEndWithoutStartDoNothing)
 {
     EXPECT_EQ(media::EndMediaLibrary(), 0);

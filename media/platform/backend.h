@@ -72,6 +72,8 @@ struct VideoBackend {
     void (*setTextInput)(bool enabled);
 
     DesktopInfo (*desktop)();
+    // The desktop less its panels and docks (bitsPerPixel unused).
+    DesktopInfo (*usableArea)();
     std::vector<DisplayMode> (*displayModes)();
     // native: a window that may take the display over (full screen), or null.
     bool (*changeDisplayMode)(const DisplayMode* mode, void* native);

@@ -177,6 +177,12 @@ DesktopInfo Desktop()
     return {headless::DesktopWidth, headless::DesktopHeight, 32};
 }
 
+// The headless desktop has no panels: all of it is usable.
+DesktopInfo UsableArea()
+{
+    return Desktop();
+}
+
 std::vector<DisplayMode> Modes()
 {
     return {DisplayMode{headless::DesktopWidth, headless::DesktopHeight, 32, 60}};
@@ -241,6 +247,7 @@ const VideoBackend table = {
     .setScreenSaver = IgnoreGlobalFlag,
     .setTextInput = IgnoreGlobalFlag,
     .desktop = Desktop,
+    .usableArea = UsableArea,
     .displayModes = Modes,
     .changeDisplayMode = ChangeMode,
     .refreshRateHz = RefreshRate,

@@ -361,6 +361,14 @@ DesktopInfo Desktop()
     return {mode.w, mode.h, int32_t(SDL_BYTESPERPIXEL(mode.format) * 8)};
 }
 
+DesktopInfo UsableArea()
+{
+    SDL_Rect area{};
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0)
+        return {};
+    return {area.w, area.h, 0};
+}
+
 std::vector<DisplayMode> Modes()
 {
     std::vector<DisplayMode> modes;
@@ -455,6 +463,7 @@ const VideoBackend table = {
     .setScreenSaver = SetScreenSaver,
     .setTextInput = SetTextInput,
     .desktop = Desktop,
+    .usableArea = UsableArea,
     .displayModes = Modes,
     .changeDisplayMode = ChangeMode,
     .refreshRateHz = RefreshRate,

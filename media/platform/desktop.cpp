@@ -30,6 +30,18 @@ int32_t DesktopBitsPerPixel()
     return State().backend ? State().backend->desktop().bitsPerPixel : 0;
 }
 
+bool DesktopUsableSize(int32_t* width, int32_t* height)
+{
+    if (!State().backend)
+        return false;
+    const DesktopInfo area = State().backend->usableArea();
+    if (area.width <= 0 || area.height <= 0)
+        return false;
+    *width = area.width;
+    *height = area.height;
+    return true;
+}
+
 std::vector<DisplayMode> DisplayModes()
 {
     return State().backend ? State().backend->displayModes() : std::vector<DisplayMode>{};

@@ -268,6 +268,9 @@ int32_t DesktopHeight();
 // Bytes per pixel x 8: a depth-24 X screen with 4-byte pixels is 32; only a
 // packed 3-byte format is 24.
 int32_t DesktopBitsPerPixel();
+// The part of the desktop windows may use (without panels and docks); false
+// when there is no backend or it cannot say.
+bool DesktopUsableSize(int32_t* width, int32_t* height);
 std::vector<DisplayMode> DisplayModes();
 // Switches the display mode (full screen); null puts the desktop mode back.
 bool ChangeDisplayMode(const DisplayMode* mode);

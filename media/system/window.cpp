@@ -364,6 +364,17 @@ int SetWindowTitle(const char* title)
     return 0;
 }
 
+int SetWindowSizeRate(double rateX, double rateY)
+{
+    // The window, the presentation and the mouse all read the rates; after
+    // start-up they would disagree with the window already made.
+    if (systemState.initialised || systemState.initialising || !(rateX > 0.0) || !(rateY > 0.0))
+        return -1;
+    systemState.windowSizeRateX = rateX;
+    systemState.windowSizeRateY = rateY;
+    return 0;
+}
+
 int SetMouseCursorVisible(int flag)
 {
     if (flag != -1)

@@ -8,6 +8,11 @@ namespace media {
 
 int ChangeWindowMode(int windowed);
 int SetWindowTitle(const char* title);
+// The windowed client size as multiples of the screen size: the window,
+// the presented picture (stretched, nearest) and the divisor of mouse
+// positions. Only before InitMediaLibrary; writes nothing to the log.
+// 0, or -1 (nothing changed) once started or for a rate not above 0.
+int SetWindowSizeRate(double rateX, double rateY);
 int StartWindow();
 void EndWindow();
 int FitWindowToScreen();
