@@ -27,11 +27,12 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
-# Starts an Xvfb of depth $1; its display goes to $display.
+# Starts an Xvfb of depth $1 and size $2 (default 1024x768); its display
+# goes to $display.
 display=""
 start_server() {
     local file="$work/display-$1"
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 "1024x768x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "${2:-1024x768}x$1" 3>"$file" 2>"$work/xvfb-$1.log" &
     servers+=($!)
     for _ in $(seq 100); do
         [ -s "$file" ] && break

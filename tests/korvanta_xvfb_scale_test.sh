@@ -22,32 +22,11 @@ compare="$source_dir/tests/scaled_image_compare.py"
 [ -x "$korvanta" ] || { echo "FAIL: $korvanta not built"; exit 1; }
 [ -x "$send_close" ] || { echo "FAIL: $send_close not built"; exit 1; }
 unset KORVANTA_SCALE WAYLAND_DISPLAY
-# Mesa under AddressSanitizer (see gl_xvfb_lib.sh).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}intercept_tls_get_addr=0"
-
-work="$(mktemp -d /tmp/korvanta-xvfb-scale-XXXXXX)"
-xvfb_pid=""
-program=""
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1600x900x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# The work folder, the pass and fail counts, Mesa's sanitizer options and
+# the server: the hardware path's test library.
+. "$(dirname "$0")/gl_xvfb_lib.sh" xvfb-scale
+start_server 24 1600x900
+export DISPLAY=$display
 
 # Starts korvanta in folder $1 with graphics $2 and the environment and
 # arguments that follow ("--" between them), and waits for its frame loop;
