@@ -102,6 +102,17 @@ std::vector<int32_t> ParseFrames(const char* text)
     return frames;
 }
 
+// Without --matrix each army is one setup, given.
+void RequireOneSetupPerArmy(const Options& options)
+{
+    for (int a = 0; a < 2; ++a) {
+        if (!options.armyGiven[a])
+            throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + " is missing (see --help)"};
+        if (options.armies[a].size() != 1)
+            throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + ": a list of setups needs --matrix"};
+    }
+}
+
 void CheckCombination(const Options& options)
 {
     if (options.merge) {
@@ -131,13 +142,7 @@ void CheckCombination(const Options& options)
             throw ArgumentError{
                 "--json, --csv, --chart, --jobs, --timing, --vary, --shard and --part need --runs or --matrix (see "
                 "--help)"};
-        for (int a = 0; a < 2; ++a) {
-            if (!options.armyGiven[a])
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + " is missing (see --help)"};
-            if (options.armies[a].size() != 1)
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") +
-                                    ": a list of setups needs --matrix"};
-        }
+        RequireOneSetupPerArmy(options);
         return;
     }
     if (options.logGiven)
@@ -156,15 +161,8 @@ void CheckCombination(const Options& options)
         if (points > MostSweepValues)
             throw ArgumentError{"--vary: the grid has more than " + std::to_string(MostSweepValues) + " values"};
     }
-    if (!options.matrix) {
-        for (int a = 0; a < 2; ++a) {
-            if (!options.armyGiven[a])
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") + " is missing (see --help)"};
-            if (options.armies[a].size() != 1)
-                throw ArgumentError{std::string(a == 0 ? "--army1" : "--army2") +
-                                    ": a list of setups needs --matrix"};
-        }
-    }
+    if (!options.matrix)
+        RequireOneSetupPerArmy(options);
 }
 
 }  // namespace
