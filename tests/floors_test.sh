@@ -2,8 +2,9 @@
 # The floors of the code base (tools/check_floors.py): main keeps every
 # include and every call pointing down and docs/floors.dot drawn from the
 # table; an upward include planted in a copy of the sources fails the check
-# and names the file, and so does an upward call hidden behind a forward
-# declaration, found in the object files.
+# and names the file, and so do an example's include of a floor's header
+# (examples see the public headers only) and an upward call hidden behind a
+# forward declaration, found in the object files.
 #   bash tests/floors_test.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build directory}" && pwd)
@@ -34,6 +35,20 @@ if [ $status = 1 ] && grep -q "^floors: media/graphics/draw.cpp:[0-9]* includes 
     pass "a planted upward include fails and is named: $out"
 else
     fail "planted upward include: status $status: $out"
+fi
+
+# An example is built against the installed library: it may include the
+# public headers only, not a floor's, even one under them.
+rm -rf "$work/src"
+mkdir -p "$work/src"
+cp -r "$source_dir/media" "$source_dir/app" "$source_dir/include" "$source_dir/examples" "$work/src/"
+echo '#include <media/log/log.h>' >>"$work/src/examples/hello/hello.cpp"
+out=$(python3 "$check" --source "$work/src")
+status=$?
+if [ $status = 1 ] && grep -q "^floors: examples/hello/hello.cpp:[0-9]* includes media/log/log.h: examples may include only facade" <<<"$out"; then
+    pass "an example including a floor's header fails and is named: $out"
+else
+    fail "planted include in an example: status $status: $out"
 fi
 
 # A call that climbs behind a forward declaration: no include shows it, the

@@ -3,7 +3,9 @@
 
 The table FLOORS below is the one statement of the layering: each folder may
 include headers of its own floor and of the floors under it, never of a floor
-above. The check reads
+above; a floor named in ONLY may include nothing but the floors given there
+(the examples, built against the installed library, see its public headers
+only). The check reads
 
   * the #include lines of every source file under the floors' folders, and
   * with --build, the undefined symbols (nm) of every object file of the
@@ -40,8 +42,18 @@ FLOORS = [
     ("font", "media/font", "fonts, glyph caches, text"),
     ("system", "media/system",
      "the roof: start, end, message pump, activation, restore, the main window"),
+    ("facade", ("include/korvanta", "media/facade"),
+     "the public calls: the headers a program built on the installed library includes"),
     ("app", "app", "the simulator: shell, battle engine, screens, statistics"),
+    ("examples", "examples", "programs built on the installed library"),
 ]
+
+# Floors that may include only the floors listed (and the system's headers).
+ONLY = {"examples": ("facade",)}
+
+# Folders that hold headers included by a path relative to them
+# (#include <korvanta/media.h> is include/korvanta/media.h).
+INCLUDE_ROOTS = ("include",)
 
 # Calls that run upward at run time: (hook, declared on floor, installed by
 # floor, what a call through it may free or change).
@@ -60,38 +72,56 @@ HOOKS = [
 ]
 
 RANK = {name: i for i, (name, _, _) in enumerate(FLOORS)}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+# Both forms: a program outside the tree includes the public headers with <>.
+INCLUDE = re.compile(r'^\s*#\s*include\s+["<]([^">]+)[">]', re.M)
 SOURCE_SUFFIXES = (".cpp", ".h", ".inl")
+
+
+def folders_of(folder):
+    return (folder,) if isinstance(folder, str) else folder
 
 
 def floor_of(path):
     """The floor of a repository path, or None outside the floors."""
     path = path.replace(os.sep, "/")
-    matches = [(len(folder), name) for name, folder, _ in FLOORS
+    matches = [(len(folder), name) for name, folder_or_folders, _ in FLOORS
+               for folder in folders_of(folder_or_folders)
                if path == folder or path.startswith(folder + "/")]
     return max(matches)[1] if matches else None
 
 
+def included_floor(path):
+    """The floor of an included path: from the repository root, or from an include root."""
+    return floor_of(path) or next((floor for floor in (floor_of(root + "/" + path) for root in INCLUDE_ROOTS)
+                                   if floor is not None), None)
+
+
 def include_violations(source):
     found = []
-    for name, folder, _ in FLOORS:
-        root = os.path.join(source, folder)
-        if not os.path.isdir(root):
-            continue
-        for directory, _, files in os.walk(root):
-            for file_name in sorted(files):
-                if not file_name.endswith(SOURCE_SUFFIXES):
-                    continue
-                path = os.path.join(directory, file_name)
-                relative = os.path.relpath(path, source).replace(os.sep, "/")
-                with open(path, encoding="utf-8", errors="replace") as handle:
-                    text = handle.read()
-                for match in INCLUDE.finditer(text):
-                    target = floor_of(match.group(1))
-                    if target is not None and RANK[target] > RANK[name]:
+    for name, folder_or_folders, _ in FLOORS:
+        for folder in folders_of(folder_or_folders):
+            root = os.path.join(source, folder)
+            if not os.path.isdir(root):
+                continue
+            for directory, _, files in os.walk(root):
+                for file_name in sorted(files):
+                    if not file_name.endswith(SOURCE_SUFFIXES):
+                        continue
+                    path = os.path.join(directory, file_name)
+                    relative = os.path.relpath(path, source).replace(os.sep, "/")
+                    with open(path, encoding="utf-8", errors="replace") as handle:
+                        text = handle.read()
+                    for match in INCLUDE.finditer(text):
+                        target = included_floor(match.group(1))
+                        if target is None or target == name:
+                            continue
                         line = text.count("\n", 0, match.start()) + 1
-                        found.append("%s:%d includes %s: %s may not include %s, a floor above it" %
-                                     (relative, line, match.group(1), name, target))
+                        if name in ONLY and target not in ONLY[name]:
+                            found.append("%s:%d includes %s: %s may include only %s" %
+                                         (relative, line, match.group(1), name, ", ".join(ONLY[name])))
+                        elif RANK[target] > RANK[name]:
+                            found.append("%s:%d includes %s: %s may not include %s, a floor above it" %
+                                         (relative, line, match.group(1), name, target))
     return found
 
 
@@ -151,10 +181,16 @@ def dot():
              '  node [shape=box, style="rounded,filled", fillcolor="#eef3fb", fontname="Helvetica", fontsize=11];',
              '  edge [fontname="Helvetica", fontsize=9];']
     for name, folder, owns in FLOORS:
-        lines.append('  %s [label=<<b>%s</b> <font point-size="9">%s/</font><br/><font point-size="9">%s</font>>];' %
-                     (name, name, folder, owns.replace("&", "&amp;").replace("<", "&lt;")))
-    for lower, upper in zip(FLOORS, FLOORS[1:]):
-        lines.append("  %s -> %s [dir=back, arrowtail=normal];" % (lower[0], upper[0]))
+        places = ", ".join(place + "/" for place in folders_of(folder))
+        lines.append('  %s [label=<<b>%s</b> <font point-size="9">%s</font><br/><font point-size="9">%s</font>>];' %
+                     (name, name, places, owns.replace("&", "&amp;").replace("<", "&lt;")))
+    # The floors stand on one another; a floor of ONLY stands on its own list.
+    stacked = [name for name, _, _ in FLOORS if name not in ONLY]
+    for lower, upper in zip(stacked, stacked[1:]):
+        lines.append("  %s -> %s [dir=back, arrowtail=normal];" % (lower, upper))
+    for upper, lowers in ONLY.items():
+        for lower in lowers:
+            lines.append("  %s -> %s [dir=back, arrowtail=normal];" % (lower, upper))
     # One dashed edge per pair of floors, naming its hooks.
     pairs = {}
     for hook, declared, installer, _ in HOOKS:
