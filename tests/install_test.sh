@@ -47,6 +47,11 @@ if command -v help2man >/dev/null || [ "${CI:-}" = true ]; then
 else
   echo "skipped: the man pages (help2man not installed)"
 fi
+# The media library's development files come along (tests/library_test.sh
+# builds on them).
+for file in include/korvanta/media.h libkorvanta_media.a KorvantaMediaConfig.cmake korvanta-media.pc; do
+  [ -n "$(find "$prefix" -path "*$file")" ] && pass "$file installed" || fail "$file missing"
+done
 probes="$(find "$prefix" -name '*probe*' -o -name platform_demo -o -name send_wm_delete -o -name 'korvanta_tests')"
 [ -z "$probes" ] && pass "no probes or tests installed" || fail "installed: $probes"
 
