@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package: a plain build (its own folder under the build folder,
-# configured for /usr, compiled through ccache when there is one) packed with
-# cpack -G DEB, passed through the lintian gate, unpacked with dpkg-deb -x;
+# shared with tests/library_test.sh, configured for /usr, compiled through
+# ccache when there is one) packed with cpack -G DEB, passed through the lintian gate, unpacked with dpkg-deb -x;
 # the unpacked korvanta plays the demo session from a folder without PIC/
 # and draws its button pictures, and the unpacked korvanta-battle logs the
 # same battle as the build's. A missing tool skips the test with a line
