@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The Debian package: a plain build (its own folder under the build folder,
 # shared with tests/library_test.sh, configured for /usr, compiled through
-# ccache when there is one) packed with cpack -G DEB, passed through the lintian gate, unpacked with dpkg-deb -x;
-# the unpacked korvanta plays the demo session from a folder without PIC/
-# and draws its button pictures, and the unpacked korvanta-battle logs the
-# same battle as the build's. A missing tool skips the test with a line
-# (and fails it under CI=true).
+# ccache when there is one) packed with cpack -G DEB, passed through the
+# lintian gate, unpacked with dpkg-deb -x; the unpacked korvanta plays the
+# demo session from a folder without PIC/ and draws its button pictures, and
+# the unpacked korvanta-battle logs the same battle as the build's. A missing
+# tool skips the test with a line (and fails it under CI=true).
 set -uo pipefail
 
 build="$(cd "${1:?usage: package_test.sh BUILD-DIR}" && pwd)"
