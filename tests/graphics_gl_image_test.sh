@@ -51,6 +51,25 @@ for depth in 16 24; do
         fail "depth $depth: image cases differ from the memory path"
     fi
 
+    # The drawable rows a 16-bit screen may fall to: drawable images (keyed
+    # ones too) draw the same from an X1R5G5B5 or X8R8G8B8 texture as from
+    # the R5G6B5 one above. (A 32-bit screen takes X8R8G8B8 above.)
+    if [ $depth = 16 ]; then
+        for row in "X1R5G5B5|drawable16/R5G6B5" "X8R8G8B8|drawable16/R5G6B5,drawable16/X1R5G5B5"; do
+            IFS='|' read -r format denied <<<"$row"
+            KORVANTA_GL_DENY="$denied" run_probe "gl$depth-$format" "$display" gl $screen --pictures "$here/data/images"
+            if ! iconv -f CP932 -t UTF-8 "$work/gl$depth-$format/Log.txt" 2>/dev/null |
+                grep -q "描画用 16bit カラーフォーマットは D3DFMT_$format です"; then
+                fail "depth $depth: the drawable row did not fall to $format"
+            elif python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth-$format" >"$work/row-$format.txt"; then
+                pass "depth $depth: every image case agrees with drawable images in $format"
+            else
+                fail "depth $depth: image cases differ with drawable images in $format"
+                grep -v agrees "$work/row-$format.txt"
+            fi
+        done
+    fi
+
     # Textures deleted and made again as after a lost device: the same
     # pictures, the drawable image empty again, the same number of GL objects.
     run_probe "swlost$depth" "$display" software $screen --recreate

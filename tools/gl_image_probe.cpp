@@ -342,6 +342,35 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     DrawImage(c.x, c.y, target, 0);
     DeleteImage(part);
     Case("derived-target", c.x, c.y, 80, 64, 0);
+
+    // The drawable image drawn keyed: its pixels of the transparent colour
+    // are left out, those never drawn and those drawn black alike, and no
+    // others.
+    c = CellAt(n++);
+    Backdrop(c);
+    SetDrawTarget(target);
+    DrawRect(40, 20, 60, 40, PackColor(0, 0, 0), 1);
+    DrawRect(46, 26, 54, 34, PackColor(255, 255, 255), 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x + 4, c.y + 4, target, 1);
+    DrawImagePart(c.x + 4, c.y + 56, 10, 10, 60, 8, target, 1, 1);
+    Case("drawable-keyed", c.x, c.y, 80, 64, 0);
+
+    // A drawable image made while the transparent colour was another: that
+    // colour is left out, black is drawn.
+    c = CellAt(n++);
+    Backdrop(c);
+    SetTransColor(200, 96, 48);
+    const ImageHandle tinted = MakeEmptyImage(60, 40, false, true);
+    SetTransColor(0, 0, 0);
+    SetDrawTarget(tinted);
+    DrawRect(0, 0, 60, 30, PackColor(200, 96, 48), 1);
+    DrawImage(-6, -4, pattern, 1);
+    DrawRect(20, 10, 40, 20, PackColor(200, 96, 48), 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x + 6, c.y + 8, tinted, 1);
+    DeleteImage(tinted);
+    Case("drawable-keyed-colour", c.x, c.y, 80, 64, 0);
 }
 
 }  // namespace

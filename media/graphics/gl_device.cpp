@@ -569,10 +569,16 @@ IN vec2 uv;
 IN vec4 tint;
 uniform sampler2D image;
 uniform vec4 mode;
+uniform vec4 key;
+uniform vec4 keyStep;
 void main()
 {
     vec4 texel = mode.x > 0.5 ? SAMPLE(image, uv) : vec4(1.0);
     if (texel.a <= mode.y)
+        discard;
+    // The colour key: the texel's channels cut to the key's widths, as the
+    // memory copy holds them, left out when they equal the key.
+    if (key.w > 0.5 && all(equal(floor(floor(texel.rgb * 255.0 + 0.5) / keyStep.xyz), key.xyz)))
         discard;
     if (mode.z > 0.5)
         texel.a = 1.0;
@@ -632,6 +638,8 @@ bool BuildProgram()
     drawProgram.transform = gl.GetUniformLocation(drawProgram.program, "transform");
     drawProgram.mode = gl.GetUniformLocation(drawProgram.program, "mode");
     drawProgram.image = gl.GetUniformLocation(drawProgram.program, "image");
+    drawProgram.key = gl.GetUniformLocation(drawProgram.program, "key");
+    drawProgram.keyStep = gl.GetUniformLocation(drawProgram.program, "keyStep");
     gl.UseProgram(drawProgram.program);
     gl.Uniform1i(drawProgram.image, 0);
     return true;

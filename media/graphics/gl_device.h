@@ -78,6 +78,8 @@ struct GlProgram {
     GLint mode = -1;       // vec4: x textured, y alpha-test threshold, z texel alpha taken as 1,
                            // w colour premultiplied towards white (multiply blending)
     GLint image = -1;      // sampler2D, unit 0
+    GLint key = -1;        // vec4: xyz the colour key's channel values, w 1 when keying
+    GLint keyStep = -1;    // vec4: xyz 2^(8 - width) of each keyed channel
 };
 const GlProgram& GlDrawProgram();
 constexpr GLuint AttributePosition = 0, AttributeTexcoord = 1, AttributeColour = 2;

@@ -96,8 +96,25 @@ GlPrimitiveState GlImageState(const ImageBody& body, int trans, GlTint* tint)
     s.blend = tint->blend;
     s.filter = CurrentDrawState().filter;
     s.opaqueTexels = trans == 0;
-    // The transparent colour became alpha 0 when the texture was filled.
-    s.alphaThreshold = trans && body.alphaTest ? 16.0f / 255.0f : -1.0f;
+    if (trans && body.alphaTest && body.drawable) {
+        // What is drawn into a draw target reaches its texture without
+        // passing the upload that keys it, and a 5-6-5 texture has no alpha
+        // at all: its texels are compared with the colour key as the memory
+        // copy would hold them, and their alpha means nothing.
+        const ColorFormat& f = body.image.format;
+        const uint8_t widths[3] = {f.redWidth, f.greenWidth, f.blueWidth};
+        const uint8_t channels[3] = {uint8_t(body.transColor >> 16), uint8_t(body.transColor >> 8),
+                                     uint8_t(body.transColor)};
+        s.keyed = true;
+        s.opaqueTexels = true;
+        for (int i = 0; i < 3; ++i) {
+            s.keyWidth[i] = uint8_t(std::clamp<int>(widths[i], 1, 8));
+            s.keyBits[i] = uint8_t(channels[i] >> (8 - s.keyWidth[i]));
+        }
+    } else if (trans && body.alphaTest) {
+        // The transparent colour became alpha 0 when the texture was filled.
+        s.alphaThreshold = 16.0f / 255.0f;
+    }
     return s;
 }
 

@@ -277,6 +277,9 @@ void GlFlush()
     gl.Uniform4f(program.transform, 2.0f / float(renderer.width), -2.0f / float(renderer.height), -1.0f, 1.0f);
     gl.Uniform4f(program.mode, state.texture ? 1.0f : 0.0f, state.alphaThreshold, state.opaqueTexels ? 1.0f : 0.0f,
                  state.blend == GlBlend::Multiply ? 1.0f : 0.0f);
+    gl.Uniform4f(program.key, state.keyBits[0], state.keyBits[1], state.keyBits[2], state.keyed ? 1.0f : 0.0f);
+    gl.Uniform4f(program.keyStep, float(1 << (8 - state.keyWidth[0])), float(1 << (8 - state.keyWidth[1])),
+                 float(1 << (8 - state.keyWidth[2])), 1.0f);
     ApplyTexture(state);
     ApplyBlend(state.blend);
     ApplyScissor(renderer.batchScissor);
