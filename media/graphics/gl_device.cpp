@@ -1,5 +1,6 @@
 #include "media/graphics/gl_device.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -128,15 +129,6 @@ std::set<std::string> Extensions(int major)
         }
     }
     return names;
-}
-
-bool IsSoftwareRasteriser(const std::string& renderer)
-{
-    for (const char* name : {"llvmpipe", "softpipe", "lavapipe", "Software Rasterizer"}) {
-        if (renderer.find(name) != std::string::npos)
-            return true;
-    }
-    return false;
 }
 
 std::string GlText(GLenum name)
@@ -332,21 +324,6 @@ bool MakeContext(bool core33)
     return false;
 }
 
-// Loads the functions and checks what an old-style context must offer:
-// version 2.1 or higher and framebuffer objects.
-bool AcceptContext(bool core33)
-{
-    const char* missing = nullptr;
-    if (!gl_api::LoadFunctions(&missing))
-        return false;
-    int minor = 0;
-    const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
-    if (core33)
-        return major > 3 || (major == 3 && minor >= 3);
-    if (major < 2 || (major == 2 && minor < 1))
-        return false;
-    return major >= 3 || Extensions(major).count("GL_ARB_framebuffer_object") > 0;
-}
 
 bool CreateDevice()
 {
@@ -371,10 +348,10 @@ bool CreateDevice()
         return false;
     }
 
-    if (MakeContext(true) && AcceptContext(true)) {
+    if (MakeContext(true) && AcceptGlContext(true)) {
         device.coreContext = true;
         LogAdd("ハードウエア頂点演算を使用します\n");
-    } else if (MakeContext(false) && AcceptContext(false)) {
+    } else if (MakeContext(false) && AcceptGlContext(false)) {
         device.coreContext = false;
         LogAdd("ソフトウエア頂点演算を使用します\n");
     } else {
@@ -648,6 +625,39 @@ bool BuildProgram()
 }  // namespace
 
 // ------------------------------------------------------------ public
+
+bool IsSoftwareRasteriser(const std::string& renderer)
+{
+    std::string lower(renderer);
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    // Mesa's (also behind virgl or zink: "virgl (LLVMPIPE ...)"), and
+    // Windows' own under WSL's D3D12 driver.
+    for (const char* name : {"llvmpipe", "softpipe", "lavapipe", "swrast", "software rasterizer",
+                             "basic render driver"}) {
+        if (lower.find(name) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool AcceptGlContext(bool core33)
+{
+    const char* missing = nullptr;
+    if (!gl_api::LoadFunctions(&missing))
+        return false;
+    int minor = 0;
+    const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
+    // glGetStringi is the only list of extensions from 3.0 on (and the only
+    // one a core context has); before 3.0 it does not exist.
+    if (major >= 3 && !gl.GetStringi)
+        return false;
+    if (core33)
+        return major > 3 || (major == 3 && minor >= 3);
+    if (major < 2 || (major == 2 && minor < 1))
+        return false;
+    return major >= 3 || Extensions(major).count("GL_ARB_framebuffer_object") > 0;
+}
 
 void PrepareGraphicsWindow()
 {

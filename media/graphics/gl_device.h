@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <GL/glcorearb.h>
 
@@ -17,6 +18,17 @@ void PrepareGraphicsWindow();
 
 // True when the window step wanted GL and the GL library could not be loaded.
 bool GlLibraryMissing();
+
+// Whether a GL_RENDERER string names a software rasteriser (llvmpipe,
+// softpipe, lavapipe, swrast, "Software Rasterizer", "Basic Render Driver"),
+// in any case and wherever in the string: such a context is no device
+// unless the hardware path is forced.
+bool IsSoftwareRasteriser(const std::string& renderer);
+
+// Loads the functions of the current context and says whether it will do:
+// core33, version 3.3 or higher; else 2.1 or higher with framebuffer
+// objects. glGetStringi is required from 3.0 on, where it exists.
+bool AcceptGlContext(bool core33);
 
 // From the IDirect3D9 step to the shader lines, each step logged. True with
 // the device ready; false with everything made so far released.
