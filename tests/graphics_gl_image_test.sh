@@ -50,6 +50,14 @@ for depth in 16 24; do
     else
         fail "depth $depth: image cases differ from the memory path"
     fi
+    # Outlines with reversed corners: each path paints its own pixel set.
+    for path in sw gl; do
+        if [ "$(grep -c '^outline .* ok$' "$work/$path$depth/out")" = 3 ]; then
+            pass "depth $depth: $path outlines with reversed corners paint their pixels"
+        else
+            fail "depth $depth: $path outlines with reversed corners: $(grep '^outline' "$work/$path$depth/out")"
+        fi
+    done
 
     # The drawable rows a 16-bit screen may fall to: drawable images (keyed
     # ones too) draw the same from an X1R5G5B5 or X8R8G8B8 texture as from

@@ -18,6 +18,9 @@
 // image meets memory that is not there (the log gets the transfer line), and
 // the next one fills the texture again.
 //
+// Then the outlines with reversed corners are checked against the pixels
+// each path paints: "outline NAME ok" or "outline NAME wrong ...".
+//
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
 // depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
@@ -373,6 +376,62 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     Case("drawable-keyed-colour", c.x, c.y, 80, 64, 0);
 }
 
+// Outlines with their corners given the other way round, and the pixels
+// each path paints. The memory path puts each axis in order (the same 26
+// pixels as DrawRect(10, 10, 20, 15, c, 0)). The hardware path swaps the
+// two corner points whole and then draws row y1, columns x2 - 1 and x1 from
+// y1 + 1 to y2 - 1 and row y2 - 1 from x1 + 1 to x2 - 2, empty ranges
+// drawing nothing. Prints "outline NAME ok" or "outline NAME wrong ...".
+struct Span {
+    int x0, x1, y0, y1;  // inclusive
+};
+struct OutlineCase {
+    const char* name;
+    int x1, y1, x2, y2;
+    std::vector<Span> hardware, software;
+};
+
+void CheckReversedOutlines()
+{
+    const std::vector<Span> inOrder = {{10, 19, 10, 10}, {10, 19, 14, 14}, {10, 10, 11, 13}, {19, 19, 11, 13}};
+    const OutlineCase cases[] = {
+        // (10, 15)-(20, 10): row 15 from 10 to 19, row 9 from 11 to 18.
+        {"x-reversed", 20, 10, 10, 15, {{10, 19, 15, 15}, {11, 18, 9, 9}}, inOrder},
+        // (20, 10)-(10, 15): columns 9 and 20 from 11 to 14.
+        {"y-reversed", 10, 15, 20, 10, {{9, 9, 11, 14}, {20, 20, 11, 14}}, inOrder},
+        {"both-reversed", 20, 15, 10, 10, inOrder, inOrder},
+    };
+    const int width = 32, height = 24;
+    for (const OutlineCase& c : cases) {
+        ClearDrawTarget(nullptr);
+        DrawRect(c.x1, c.y1, c.x2, c.y2, PackColor(255, 255, 255), 0);
+        std::vector<uint32_t> words(size_t(width) * height);
+        if (!ReadTargetWords(ScreenBack, 0, 0, width, height, words.data())) {
+            std::printf("outline %s wrong: not read\n", c.name);
+            continue;
+        }
+        const std::vector<Span>& spans = displaySettings.hardwarePath ? c.hardware : c.software;
+        int wrong = 0, painted = 0;
+        std::string first;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                bool expected = false;
+                for (const Span& span : spans)
+                    expected = expected || (x >= span.x0 && x <= span.x1 && y >= span.y0 && y <= span.y1);
+                const bool white = (words[size_t(y) * width + x] & 0xFFFFFF) == (ScreenDepth() == 16 ? 0xFFFFu : 0xFFFFFFu);
+                painted += white;
+                if (white != expected && wrong++ == 0)
+                    first = std::to_string(x) + "," + std::to_string(y) + (white ? " painted" : " not painted");
+            }
+        }
+        if (wrong)
+            std::printf("outline %s wrong: %d pixels painted, %d wrong, first %s\n", c.name, painted, wrong,
+                        first.c_str());
+        else
+            std::printf("outline %s ok\n", c.name);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -448,6 +507,7 @@ int main(int argc, char** argv)
     } else {
         status = 6;
     }
+    CheckReversedOutlines();
     std::printf("live %d\n", GlLiveObjectCount());
     std::fflush(stdout);
     EndMediaLibrary();

@@ -152,7 +152,18 @@ int GlDrawRect(int x1, int y1, int x2, int y2, ColorValue colour, int fill)
 
     GlVertex vertices[24];
     int count = 0;
-    if (fill) {
+    if (!fill && (x1 > x2) != (y1 > y2)) {
+        // One axis given the other way round: the device's outline swaps the
+        // two corner points whole (both axes reversed come out in order) and
+        // draws the same four runs as below, where the reversed axis leaves
+        // two of them empty: rows y1 and y2 - 1, or columns x1 and x2 - 1.
+        // The memory path puts each axis in order instead (docs/HARDWARE.md).
+        const int64_t ax = x2, ay = y2, bx = x1, by = y1;
+        count += AppendBar(Bar{ax, ay, bx, ay + 1}, area, tint, vertices + count);
+        count += AppendBar(Bar{bx - 1, ay + 1, bx, by}, area, tint, vertices + count);
+        count += AppendBar(Bar{ax, ay + 1, ax + 1, by}, area, tint, vertices + count);
+        count += AppendBar(Bar{ax + 1, by - 1, bx - 1, by}, area, tint, vertices + count);
+    } else if (fill) {
         count += AppendBar(Bar{left, top, right, bottom}, area, tint, vertices);
     } else {
         // The border, each pixel once even when the rectangle is one pixel wide or high.
