@@ -50,6 +50,11 @@ for depth in 16 24; do
     else
         fail "depth $depth: image cases differ from the memory path"
     fi
+    if grep -q '^scissor after clear ok$' "$work/gl$depth/out"; then
+        pass "depth $depth: a cleared rectangle leaves the scissor on the draw area"
+    else
+        fail "depth $depth: $(grep '^scissor' "$work/gl$depth/out" || echo 'no scissor line')"
+    fi
     # Outlines with reversed corners: each path paints its own pixel set.
     for path in sw gl; do
         if [ "$(grep -c '^outline .* ok$' "$work/$path$depth/out")" = 3 ]; then

@@ -19,13 +19,16 @@
 // the next one fills the texture again.
 //
 // Then the outlines with reversed corners are checked against the pixels
-// each path paints: "outline NAME ok" or "outline NAME wrong ...".
+// each path paints: "outline NAME ok" or "outline NAME wrong ..."; on the
+// hardware path "scissor after clear ok" says a cleared rectangle left the
+// device's scissor on the draw area.
 //
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
 // depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
 // rectangle the case drew into and how many steps of the screen's channel
 // width the two paths may differ there, red, green and blue ("0,1,0").
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +36,7 @@
 #include <vector>
 
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
 #include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
@@ -432,6 +436,29 @@ void CheckReversedOutlines()
     }
 }
 
+// Hardware path: a clear of a rectangle leaves the device's scissor on the
+// draw area, where it was. Prints "scissor after clear ok" or "... wrong".
+void CheckClearScissor()
+{
+    if (!displaySettings.hardwarePath)
+        return;
+    SetDrawRegion(100, 50, 300, 200);
+    const int rect[4] = {10, 20, 40, 60};
+    ClearDrawTarget(rect);
+    GLint box[4] = {};
+    gl_api::gl.GetIntegerv(GL_SCISSOR_BOX, box);
+    GLint enabled = 0;
+    gl_api::gl.GetIntegerv(GL_SCISSOR_TEST, &enabled);
+    const bool on = enabled != 0;
+    SetDrawRegion(0, 0, ScreenW, ScreenH);
+    // GL counts rows from the bottom.
+    const GLint wanted[4] = {100, ScreenH - 200, 200, 150};
+    if (on && std::equal(box, box + 4, wanted))
+        std::printf("scissor after clear ok\n");
+    else
+        std::printf("scissor after clear wrong: %s %d %d %d %d\n", on ? "on" : "off", box[0], box[1], box[2], box[3]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -508,6 +535,7 @@ int main(int argc, char** argv)
         status = 6;
     }
     CheckReversedOutlines();
+    CheckClearScissor();
     std::printf("live %d\n", GlLiveObjectCount());
     std::fflush(stdout);
     EndMediaLibrary();

@@ -299,6 +299,9 @@ void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t 
     gl.ClearColor(float(red) / 255.0f, float(green) / 255.0f, float(blue) / 255.0f, 1.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The batch is empty: the scissor goes back to the draw area.
+    renderer.batchScissor = renderer.clip;
+    ApplyScissor(renderer.batchScissor);
 }
 
 bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,
