@@ -64,24 +64,44 @@ for depth in 16 24; do
         fi
     done
 
-    # The drawable rows a 16-bit screen may fall to: drawable images (keyed
-    # ones too) draw the same from an X1R5G5B5 or X8R8G8B8 texture as from
-    # the R5G6B5 one above. (A 32-bit screen takes X8R8G8B8 above.)
-    if [ $depth = 16 ]; then
-        for row in "X1R5G5B5|drawable16/R5G6B5" "X8R8G8B8|drawable16/R5G6B5,drawable16/X1R5G5B5"; do
-            IFS='|' read -r format denied <<<"$row"
-            KORVANTA_GL_DENY="$denied" run_probe "gl$depth-$format" "$display" gl $screen --pictures "$here/data/images"
-            if ! iconv -f CP932 -t UTF-8 "$work/gl$depth-$format/Log.txt" 2>/dev/null |
-                grep -q "描画用 16bit カラーフォーマットは D3DFMT_$format です"; then
-                fail "depth $depth: the drawable row did not fall to $format"
-            elif python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth-$format" >"$work/row-$format.txt"; then
-                pass "depth $depth: every image case agrees with drawable images in $format"
-            else
-                fail "depth $depth: image cases differ with drawable images in $format"
-                grep -v agrees "$work/row-$format.txt"
-            fi
-        done
+    # The rows the probes chose are the ones used: the glyph caches' (the
+    # 16-bit alpha-test and alpha rows), a DXT1 picture's (its own row, else
+    # the 16-bit alpha-test one), the screen's (the drawable row of its depth).
+    formats="glyph1 D3DFMT_A1R5G5B5 glyph4 D3DFMT_A4R4G4B4 dxt1 D3DFMT_DXT1"
+    formats="$formats screen $([ $depth = 16 ] && echo '5 6 5 0' || echo '8 8 8 8')"
+    if grep -qx "formats $formats" "$work/gl$depth/out"; then
+        pass "depth $depth: texture and screen rows as chosen ($formats)"
+    else
+        fail "depth $depth: wanted formats $formats; got $(grep '^formats' "$work/gl$depth/out")"
     fi
+
+    # Rows a 16-bit screen may fall to: drawable images (keyed ones too) and
+    # the screen in X1R5G5B5 or X8R8G8B8, glyph caches and DXT1 pictures in
+    # the rows standing in for theirs, all drawing the same as above (a
+    # 32-bit screen takes X8R8G8B8 above).
+    # An X1R5G5B5 screen keeps five bits of green: its steps count there.
+    #   drawable row | rows refused | the formats line | comparison option
+    rows=(
+        "X1R5G5B5|drawable16/R5G6B5,DXT1|glyph1 D3DFMT_A1R5G5B5 glyph4 D3DFMT_A4R4G4B4 dxt1 D3DFMT_A1R5G5B5 screen 5 5 5 1|--five-bit-green"
+        "X8R8G8B8|drawable16/R5G6B5,drawable16/X1R5G5B5,alphatest16/A1R5G5B5,alpha16/A4R4G4B4|glyph1 D3DFMT_A8R8G8B8 glyph4 D3DFMT_A8R8G8B8 dxt1 D3DFMT_DXT1 screen 8 8 8 8|"
+    )
+    [ $depth = 16 ] || rows=()
+    for row in "${rows[@]}"; do
+        IFS='|' read -r format denied expected option <<<"$row"
+        KORVANTA_GL_DENY="$denied" run_probe "gl$depth-$format" "$display" gl $screen --pictures "$here/data/images"
+        if ! iconv -f CP932 -t UTF-8 "$work/gl$depth-$format/Log.txt" 2>/dev/null |
+            grep -q "描画用 16bit カラーフォーマットは D3DFMT_$format です"; then
+            fail "depth $depth: the drawable row did not fall to $format"
+        elif ! grep -qx "formats $expected" "$work/gl$depth-$format/out"; then
+            fail "depth $depth, $denied refused: wanted $expected; got $(grep '^formats' "$work/gl$depth-$format/out")"
+        elif python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth-$format" $option \
+            >"$work/row-$format.txt"; then
+            pass "depth $depth: every image case agrees with $denied refused ($expected)"
+        else
+            fail "depth $depth: image cases differ with $denied refused"
+            grep -v agrees "$work/row-$format.txt"
+        fi
+    done
 
     # Textures deleted and made again as after a lost device: the same
     # pictures, the drawable image empty again, the same number of GL objects.

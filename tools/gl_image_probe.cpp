@@ -21,7 +21,8 @@
 // Then the outlines with reversed corners are checked against the pixels
 // each path paints: "outline NAME ok" or "outline NAME wrong ..."; on the
 // hardware path "scissor after clear ok" says a cleared rectangle left the
-// device's scissor on the draw area.
+// device's scissor on the draw area, and "formats ..." names the texture rows
+// of the glyph caches and of a DXT1 picture and the screen's channel bits.
 //
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
@@ -38,10 +39,12 @@
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
+#include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
 #include "media/core/memory.h"
@@ -125,6 +128,15 @@ void Backdrop(Cell c)
 
 std::string picturesFolder;
 
+// The texture rows some images took, and the screen's channel sizes.
+std::string glyphFormats[2], dxt1Format = "none";
+
+const char* TextureFormatOf(ImageHandle image)
+{
+    const ImageEntry* entry = FindImage(image);
+    return entry && entry->body->textures ? DeviceFormatName(entry->body->textures->format) : "none";
+}
+
 // DDS pictures with DXT blocks: each kind drawn opaque and over the backdrop.
 void DrawPictures(int* n)
 {
@@ -143,6 +155,8 @@ void DrawPictures(int* n)
         if (!entry)
             continue;
         ++loaded;
+        if (std::string(name) == "dxt1_8x8.dds")
+            dxt1Format = TextureFormatOf(picture);
         if (entry->body->textures && entry->body->textures->compressed)
             ++compressed;
         if (entry->width == 8) {
@@ -307,6 +321,7 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
             }
         }
         ImagePixelsChanged(cache);
+        glyphFormats[bits == 1 ? 0 : 1] = TextureFormatOf(cache);
         const ImageHandle glyph = DeriveImage(8, 4, 30, 24, cache);
         SetDrawBrightness(250, 120, 30);
         DrawImage(c.x + (bits == 1 ? 4 : 40), c.y + 10, glyph, 1);
@@ -436,6 +451,26 @@ void CheckReversedOutlines()
     }
 }
 
+// Hardware path: "formats glyph1 ROW glyph4 ROW dxt1 ROW screen R G B A",
+// the rows of the glyph caches and of a DXT1 picture and the bits of each
+// channel of the screen's framebuffer.
+void PrintFormats()
+{
+    if (!displaySettings.hardwarePath)
+        return;
+    using Query = void(APIENTRY*)(GLenum, GLenum, GLenum, GLint*);
+    const auto query = reinterpret_cast<Query>(platform::gl::ProcAddress("glGetFramebufferAttachmentParameteriv"));
+    GLint bits[4] = {-1, -1, -1, -1};
+    const GLenum names[4] = {GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE,
+                             GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE};
+    SetDrawTarget(ScreenBack);
+    gl_api::gl.BindFramebuffer(GL_FRAMEBUFFER, GlScreenFramebuffer());
+    for (int i = 0; i < 4 && query; ++i)
+        query(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, names[i], &bits[i]);
+    std::printf("formats glyph1 %s glyph4 %s dxt1 %s screen %d %d %d %d\n", glyphFormats[0].c_str(),
+                glyphFormats[1].c_str(), dxt1Format.c_str(), bits[0], bits[1], bits[2], bits[3]);
+}
+
 // Hardware path: a clear of a rectangle leaves the device's scissor on the
 // draw area, where it was. Prints "scissor after clear ok" or "... wrong".
 void CheckClearScissor()
@@ -536,6 +571,7 @@ int main(int argc, char** argv)
     }
     CheckReversedOutlines();
     CheckClearScissor();
+    PrintFormats();
     std::printf("live %d\n", GlLiveObjectCount());
     std::fflush(stdout);
     EndMediaLibrary();

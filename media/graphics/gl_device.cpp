@@ -171,7 +171,7 @@ std::set<std::string> DeniedFormats()
 
 class FormatProber {
 public:
-    FormatProber(bool s3tc, GLenum backBufferInternal) : s3tc_(s3tc), backBuffer_(backBufferInternal), denied_(DeniedFormats()) {}
+    explicit FormatProber(bool s3tc) : s3tc_(s3tc), denied_(DeniedFormats()) {}
 
     // A texture of the format (renderTarget: one a framebuffer can draw into).
     bool Usable(DeviceFormat format, bool renderTarget, const char* purpose)
@@ -241,14 +241,16 @@ private:
     }
 
     // A depth buffer of the format that completes a framebuffer with a colour
-    // buffer in the back buffer's format.
+    // buffer. The colour buffer is GL_RGBA8, which every context with
+    // framebuffer objects can render to: GL_RGB565 (a 16-bit back buffer's)
+    // only can from GL 4.1 or with ES2 compatibility.
     bool ProbeDepth(const FormatRow& row)
     {
         while (gl.GetError() != GL_NO_ERROR) {
         }
         GLuint colour = GlNewRenderbuffer(), depth = GlNewRenderbuffer(), framebuffer = GlNewFramebuffer();
         gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, backBuffer_, 8, 8);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 8, 8);
         gl.BindRenderbuffer(GL_RENDERBUFFER, depth);
         gl.RenderbufferStorage(GL_RENDERBUFFER, row.internal, 8, 8);
         gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -267,7 +269,6 @@ private:
     }
 
     bool s3tc_;
-    GLenum backBuffer_;
     std::set<std::string> denied_;
     std::map<std::pair<DeviceFormat, bool>, bool> results_;
 };
@@ -400,8 +401,7 @@ bool ChooseFormats()
         device.maxAnisotropy = float(most > 1 ? most : 1);
         gl.GetError();
     }
-    FormatProber prober(extensions.count("GL_EXT_texture_compression_s3tc") > 0,
-                        GlInternalFormat(device.backBuffer));
+    FormatProber prober(extensions.count("GL_EXT_texture_compression_s3tc") > 0);
 
     using F = DeviceFormat;
     auto first = [&](const std::vector<F>& candidates, bool renderTarget, const char* purpose) {
