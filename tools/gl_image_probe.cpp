@@ -437,7 +437,8 @@ void CheckReversedOutlines()
                 bool expected = false;
                 for (const Span& span : spans)
                     expected = expected || (x >= span.x0 && x <= span.x1 && y >= span.y0 && y <= span.y1);
-                const bool white = (words[size_t(y) * width + x] & 0xFFFFFF) == (ScreenDepth() == 16 ? 0xFFFFu : 0xFFFFFFu);
+                const uint32_t word = words[size_t(y) * width + x] & 0xFFFFFF;
+                const bool white = word == (ScreenDepth() == 16 ? 0xFFFFu : 0xFFFFFFu);
                 painted += white;
                 if (white != expected && wrong++ == 0)
                     first = std::to_string(x) + "," + std::to_string(y) + (white ? " painted" : " not painted");
