@@ -1,6 +1,13 @@
 """Compares two runs of gl_image_probe (memory path, hardware path) case by
 case: every pixel of a case's rectangle within the case's steps of the
-screen's channel width. Prints each case that differs, with a few pixels."""
+screen's channel width. Prints each case that differs, with a few pixels.
+
+    gl_image_compare.py MEMORY_RUN HARDWARE_RUN [--five-bit-green]
+
+--five-bit-green: the hardware screen is X1R5G5B5, whose green keeps five
+bits where the memory screen's keeps six: a case's steps count in five-bit
+green there (two steps of six-bit green each), plus one for the low bit,
+which reads back as a copy of the highest."""
 import struct
 import sys
 
@@ -31,6 +38,8 @@ def channels(word, depth):
 def main():
     (depth, width, height), cases, memory = load(sys.argv[1])
     header, _, hardware = load(sys.argv[2])
+    if "--five-bit-green" in sys.argv[3:]:
+        cases = [(name, x, y, w, h, (s[0], 2 * s[0] + 1, s[2])) for name, x, y, w, h, s in cases]
     if header != (depth, width, height):
         print("the runs differ in depth or size:", (depth, width, height), header)
         return 1

@@ -121,7 +121,8 @@ has_line forced16 "描画用 16bit カラーフォーマットは D3DFMT_R5G6B5 
 
 # ---- provoked failures: each logs its line and ends on the memory path with
 # no GL object and no context alive; a fallback row's next candidate keeps
-# the hardware path.
+# the hardware path. Without ES2 compatibility (GL before 4.1) GL_RGB565 is
+# no render target: the depth probe and the 16-bit screen must not need it.
 #   name | environment | expected line | path afterwards [| server depth, 24 if not given]
 cases=(
     "nolibrary|SDL_OPENGL_LIBRARY=/nonexistent|d3d9.dll の読み込みに失敗しました|software"
@@ -152,6 +153,7 @@ cases=(
     "tooold16|MESA_GL_VERSION_OVERRIDE=1.4|IDirect3DDevice9 オブジェクトを取得します.... Direct3DDevice9 の作成に失敗しました|software|16"
     "nodepth16|KORVANTA_GL_DENY=D16,D24X8,D32|使用できる Zバッファフォーマットが見つかりませんでした|software|16"
     "no16at16|KORVANTA_GL_DENY=R5G6B5,X1R5G5B5|使用できる 16bit カラーフォーマットが見つかりませんでした|software|16"
+    "no565|MESA_EXTENSION_OVERRIDE=-GL_ARB_ES2_compatibility|描画用 16bit カラーフォーマットは D3DFMT_X1R5G5B5 です|hardware|16"
 )
 for entry in "${cases[@]}"; do
     IFS='|' read -r name setting line path server <<<"$entry"

@@ -50,6 +50,58 @@ for depth in 16 24; do
     else
         fail "depth $depth: image cases differ from the memory path"
     fi
+    if grep -q '^scissor after clear ok$' "$work/gl$depth/out"; then
+        pass "depth $depth: a cleared rectangle leaves the scissor on the draw area"
+    else
+        fail "depth $depth: $(grep '^scissor' "$work/gl$depth/out" || echo 'no scissor line')"
+    fi
+    # Outlines with reversed corners: each path paints its own pixel set.
+    for path in sw gl; do
+        if [ "$(grep -c '^outline .* ok$' "$work/$path$depth/out")" = 3 ]; then
+            pass "depth $depth: $path outlines with reversed corners paint their pixels"
+        else
+            fail "depth $depth: $path outlines with reversed corners: $(grep '^outline' "$work/$path$depth/out")"
+        fi
+    done
+
+    # The rows the probes chose are the ones used: the glyph caches' (the
+    # 16-bit alpha-test and alpha rows), a DXT1 picture's (its own row, else
+    # the 16-bit alpha-test one), the screen's (the drawable row of its depth).
+    formats="glyph1 D3DFMT_A1R5G5B5 glyph4 D3DFMT_A4R4G4B4 dxt1 D3DFMT_DXT1"
+    formats="$formats screen $([ $depth = 16 ] && echo '5 6 5 0' || echo '8 8 8 8')"
+    if grep -qx "formats $formats" "$work/gl$depth/out"; then
+        pass "depth $depth: texture and screen rows as chosen ($formats)"
+    else
+        fail "depth $depth: wanted formats $formats; got $(grep '^formats' "$work/gl$depth/out")"
+    fi
+
+    # Rows a 16-bit screen may fall to: drawable images (keyed ones too) and
+    # the screen in X1R5G5B5 or X8R8G8B8, glyph caches and DXT1 pictures in
+    # the rows standing in for theirs, all drawing the same as above (a
+    # 32-bit screen takes X8R8G8B8 above).
+    # An X1R5G5B5 screen keeps five bits of green: its steps count there.
+    #   drawable row | rows refused | the formats line | comparison option
+    rows=(
+        "X1R5G5B5|drawable16/R5G6B5,DXT1|glyph1 D3DFMT_A1R5G5B5 glyph4 D3DFMT_A4R4G4B4 dxt1 D3DFMT_A1R5G5B5 screen 5 5 5 1|--five-bit-green"
+        "X8R8G8B8|drawable16/R5G6B5,drawable16/X1R5G5B5,alphatest16/A1R5G5B5,alpha16/A4R4G4B4|glyph1 D3DFMT_A8R8G8B8 glyph4 D3DFMT_A8R8G8B8 dxt1 D3DFMT_DXT1 screen 8 8 8 8|"
+    )
+    [ $depth = 16 ] || rows=()
+    for row in "${rows[@]}"; do
+        IFS='|' read -r format denied expected option <<<"$row"
+        KORVANTA_GL_DENY="$denied" run_probe "gl$depth-$format" "$display" gl $screen --pictures "$here/data/images"
+        if ! iconv -f CP932 -t UTF-8 "$work/gl$depth-$format/Log.txt" 2>/dev/null |
+            grep -q "描画用 16bit カラーフォーマットは D3DFMT_$format です"; then
+            fail "depth $depth: the drawable row did not fall to $format"
+        elif ! grep -qx "formats $expected" "$work/gl$depth-$format/out"; then
+            fail "depth $depth, $denied refused: wanted $expected; got $(grep '^formats' "$work/gl$depth-$format/out")"
+        elif python3 "$here/gl_image_compare.py" "$work/sw$depth" "$work/gl$depth-$format" $option \
+            >"$work/row-$format.txt"; then
+            pass "depth $depth: every image case agrees with $denied refused ($expected)"
+        else
+            fail "depth $depth: image cases differ with $denied refused"
+            grep -v agrees "$work/row-$format.txt"
+        fi
+    done
 
     # Textures deleted and made again as after a lost device: the same
     # pictures, the drawable image empty again, the same number of GL objects.

@@ -48,7 +48,9 @@ void DrawPicture()
     DrawRect(230, 10, 330, 60, 255, 1);
     DrawRect(340, 10, 440, 60, 65280, 1);
     DrawRect(450, 10, 550, 60, PackColor(200, 100, 50), 0);
-    DrawRect(560, 60, 660, 10, PackColor(10, 250, 130), 0);
+    // Both corners the other way round: the same outline on both paths (one
+    // axis reversed is drawn differently on purpose, see docs/HARDWARE.md).
+    DrawRect(660, 60, 560, 10, PackColor(10, 250, 130), 0);
     for (int i = 0; i < 32; ++i)
         DrawRect(10 + i * 20, 80, 28 + i * 20, 200, PackColor(i * 8, 255 - i * 8, (i * 37) & 255), 1);
     SetBlendState(1, 128);

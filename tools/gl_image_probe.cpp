@@ -18,11 +18,18 @@
 // image meets memory that is not there (the log gets the transfer line), and
 // the next one fills the texture again.
 //
+// Then the outlines with reversed corners are checked against the pixels
+// each path paints: "outline NAME ok" or "outline NAME wrong ..."; on the
+// hardware path "scissor after clear ok" says a cleared rectangle left the
+// device's scissor on the draw area, and "formats ..." names the texture rows
+// of the glyph caches and of a DXT1 picture and the screen's channel bits.
+//
 // OUTPUT_FILE gets the screen's words (width x height, row by row, 32 bits
 // each, as ReadTargetWords gives them). Standard output: "path <hardware|software>
 // depth <n> size <w> <h>", then one "case NAME X Y W H STEPS" per case: the
 // rectangle the case drew into and how many steps of the screen's channel
 // width the two paths may differ there, red, green and blue ("0,1,0").
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,11 +37,14 @@
 #include <vector>
 
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/gl_image.h"
 #include "media/graphics/image_table.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
+#include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
 #include "media/system/lifecycle.h"
 #include "media/core/memory.h"
@@ -118,6 +128,15 @@ void Backdrop(Cell c)
 
 std::string picturesFolder;
 
+// The texture rows some images took, and the screen's channel sizes.
+std::string glyphFormats[2], dxt1Format = "none";
+
+const char* TextureFormatOf(ImageHandle image)
+{
+    const ImageEntry* entry = FindImage(image);
+    return entry && entry->body->textures ? DeviceFormatName(entry->body->textures->format) : "none";
+}
+
 // DDS pictures with DXT blocks: each kind drawn opaque and over the backdrop.
 void DrawPictures(int* n)
 {
@@ -136,6 +155,8 @@ void DrawPictures(int* n)
         if (!entry)
             continue;
         ++loaded;
+        if (std::string(name) == "dxt1_8x8.dds")
+            dxt1Format = TextureFormatOf(picture);
         if (entry->body->textures && entry->body->textures->compressed)
             ++compressed;
         if (entry->width == 8) {
@@ -300,6 +321,7 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
             }
         }
         ImagePixelsChanged(cache);
+        glyphFormats[bits == 1 ? 0 : 1] = TextureFormatOf(cache);
         const ImageHandle glyph = DeriveImage(8, 4, 30, 24, cache);
         SetDrawBrightness(250, 120, 30);
         DrawImage(c.x + (bits == 1 ? 4 : 40), c.y + 10, glyph, 1);
@@ -342,6 +364,135 @@ void DrawCases(ImageHandle pattern, ImageHandle alpha, ImageHandle wide, ImageHa
     DrawImage(c.x, c.y, target, 0);
     DeleteImage(part);
     Case("derived-target", c.x, c.y, 80, 64, 0);
+
+    // The drawable image drawn keyed: its pixels of the transparent colour
+    // are left out, those never drawn and those drawn black alike, and no
+    // others.
+    c = CellAt(n++);
+    Backdrop(c);
+    SetDrawTarget(target);
+    DrawRect(40, 20, 60, 40, PackColor(0, 0, 0), 1);
+    DrawRect(46, 26, 54, 34, PackColor(255, 255, 255), 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x + 4, c.y + 4, target, 1);
+    DrawImagePart(c.x + 4, c.y + 56, 10, 10, 60, 8, target, 1, 1);
+    Case("drawable-keyed", c.x, c.y, 80, 64, 0);
+
+    // A drawable image made while the transparent colour was another: that
+    // colour is left out, black is drawn.
+    c = CellAt(n++);
+    Backdrop(c);
+    SetTransColor(200, 96, 48);
+    const ImageHandle tinted = MakeEmptyImage(60, 40, false, true);
+    SetTransColor(0, 0, 0);
+    SetDrawTarget(tinted);
+    DrawRect(0, 0, 60, 30, PackColor(200, 96, 48), 1);
+    DrawImage(-6, -4, pattern, 1);
+    DrawRect(20, 10, 40, 20, PackColor(200, 96, 48), 1);
+    SetDrawTarget(ScreenBack);
+    DrawImage(c.x + 6, c.y + 8, tinted, 1);
+    DeleteImage(tinted);
+    Case("drawable-keyed-colour", c.x, c.y, 80, 64, 0);
+}
+
+// Outlines with their corners given the other way round, and the pixels
+// each path paints. The memory path puts each axis in order (the same 26
+// pixels as DrawRect(10, 10, 20, 15, c, 0)). The hardware path swaps the
+// two corner points whole and then draws row y1, columns x2 - 1 and x1 from
+// y1 + 1 to y2 - 1 and row y2 - 1 from x1 + 1 to x2 - 2, empty ranges
+// drawing nothing. Prints "outline NAME ok" or "outline NAME wrong ...".
+struct Span {
+    int x0, x1, y0, y1;  // inclusive
+};
+struct OutlineCase {
+    const char* name;
+    int x1, y1, x2, y2;
+    std::vector<Span> hardware, software;
+};
+
+void CheckReversedOutlines()
+{
+    const std::vector<Span> inOrder = {{10, 19, 10, 10}, {10, 19, 14, 14}, {10, 10, 11, 13}, {19, 19, 11, 13}};
+    const OutlineCase cases[] = {
+        // (10, 15)-(20, 10): row 15 from 10 to 19, row 9 from 11 to 18.
+        {"x-reversed", 20, 10, 10, 15, {{10, 19, 15, 15}, {11, 18, 9, 9}}, inOrder},
+        // (20, 10)-(10, 15): columns 9 and 20 from 11 to 14.
+        {"y-reversed", 10, 15, 20, 10, {{9, 9, 11, 14}, {20, 20, 11, 14}}, inOrder},
+        {"both-reversed", 20, 15, 10, 10, inOrder, inOrder},
+    };
+    const int width = 32, height = 24;
+    for (const OutlineCase& c : cases) {
+        ClearDrawTarget(nullptr);
+        DrawRect(c.x1, c.y1, c.x2, c.y2, PackColor(255, 255, 255), 0);
+        std::vector<uint32_t> words(size_t(width) * height);
+        if (!ReadTargetWords(ScreenBack, 0, 0, width, height, words.data())) {
+            std::printf("outline %s wrong: not read\n", c.name);
+            continue;
+        }
+        const std::vector<Span>& spans = displaySettings.hardwarePath ? c.hardware : c.software;
+        int wrong = 0, painted = 0;
+        std::string first;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                bool expected = false;
+                for (const Span& span : spans)
+                    expected = expected || (x >= span.x0 && x <= span.x1 && y >= span.y0 && y <= span.y1);
+                const uint32_t word = words[size_t(y) * width + x] & 0xFFFFFF;
+                const bool white = word == (ScreenDepth() == 16 ? 0xFFFFu : 0xFFFFFFu);
+                painted += white;
+                if (white != expected && wrong++ == 0)
+                    first = std::to_string(x) + "," + std::to_string(y) + (white ? " painted" : " not painted");
+            }
+        }
+        if (wrong)
+            std::printf("outline %s wrong: %d pixels painted, %d wrong, first %s\n", c.name, painted, wrong,
+                        first.c_str());
+        else
+            std::printf("outline %s ok\n", c.name);
+    }
+}
+
+// Hardware path: "formats glyph1 ROW glyph4 ROW dxt1 ROW screen R G B A",
+// the rows of the glyph caches and of a DXT1 picture and the bits of each
+// channel of the screen's framebuffer.
+void PrintFormats()
+{
+    if (!displaySettings.hardwarePath)
+        return;
+    using Query = void(APIENTRY*)(GLenum, GLenum, GLenum, GLint*);
+    const auto query = reinterpret_cast<Query>(platform::gl::ProcAddress("glGetFramebufferAttachmentParameteriv"));
+    GLint bits[4] = {-1, -1, -1, -1};
+    const GLenum names[4] = {GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE,
+                             GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE};
+    SetDrawTarget(ScreenBack);
+    gl_api::gl.BindFramebuffer(GL_FRAMEBUFFER, GlScreenFramebuffer());
+    for (int i = 0; i < 4 && query; ++i)
+        query(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, names[i], &bits[i]);
+    std::printf("formats glyph1 %s glyph4 %s dxt1 %s screen %d %d %d %d\n", glyphFormats[0].c_str(),
+                glyphFormats[1].c_str(), dxt1Format.c_str(), bits[0], bits[1], bits[2], bits[3]);
+}
+
+// Hardware path: a clear of a rectangle leaves the device's scissor on the
+// draw area, where it was. Prints "scissor after clear ok" or "... wrong".
+void CheckClearScissor()
+{
+    if (!displaySettings.hardwarePath)
+        return;
+    SetDrawRegion(100, 50, 300, 200);
+    const int rect[4] = {10, 20, 40, 60};
+    ClearDrawTarget(rect);
+    GLint box[4] = {};
+    gl_api::gl.GetIntegerv(GL_SCISSOR_BOX, box);
+    GLint enabled = 0;
+    gl_api::gl.GetIntegerv(GL_SCISSOR_TEST, &enabled);
+    const bool on = enabled != 0;
+    SetDrawRegion(0, 0, ScreenW, ScreenH);
+    // GL counts rows from the bottom.
+    const GLint wanted[4] = {100, ScreenH - 200, 200, 150};
+    if (on && std::equal(box, box + 4, wanted))
+        std::printf("scissor after clear ok\n");
+    else
+        std::printf("scissor after clear wrong: %s %d %d %d %d\n", on ? "on" : "off", box[0], box[1], box[2], box[3]);
 }
 
 }  // namespace
@@ -419,6 +570,9 @@ int main(int argc, char** argv)
     } else {
         status = 6;
     }
+    CheckReversedOutlines();
+    CheckClearScissor();
+    PrintFormats();
     std::printf("live %d\n", GlLiveObjectCount());
     std::fflush(stdout);
     EndMediaLibrary();

@@ -10,12 +10,15 @@ Functions gl;
 
 namespace {
 
+Lookup testLookup = nullptr;
+
 void* Find(const char* name)
 {
-    void* found = platform::gl::ProcAddress((std::string("gl") + name).c_str());
+    const Lookup lookup = testLookup ? testLookup : platform::gl::ProcAddress;
+    void* found = lookup((std::string("gl") + name).c_str());
     // Older contexts offer some of these under their extension names.
     if (!found)
-        found = platform::gl::ProcAddress((std::string("gl") + name + "ARB").c_str());
+        found = lookup((std::string("gl") + name + "ARB").c_str());
     return found;
 }
 
@@ -37,6 +40,11 @@ bool LoadFunctions(const char** missing)
     KORVANTA_GL_OPTIONAL_FUNCTIONS(KORVANTA_GL_LOAD_OPTIONAL)
 #undef KORVANTA_GL_LOAD_OPTIONAL
     return true;
+}
+
+void SetLookupForTests(Lookup lookup)
+{
+    testLookup = lookup;
 }
 
 void ClearFunctions()

@@ -15,7 +15,6 @@ constexpr GLenum TextureMaxAnisotropy = 0x84FE;  // GL_TEXTURE_MAX_ANISOTROPY_EX
 
 #define KORVANTA_GL_FUNCTIONS(X)                                         \
     X(GetString, PFNGLGETSTRINGPROC)                                     \
-    X(GetStringi, PFNGLGETSTRINGIPROC)                                   \
     X(GetIntegerv, PFNGLGETINTEGERVPROC)                                 \
     X(GetError, PFNGLGETERRORPROC)                                       \
     X(Enable, PFNGLENABLEPROC)                                           \
@@ -80,6 +79,7 @@ constexpr GLenum TextureMaxAnisotropy = 0x84FE;  // GL_TEXTURE_MAX_ANISOTROPY_EX
 
 // Found only where the context offers them.
 #define KORVANTA_GL_OPTIONAL_FUNCTIONS(X)                                \
+    X(GetStringi, PFNGLGETSTRINGIPROC)                                   \
     X(GenVertexArrays, PFNGLGENVERTEXARRAYSPROC)                         \
     X(DeleteVertexArrays, PFNGLDELETEVERTEXARRAYSPROC)                   \
     X(BindVertexArray, PFNGLBINDVERTEXARRAYPROC)                         \
@@ -98,6 +98,9 @@ extern Functions gl;
 // Resolves every function of the current context. False (and everything
 // null) when one of the required ones is missing; *missing names it.
 bool LoadFunctions(const char** missing);
+// Tests: where the functions are looked up ("glName"); null: the context's.
+using Lookup = void* (*)(const char* name);
+void SetLookupForTests(Lookup lookup);
 void ClearFunctions();
 
 }  // namespace media::gl_api

@@ -1,5 +1,6 @@
 #include "media/graphics/gl_device.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -130,15 +131,6 @@ std::set<std::string> Extensions(int major)
     return names;
 }
 
-bool IsSoftwareRasteriser(const std::string& renderer)
-{
-    for (const char* name : {"llvmpipe", "softpipe", "lavapipe", "Software Rasterizer"}) {
-        if (renderer.find(name) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
 std::string GlText(GLenum name)
 {
     const GLubyte* text = gl.GetString(name);
@@ -179,7 +171,7 @@ std::set<std::string> DeniedFormats()
 
 class FormatProber {
 public:
-    FormatProber(bool s3tc, GLenum backBufferInternal) : s3tc_(s3tc), backBuffer_(backBufferInternal), denied_(DeniedFormats()) {}
+    explicit FormatProber(bool s3tc) : s3tc_(s3tc), denied_(DeniedFormats()) {}
 
     // A texture of the format (renderTarget: one a framebuffer can draw into).
     bool Usable(DeviceFormat format, bool renderTarget, const char* purpose)
@@ -249,14 +241,16 @@ private:
     }
 
     // A depth buffer of the format that completes a framebuffer with a colour
-    // buffer in the back buffer's format.
+    // buffer. The colour buffer is GL_RGBA8, which every context with
+    // framebuffer objects can render to: GL_RGB565 (a 16-bit back buffer's)
+    // only can from GL 4.1 or with ES2 compatibility.
     bool ProbeDepth(const FormatRow& row)
     {
         while (gl.GetError() != GL_NO_ERROR) {
         }
         GLuint colour = GlNewRenderbuffer(), depth = GlNewRenderbuffer(), framebuffer = GlNewFramebuffer();
         gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, backBuffer_, 8, 8);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 8, 8);
         gl.BindRenderbuffer(GL_RENDERBUFFER, depth);
         gl.RenderbufferStorage(GL_RENDERBUFFER, row.internal, 8, 8);
         gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -275,7 +269,6 @@ private:
     }
 
     bool s3tc_;
-    GLenum backBuffer_;
     std::set<std::string> denied_;
     std::map<std::pair<DeviceFormat, bool>, bool> results_;
 };
@@ -332,21 +325,6 @@ bool MakeContext(bool core33)
     return false;
 }
 
-// Loads the functions and checks what an old-style context must offer:
-// version 2.1 or higher and framebuffer objects.
-bool AcceptContext(bool core33)
-{
-    const char* missing = nullptr;
-    if (!gl_api::LoadFunctions(&missing))
-        return false;
-    int minor = 0;
-    const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
-    if (core33)
-        return major > 3 || (major == 3 && minor >= 3);
-    if (major < 2 || (major == 2 && minor < 1))
-        return false;
-    return major >= 3 || Extensions(major).count("GL_ARB_framebuffer_object") > 0;
-}
 
 bool CreateDevice()
 {
@@ -371,10 +349,10 @@ bool CreateDevice()
         return false;
     }
 
-    if (MakeContext(true) && AcceptContext(true)) {
+    if (MakeContext(true) && AcceptGlContext(true)) {
         device.coreContext = true;
         LogAdd("ハードウエア頂点演算を使用します\n");
-    } else if (MakeContext(false) && AcceptContext(false)) {
+    } else if (MakeContext(false) && AcceptGlContext(false)) {
         device.coreContext = false;
         LogAdd("ソフトウエア頂点演算を使用します\n");
     } else {
@@ -423,8 +401,7 @@ bool ChooseFormats()
         device.maxAnisotropy = float(most > 1 ? most : 1);
         gl.GetError();
     }
-    FormatProber prober(extensions.count("GL_EXT_texture_compression_s3tc") > 0,
-                        GlInternalFormat(device.backBuffer));
+    FormatProber prober(extensions.count("GL_EXT_texture_compression_s3tc") > 0);
 
     using F = DeviceFormat;
     auto first = [&](const std::vector<F>& candidates, bool renderTarget, const char* purpose) {
@@ -569,10 +546,16 @@ IN vec2 uv;
 IN vec4 tint;
 uniform sampler2D image;
 uniform vec4 mode;
+uniform vec4 key;
+uniform vec4 keyStep;
 void main()
 {
     vec4 texel = mode.x > 0.5 ? SAMPLE(image, uv) : vec4(1.0);
     if (texel.a <= mode.y)
+        discard;
+    // The colour key: the texel's channels cut to the key's widths, as the
+    // memory copy holds them, left out when they equal the key.
+    if (key.w > 0.5 && all(equal(floor(floor(texel.rgb * 255.0 + 0.5) / keyStep.xyz), key.xyz)))
         discard;
     if (mode.z > 0.5)
         texel.a = 1.0;
@@ -632,6 +615,8 @@ bool BuildProgram()
     drawProgram.transform = gl.GetUniformLocation(drawProgram.program, "transform");
     drawProgram.mode = gl.GetUniformLocation(drawProgram.program, "mode");
     drawProgram.image = gl.GetUniformLocation(drawProgram.program, "image");
+    drawProgram.key = gl.GetUniformLocation(drawProgram.program, "key");
+    drawProgram.keyStep = gl.GetUniformLocation(drawProgram.program, "keyStep");
     gl.UseProgram(drawProgram.program);
     gl.Uniform1i(drawProgram.image, 0);
     return true;
@@ -640,6 +625,39 @@ bool BuildProgram()
 }  // namespace
 
 // ------------------------------------------------------------ public
+
+bool IsSoftwareRasteriser(const std::string& renderer)
+{
+    std::string lower(renderer);
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    // Mesa's (also behind virgl or zink: "virgl (LLVMPIPE ...)"), and
+    // Windows' own under WSL's D3D12 driver.
+    for (const char* name : {"llvmpipe", "softpipe", "lavapipe", "swrast", "software rasterizer",
+                             "basic render driver"}) {
+        if (lower.find(name) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool AcceptGlContext(bool core33)
+{
+    const char* missing = nullptr;
+    if (!gl_api::LoadFunctions(&missing))
+        return false;
+    int minor = 0;
+    const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
+    // glGetStringi is the only list of extensions from 3.0 on (and the only
+    // one a core context has); before 3.0 it does not exist.
+    if (major >= 3 && !gl.GetStringi)
+        return false;
+    if (core33)
+        return major > 3 || (major == 3 && minor >= 3);
+    if (major < 2 || (major == 2 && minor < 1))
+        return false;
+    return major >= 3 || Extensions(major).count("GL_ARB_framebuffer_object") > 0;
+}
 
 void PrepareGraphicsWindow()
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <GL/glcorearb.h>
 
@@ -17,6 +18,17 @@ void PrepareGraphicsWindow();
 
 // True when the window step wanted GL and the GL library could not be loaded.
 bool GlLibraryMissing();
+
+// Whether a GL_RENDERER string names a software rasteriser (llvmpipe,
+// softpipe, lavapipe, swrast, "Software Rasterizer", "Basic Render Driver"),
+// in any case and wherever in the string: such a context is no device
+// unless the hardware path is forced.
+bool IsSoftwareRasteriser(const std::string& renderer);
+
+// Loads the functions of the current context and says whether it will do:
+// core33, version 3.3 or higher; else 2.1 or higher with framebuffer
+// objects. glGetStringi is required from 3.0 on, where it exists.
+bool AcceptGlContext(bool core33);
 
 // From the IDirect3D9 step to the shader lines, each step logged. True with
 // the device ready; false with everything made so far released.
@@ -78,6 +90,8 @@ struct GlProgram {
     GLint mode = -1;       // vec4: x textured, y alpha-test threshold, z texel alpha taken as 1,
                            // w colour premultiplied towards white (multiply blending)
     GLint image = -1;      // sampler2D, unit 0
+    GLint key = -1;        // vec4: xyz the colour key's channel values, w 1 when keying
+    GLint keyStep = -1;    // vec4: xyz 2^(8 - width) of each keyed channel
 };
 const GlProgram& GlDrawProgram();
 constexpr GLuint AttributePosition = 0, AttributeTexcoord = 1, AttributeColour = 2;

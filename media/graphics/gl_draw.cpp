@@ -96,8 +96,25 @@ GlPrimitiveState GlImageState(const ImageBody& body, int trans, GlTint* tint)
     s.blend = tint->blend;
     s.filter = CurrentDrawState().filter;
     s.opaqueTexels = trans == 0;
-    // The transparent colour became alpha 0 when the texture was filled.
-    s.alphaThreshold = trans && body.alphaTest ? 16.0f / 255.0f : -1.0f;
+    if (trans && body.alphaTest && body.drawable) {
+        // What is drawn into a draw target reaches its texture without
+        // passing the upload that keys it, and a 5-6-5 texture has no alpha
+        // at all: its texels are compared with the colour key as the memory
+        // copy would hold them, and their alpha means nothing.
+        const ColorFormat& f = body.image.format;
+        const uint8_t widths[3] = {f.redWidth, f.greenWidth, f.blueWidth};
+        const uint8_t channels[3] = {uint8_t(body.transColor >> 16), uint8_t(body.transColor >> 8),
+                                     uint8_t(body.transColor)};
+        s.keyed = true;
+        s.opaqueTexels = true;
+        for (int i = 0; i < 3; ++i) {
+            s.keyWidth[i] = uint8_t(std::clamp<int>(widths[i], 1, 8));
+            s.keyBits[i] = uint8_t(channels[i] >> (8 - s.keyWidth[i]));
+        }
+    } else if (trans && body.alphaTest) {
+        // The transparent colour became alpha 0 when the texture was filled.
+        s.alphaThreshold = 16.0f / 255.0f;
+    }
     return s;
 }
 
@@ -135,7 +152,18 @@ int GlDrawRect(int x1, int y1, int x2, int y2, ColorValue colour, int fill)
 
     GlVertex vertices[24];
     int count = 0;
-    if (fill) {
+    if (!fill && (x1 > x2) != (y1 > y2)) {
+        // One axis given the other way round: the device's outline swaps the
+        // two corner points whole (both axes reversed come out in order) and
+        // draws the same four runs as below, where the reversed axis leaves
+        // two of them empty: rows y1 and y2 - 1, or columns x1 and x2 - 1.
+        // The memory path puts each axis in order instead (docs/HARDWARE.md).
+        const int64_t ax = x2, ay = y2, bx = x1, by = y1;
+        count += AppendBar(Bar{ax, ay, bx, ay + 1}, area, tint, vertices + count);
+        count += AppendBar(Bar{bx - 1, ay + 1, bx, by}, area, tint, vertices + count);
+        count += AppendBar(Bar{ax, ay + 1, ax + 1, by}, area, tint, vertices + count);
+        count += AppendBar(Bar{ax + 1, by - 1, bx - 1, by}, area, tint, vertices + count);
+    } else if (fill) {
         count += AppendBar(Bar{left, top, right, bottom}, area, tint, vertices);
     } else {
         // The border, each pixel once even when the rectangle is one pixel wide or high.

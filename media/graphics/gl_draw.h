@@ -11,8 +11,9 @@
 namespace media {
 
 // DrawRect on the hardware path (same pixels as the memory path: bars
-// clipped to the draw area, the border's pixels each once). 0, or -1 when
-// the device is missing.
+// clipped to the draw area, the border's pixels each once), except for an
+// outline with one axis reversed, whose corner points are swapped whole
+// (docs/HARDWARE.md). 0, or -1 when the device is missing.
 int GlDrawRect(int x1, int y1, int x2, int y2, ColorValue colour, int fill);
 
 // DrawImage on the hardware path: the entry unscaled with its top-left pixel

@@ -72,6 +72,11 @@ bool IsFormat(const ColorFormat& format, StandardFormat standard)
     return SameLayout(format, GetStandardFormat(standard));
 }
 
+bool IsDxtFormat(DeviceFormat format)
+{
+    return format >= DeviceFormat::Dxt1 && format <= DeviceFormat::Dxt5;
+}
+
 // The GL bindings an upload changes, put back afterwards: the renderer keeps
 // its own texture and framebuffer bound between flushes.
 struct SavedBindings {
@@ -239,11 +244,15 @@ DeviceFormat ImageTextureFormat(const ImageBody& body)
 {
     const GlDeviceInfo& device = GlDevice();
     const ColorFormat& f = body.image.format;
-    // Glyph caches keep the narrow alpha of their memory copy.
+    // Glyph caches: the 16-bit rows for their 1-bit and 4-bit alpha.
     if (IsFormat(f, StandardFormat::A1R5G5B5))
-        return DeviceFormat::A1R5G5B5;
+        return device.alphaTest16;
     if (IsFormat(f, StandardFormat::A4R4G4B4))
-        return DeviceFormat::A4R4G4B4;
+        return device.alpha16;
+    // A DXT1 picture where the device has no DXT1 row: the row that stands
+    // in for it (its alpha is one bit).
+    if (body.dxtKind == 1 && !IsDxtFormat(device.dxt[0]))
+        return device.dxt[0];
     const bool deep = ScreenDepth() != 16;
     if (body.drawable) {
         if (body.hasAlpha && device.drawableAlpha32 != DeviceFormat::None)
@@ -345,7 +354,7 @@ bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch
     if (!body || !body->textures || body->drawable || !blocks || kind < 1 || kind > 5 || !DeviceUsable())
         return false;
     const DeviceFormat format = GlDevice().dxt[kind - 1];
-    if (format < DeviceFormat::Dxt1 || format > DeviceFormat::Dxt5 || body->width % 4 || body->height % 4)
+    if (!IsDxtFormat(format) || body->width % 4 || body->height % 4)
         return false;
     const int blockBytes = kind == 1 ? 8 : 16;
     const int32_t blocksAcross = body->width / 4, blocksDown = body->height / 4;
@@ -433,6 +442,17 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
         }
         UploadPiece(*body, textures, piece, x0, y0, x1, y1, false);
     }
+}
+
+bool SetPictureDxtKind(ImageBody* body, int kind)
+{
+    if (!body)
+        return false;
+    body->dxtKind = int8_t(kind);
+    if (!body->textures || ImageTextureFormat(*body) == body->textures->format)
+        return true;
+    DeleteImageTextures(body);
+    return CreateImageTextures(body);
 }
 
 GLuint TextureCopyWhileDrawnInto(const ImageBody& body)

@@ -67,6 +67,12 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
 // pixels fills the textures from the memory copy again, uncompressed.
 bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch, int kind);
 
+// The body was made from a DXT picture of that kind (1..5; 0 none): a DXT1
+// picture goes to the row standing in for DXT1 where the device has none,
+// its textures made again (empty) when their format changes. False when they
+// cannot be made.
+bool SetPictureDxtKind(ImageBody* body, int kind);
+
 // A drawable body drawn while its own framebuffer is the target would read
 // the texture it writes: such a draw reads from a copy of the texture made
 // first (returned; the caller flushes and deletes it). 0 when the body is not

@@ -277,6 +277,9 @@ void GlFlush()
     gl.Uniform4f(program.transform, 2.0f / float(renderer.width), -2.0f / float(renderer.height), -1.0f, 1.0f);
     gl.Uniform4f(program.mode, state.texture ? 1.0f : 0.0f, state.alphaThreshold, state.opaqueTexels ? 1.0f : 0.0f,
                  state.blend == GlBlend::Multiply ? 1.0f : 0.0f);
+    gl.Uniform4f(program.key, state.keyBits[0], state.keyBits[1], state.keyBits[2], state.keyed ? 1.0f : 0.0f);
+    gl.Uniform4f(program.keyStep, float(1 << (8 - state.keyWidth[0])), float(1 << (8 - state.keyWidth[1])),
+                 float(1 << (8 - state.keyWidth[2])), 1.0f);
     ApplyTexture(state);
     ApplyBlend(state.blend);
     ApplyScissor(renderer.batchScissor);
@@ -296,6 +299,9 @@ void GlClearRect(int left, int top, int right, int bottom, uint8_t red, uint8_t 
     gl.ClearColor(float(red) / 255.0f, float(green) / 255.0f, float(blue) / 255.0f, 1.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The batch is empty: the scissor goes back to the draw area.
+    renderer.batchScissor = renderer.clip;
+    ApplyScissor(renderer.batchScissor);
 }
 
 bool GlReadFramebufferBytes(GLuint framebuffer, int targetHeight, int x, int y, int width, int height,

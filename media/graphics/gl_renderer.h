@@ -33,6 +33,11 @@ struct GlPrimitiveState {
     int filter = 0;               // 0 nearest, 1 bilinear, 2 anisotropic
     float alphaThreshold = -1.0f; // texels whose alpha is at most this are discarded (-1: none)
     bool opaqueTexels = false;    // texel alpha read as 1 (images drawn without transparency)
+    // Drawable images have no key in their texels' alpha: texels whose
+    // channels, cut to keyWidth bits each, equal keyBits are discarded.
+    bool keyed = false;
+    uint8_t keyBits[3] = {0, 0, 0};   // red, green, blue
+    uint8_t keyWidth[3] = {8, 8, 8};  // 1..8
     bool operator==(const GlPrimitiveState&) const = default;
 };
 

@@ -49,11 +49,13 @@ bool MakeBuffer(ScreenBuffer* buffer)
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    if (d.depth == 16)
-        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGB565, d.width, d.height, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
-    else
-        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, d.width, d.height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                      nullptr);
+    // The screen is drawn into as drawable images are: the drawable row the
+    // probes chose for its depth (GL_RGB565 is not renderable everywhere).
+    const DeviceFormat format = GlDevice().screenDrawable;
+    const GLenum internal = format != DeviceFormat::None ? GlInternalFormat(format)
+                            : d.depth == 16                ? GL_RGB565
+                                                           : GL_RGBA8;
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GLint(internal), d.width, d.height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     buffer->framebuffer = GlNewFramebuffer();
     gl.BindFramebuffer(GL_FRAMEBUFFER, buffer->framebuffer);
     gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, buffer->texture, 0);

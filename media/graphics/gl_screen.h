@@ -1,9 +1,10 @@
-// The screen on the hardware path: a framebuffer object in the screen's
-// format (GL_RGB565 at 16 bits, GL_RGBA8 at 32) with the depth buffer
-// attached, which both screen targets draw into; in full screen, the sub back
-// buffer the front-screen timer makes; presenting copies the screen into the
-// window and swaps. Nothing draws into the window's own framebuffer, whose
-// contents GL does not keep across a swap.
+// The screen on the hardware path: a framebuffer object in the drawable row
+// of the screen's depth (GL_RGB565 at 16 bits, GL_RGBA8 at 32, where the
+// device renders to them) with the depth buffer attached, which both screen
+// targets draw into; in full screen, the sub back buffer the front-screen
+// timer makes; presenting copies the screen into the window and swaps.
+// Nothing draws into the window's own framebuffer, whose contents GL does not
+// keep across a swap.
 #pragma once
 
 #include <GL/glcorearb.h>

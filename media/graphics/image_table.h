@@ -25,6 +25,7 @@ struct ImageBody {
     bool hasAlpha = false;
     bool drawable = false;      // always set on the software path; on the hardware path for draw targets
     bool alphaTest = false;
+    int8_t dxtKind = 0;         // 1..5: made from a DXT1..DXT5 picture (hardware path: its texture row)
     int32_t bitDepth = 0;
     uint32_t transColor = 0;    // 0x00RRGGBB, copied from the drawing state when the body is made
     int32_t width = 0, height = 0;

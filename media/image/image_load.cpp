@@ -146,6 +146,13 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
         return LogAdd(memoryShort ? "グラフィックのオリジナル画像データ保存用メモリの確保に失敗しました\n"
                                   : "テクスチャの作成に失敗しました\n");
     }
+    // A DXT picture's kind may choose its texture row.
+    ImageEntry* made = FindImage(handle);
+    if (colour.format.compressedKind && !alpha && made &&
+        !SetPictureDxtKind(made->body, colour.format.compressedKind)) {
+        DeleteImage(handle);
+        return LogAdd("テクスチャの作成に失敗しました\n");
+    }
     PixelRegion region;
     if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);
