@@ -29,6 +29,7 @@ bool forcedHardware = false;
 GlDeviceInfo device;
 GlProgram drawProgram;
 bool deviceReady = false;
+int requestedDepth = 0;  // the depth asked for before the window took the desktop's
 GLuint depthRenderbuffer = 0;
 int liveObjects = 0;
 
@@ -323,6 +324,8 @@ bool MakeContext(bool core33)
     request.core33 = core33;
     // Robust first, so that a lost device can be told; plain where refused.
     for (bool robust : {true, false}) {
+        if (robust && GlStepFails("robust"))
+            continue;
         request.robust = robust;
         if (platform::gl::CreateContext(systemState.mainWindow, request, &error)) {
             device.robust = robust;
@@ -621,7 +624,7 @@ bool BuildProgram()
         gl.LinkProgram(drawProgram.program);
         GLint linked = 0;
         gl.GetProgramiv(drawProgram.program, GL_LINK_STATUS, &linked);
-        built = linked != 0;
+        built = linked != 0 && !GlStepFails("shader");
     }
     GlDeleteShader(&vertex);
     GlDeleteShader(&fragment);
@@ -663,22 +666,43 @@ bool GlLibraryMissing()
 bool TryGlDevicePath()
 {
     ReleaseGlDevice();
-    const int requestedDepth = displaySettings.depth;
+    requestedDepth = displaySettings.depth;
     device = GlDeviceInfo{};
     std::string renderer, vendor;
     const bool made = ObtainDeviceFactory(&renderer, &vendor) && CreateDevice() && ChooseFormats() &&
                       CreateDepthBuffer();
-    if (made && BuildProgram() && CreateGlScreen()) {
-        LogPrintfLine("プログラマブルシェーダーを使用します\n");
-        deviceReady = true;
-        return true;
+    if (made) {
+        if (!BuildProgram()) {
+            LogAdd("シェーダーの作成に失敗しました\n");
+            LogPrintfLine("プログラマブルシェーダーを使用しません\n");
+        } else if (!CreateGlScreen()) {
+            // The shaders were built: only the screen is missing.
+            LogAdd("スクリーン用フレームバッファの作成に失敗しました\n");
+        } else {
+            LogPrintfLine("プログラマブルシェーダーを使用します\n");
+            deviceReady = true;
+            return true;
+        }
     }
-    if (made)
-        LogPrintfLine("プログラマブルシェーダーを使用しません\n");
+    AbandonGlDevice();
+    return false;
+}
+
+void AbandonGlDevice()
+{
     ReleaseGlDevice();
     // The memory path runs at the depth that was asked for.
-    displaySettings.depth = requestedDepth;
-    return false;
+    if (requestedDepth)
+        displaySettings.depth = requestedDepth;
+}
+
+bool GlStepFails(const char* step)
+{
+    const char* list = std::getenv("KORVANTA_GL_FAIL");
+    if (!list || !*list)
+        return false;
+    const std::string text = std::string(",") + list + ",";
+    return text.find(std::string(",") + step + ",") != std::string::npos;
 }
 
 void ReleaseGlDevice()

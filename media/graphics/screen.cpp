@@ -414,8 +414,8 @@ int StartGraphics()
     ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         // Without the renderer's buffers the device is of no use: the memory
-        // path takes over.
-        ReleaseGlDevice();
+        // path takes over, at the depth that was asked for.
+        AbandonGlDevice();
         d.hardwarePath = false;
     }
     if (!d.hardwarePath) {
@@ -536,7 +536,7 @@ void RestoreGraphics()
     subBackBufferFailed = false;
     ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
-        ReleaseGlDevice();
+        AbandonGlDevice();
         d.hardwarePath = false;
     }
     if (!d.hardwarePath) {
