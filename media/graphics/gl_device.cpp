@@ -342,6 +342,15 @@ bool AcceptContext(bool core33)
     const char* missing = nullptr;
     if (!gl_api::LoadFunctions(&missing))
         return false;
+    device.resetNotification = false;
+    if (device.robust) {
+        // The status query is what tells a reset; a context that took the
+        // robust request may still never report one (Mesa's llvmpipe).
+        device.robust = gl.GetGraphicsResetStatus != nullptr;
+        GLint strategy = 0;
+        gl.GetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
+        device.resetNotification = gl.GetError() == GL_NO_ERROR && strategy == GL_LOSE_CONTEXT_ON_RESET;
+    }
     int minor = 0;
     const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
     if (core33)
@@ -386,6 +395,12 @@ bool CreateDevice()
         LogAdd("Direct3DDevice9 の作成に失敗しました\n");
         return false;
     }
+    // Without reset notification nothing tells a lost device: the swap
+    // returns nothing and the context gives no status.
+    if (!device.robust)
+        LogAdd("ロバストコンテキストを作成できなかったため、デバイスロストを検出できません\n");
+    else if (!device.resetNotification)
+        LogAdd("リセット通知のないコンテキストのため、デバイスロストを検出できません\n");
 
     if (!systemState.windowed && ChangeDisplayMode() == -1) {
         LogAdd("Direct3DDevice9 の作成に失敗しました\n");

@@ -59,7 +59,8 @@ GLenum GlInternalFormat(DeviceFormat format);
 
 struct GlDeviceInfo {
     bool coreContext = false;  // 3.3 core ("hardware vertex processing"), else old-style
-    bool robust = false;
+    bool robust = false;             // a robust context with the reset-status query, asked at every present
+    bool resetNotification = false;  // and it reports resets (some drivers never do)
     bool anisotropic = false;
     float maxAnisotropy = 1.0f;
     int maxTextureWidth = 256, maxTextureHeight = 256;
