@@ -516,6 +516,17 @@ int ChangeScreenMode(int width, int height, int depth, int force, int refresh)
     return 0;
 }
 
+void ReleaseDeviceBeforeWindowGoes()
+{
+    // Every GL object lives in the main window's context, which goes with
+    // the window: released now, in order, while it is still current.
+    if (!displaySettings.hardwarePath || !GlContextAlive())
+        return;
+    ReleaseAllImageTextures();
+    EndGlRenderer();
+    ReleaseGlDevice();
+}
+
 void RestoreGraphics()
 {
     DisplaySettings& d = displaySettings;
