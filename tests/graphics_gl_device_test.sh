@@ -2,8 +2,11 @@
 # The hardware path's device setup on OpenGL, on private Xvfb servers (Mesa's
 # llvmpipe): the default run counts llvmpipe as no device and takes the
 # memory path; KORVANTA_GRAPHICS=gl forces the hardware path; every provoked
-# failure logs its line and ends on the memory path with no GL object alive;
-# the presented picture equals the memory path's pixel for pixel.
+# failure (KORVANTA_GL_DENY, KORVANTA_GL_FAIL) logs its line and ends on the
+# memory path with no GL object alive, or fails only the image being made; a
+# reset is seen by the present and restored at the next pump; the close
+# button leaves no GL object counted; the presented picture equals the memory
+# path's pixel for pixel.
 #   bash tests/graphics_gl_device_test.sh BUILD_DIR
 set -u
 build=$(cd "${1:?build directory}" && pwd)
@@ -154,6 +157,10 @@ cases=(
     "nodepth16|KORVANTA_GL_DENY=D16,D24X8,D32|使用できる Zバッファフォーマットが見つかりませんでした|software|16"
     "no16at16|KORVANTA_GL_DENY=R5G6B5,X1R5G5B5|使用できる 16bit カラーフォーマットが見つかりませんでした|software|16"
     "no565|MESA_EXTENSION_OVERRIDE=-GL_ARB_ES2_compatibility|描画用 16bit カラーフォーマットは D3DFMT_X1R5G5B5 です|hardware|16"
+    "failshader|KORVANTA_GL_FAIL=shader|シェーダーの作成に失敗しました|software"
+    "failscreen|KORVANTA_GL_FAIL=screen|スクリーン用フレームバッファの作成に失敗しました|software"
+    "failrenderer|KORVANTA_GL_FAIL=renderer|頂点バッファの作成に失敗しました|late"
+    "norobust|KORVANTA_GL_FAIL=robust|ロバストコンテキストを作成できなかったため、デバイスロストを検出できません|hardware"
 )
 for entry in "${cases[@]}"; do
     IFS='|' read -r name setting line path server <<<"$entry"
@@ -163,10 +170,11 @@ for entry in "${cases[@]}"; do
     out="$work/$name/out"
     ok=1
     has_line "$name" "$line" || ok=0
-    if [ "$path" = software ]; then
-        # Back on the memory path at the depth that was asked for.
+    if [ "$path" = software ] || [ "$path" = late ]; then
+        # Back on the memory path at the depth that was asked for (late: a
+        # failure after the device and its shaders were made).
         grep -q '^started software depth 16 live 0 context 0$' "$out" || ok=0
-        has_line "$name" "プログラマブルシェーダーを使用します" && ok=0
+        [ "$path" = software ] && has_line "$name" "プログラマブルシェーダーを使用します" && ok=0
     else
         grep -q "^started hardware depth $screen live [1-9][0-9]* context 1\$" "$out" || ok=0
     fi
@@ -184,6 +192,28 @@ done
 for n in １ ２ ３ ４ ５; do
     has_line nos3tc "ＤＸＴ${n}テクスチャフォーマットは使えません" || fail "nos3tc: the DXT$n line does not say 使えません"
 done
+# The screen's failure comes after the shaders were built: no line says
+# they are not used.
+if has_line failscreen "プログラマブルシェーダーを使用しません" || has_line failrenderer "プログラマブルシェーダーを使用しません"; then
+    fail "failscreen/failrenderer: the log says the shaders are not used, although they were built"
+fi
+
+# ---- an image whose textures cannot be made or filled: its line, no
+# handle, no GL object left of it, and the hardware path draws on.
+#   step | expected line
+picture_file="$(cd "$(dirname "$0")/.." && pwd)/PIC/button.png"
+for entry in "texture|テクスチャの作成に失敗しました" "upload|テクスチャへの画像の転送に失敗しました"; do
+    IFS='|' read -r step line <<<"$entry"
+    PROBE_ARGS="--image-check $picture_file" run_probe "image$step" "$d24" KORVANTA_GRAPHICS=gl KORVANTA_GL_FAIL=$step
+    out="$work/image$step/out"
+    if has_line "image$step" "$line" && grep -Eq '^image none live ([0-9]+) \1$' "$out" &&
+       grep -q '^drawn hardware yes$' "$out" && grep -q '^ended software depth [0-9]* live 0 context 0$' "$out"; then
+        pass "KORVANTA_GL_FAIL=$step: \"$line\", no image, GL drawing goes on"
+    else
+        fail "KORVANTA_GL_FAIL=$step: $(cat "$out")"; grep -a 'テクスチャ' "$work/image$step/log" | head -5
+    fi
+done
+
 # The library line comes before the vertical-blank object's lines.
 if grep -n 'd3d9.dll\|DirectDraw' "$work/nolibrary/log" | head -1 | grep -q d3d9; then
     pass "nolibrary: the library line comes first"
@@ -201,6 +231,28 @@ if grep -q '^restored hardware depth 32 live [1-9][0-9]* context 1$' "$work/lost
 else
     fail "lost device: $(cat "$work/lost/out")"
 fi
+# A reset with the window kept active: the present that finds it returns -1
+# and the next pump makes the device again without an activation; a key
+# tapped in that pump is still read, and the picture comes back. Then the
+# close button: its window takes the context with it, every GL object is
+# released before, and the GL functions are forgotten.
+PROBE_ARGS="--image-check $picture_file --lose-at-present --close" run_probe atpresent "$d24" KORVANTA_GRAPHICS=gl
+out="$work/atpresent/out"
+if grep -Eq '^image made live ([0-9]+) ' "$out" && grep -qx 'lost present -1' "$out" &&
+   grep -q '^pumped hardware depth 32 live [1-9][0-9]* context 1$' "$out" &&
+   [ "$(grep -c 'IDirect3DDevice9 オブジェクトを取得します' "$work/atpresent/log")" = 2 ] &&
+   has_line atpresent "グラフィックを復帰します" && grep -qx 'key kept yes' "$out" &&
+   grep -qx 'pixels back yes present 0' "$out"; then
+    pass "a reset seen by the present: -1, restored at the next pump, the tapped key kept, the picture back"
+else
+    fail "reset seen by the present: $(cat "$out")"
+fi
+if grep -qx 'closed live 0 context 0 functions 0' "$out" && grep -q '^ended software depth [0-9]* live 0 context 0$' "$out"; then
+    pass "the close button: no GL object counted and no GL function kept once the window is gone"
+else
+    fail "close button: $(grep '^closed\|^ended' "$out")"
+fi
+
 # An installed program's pictures come from its share folder (the picture
 # fallback), started from a folder without PIC/: the restore reads them
 # again from there, with no failure line.
@@ -294,6 +346,20 @@ compare_pictures() {  # display depth-argument name
 }
 compare_pictures "$d16" 16 picture16
 compare_pictures "$d24" 32 picture32
+# A failure after the device was made falls back whole: the window shows the
+# memory path's picture.
+mkdir -p "$work/late-gl"
+(cd "$work/late-gl" && DISPLAY="$d24" KORVANTA_GRAPHICS=gl KORVANTA_GL_FAIL=renderer "$probe" --depth 32 --picture --hold 3 \
+    >out 2>err) &
+late_pid=$!
+window_picture late-gl "$d24"
+wait $late_pid || fail "renderer failure: the run ended with $?: $(tail -3 "$work/late-gl/err")"
+if grep -q '^started software depth 32 live 0 context 0$' "$work/late-gl/out" &&
+   [ -s "$work/late-gl/window.rgb" ] && cmp -s "$work/picture32-sw/window.rgb" "$work/late-gl/window.rgb"; then
+    pass "after a renderer failure the window shows the memory path's picture"
+else
+    fail "renderer failure picture: $(cat "$work/late-gl/out")"
+fi
 
 # ---- the program itself on the hardware path: its window comes up, frames
 # are presented through GL, and the close button ends it with 0.

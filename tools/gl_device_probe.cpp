@@ -4,7 +4,7 @@
 // run it under provoked failures; the pixel tests take pictures of its window.
 //
 //   gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold SECONDS]
-//                   [--pictures-from DIR]
+//                   [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]
 //
 // Prints "started <hardware|software> depth <n> live <n> context <0|1>" and
 // the processor time the start took ("start cpu <ms>"), then "shown" once the
@@ -15,6 +15,15 @@
 // korvanta does), loads .\PIC\button.png once started and prints "picture
 // <recorded path>"; its pixels are cleared before a --lose, and "refilled
 // yes|no" after the restore says whether the reload brought them back.
+// --image-check FILE loads the picture FILE and prints
+// "image <made|none> live <before> <after>", then draws a rectangle, reads it
+// back and prints "drawn <hardware|software> <yes|no>".
+// --lose-at-present: the picture drawn and presented, a loss simulated, then
+// "lost present <result>"; a key tapped and one pump (no activation):
+// "pumped <path> live <n>"; the key read across the next pump:
+// "key kept <yes|no>"; the picture again: "pixels back <yes|no> present <r>".
+// --close: the close button's message, pumped until the window is gone:
+// "closed live <n> context <0|1> functions <0|1>" before the end.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,11 +33,13 @@
 #include <vector>
 
 #include "media/graphics/draw.h"
+#include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
 #include "media/graphics/mem_image.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
 #include "media/image/picture_fallback.h"
+#include "media/input/input.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/platform.h"
 #include "media/core/system_state.h"
@@ -78,14 +89,78 @@ void PrintState(const char* when)
     std::fflush(stdout);
 }
 
+std::vector<uint32_t> ScreenWords(int width, int height)
+{
+    std::vector<uint32_t> words(size_t(width) * size_t(height));
+    if (!media::ReadTargetWords(media::ScreenBack, 0, 0, width, height, words.data()))
+        words.clear();
+    return words;
+}
+
+void ImageCheck(const std::string& file)
+{
+    using namespace media;
+    const int before = GlLiveObjectCount();
+    const ImageHandle image = LoadImageToHandle(file.c_str(), 0);
+    std::printf("image %s live %d %d\n", image >= 0 ? "made" : "none", before, GlLiveObjectCount());
+    SetDrawTarget(ScreenBack);
+    ClearDrawTarget(nullptr);
+    DrawImage(100, 100, image, 0);
+    const uint32_t colour = PackColor(10, 200, 30);
+    DrawRect(20, 20, 30, 30, colour, 1);
+    uint32_t word = 0;
+    const bool read = ReadTargetWords(ScreenBack, 25, 25, 1, 1, &word);
+    const uint32_t mask = ScreenDepth() == 16 ? 0xFFFF : 0xFFFFFF;
+    std::printf("drawn %s %s\n", displaySettings.hardwarePath ? "hardware" : "software",
+                read && (word & mask) == (colour & mask) ? "yes" : "no");
+    std::fflush(stdout);
+}
+
+void LoseAtPresent(int width, int height)
+{
+    using namespace media;
+    DrawPicture();
+    PresentScreen();
+    const std::vector<uint32_t> before = ScreenWords(width, height);
+    platform::gl::SimulateContextLoss();
+    DrawPicture();
+    std::printf("lost present %d\n", PresentScreen());
+    // A tap taken by the pump that restores.
+    platform::PostMessage(systemState.mainWindow, platform::WM_KEYDOWN, 0x42, 0);
+    platform::PostMessage(systemState.mainWindow, platform::WM_KEYUP, 0x42, intptr_t(uint32_t(3u << 30)));
+    platform::Sleep(2);
+    PumpWindowMessages();
+    PrintState("pumped");
+    ReadKeyState(48);  // brings input up again
+    platform::Sleep(2);
+    PumpWindowMessages();
+    std::printf("key kept %s\n", ReadKeyState(48) == 1 ? "yes" : "no");
+    DrawPicture();
+    const int presented = PresentScreen();
+    const std::vector<uint32_t> after = ScreenWords(width, height);
+    std::printf("pixels back %s present %d\n", !before.empty() && after == before ? "yes" : "no", presented);
+    std::fflush(stdout);
+}
+
+void CloseWindow()
+{
+    using namespace media;
+    platform::PostMessage(systemState.mainWindow, platform::WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && !systemState.windowDestroyed; ++i)
+        PumpWindowMessages();
+    std::printf("closed live %d context %d functions %d\n", GlLiveObjectCount(), GlContextAlive() ? 1 : 0,
+                gl_api::gl.GetString || gl_api::gl.GenTextures ? 1 : 0);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int depth = 16, width = 700, height = 400;
-    bool fullScreen = false, picture = false, lose = false;
+    bool fullScreen = false, picture = false, lose = false, loseAtPresent = false, close = false;
     double holdSeconds = 0;
-    std::string picturesFrom;
+    std::string picturesFrom, imageFile;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--depth" && i + 1 < argc) {
@@ -96,6 +171,12 @@ int main(int argc, char** argv)
             height = std::atoi(argv[++i]);
         } else if (argument == "--lose") {
             lose = true;
+        } else if (argument == "--image-check" && i + 1 < argc) {
+            imageFile = argv[++i];
+        } else if (argument == "--lose-at-present") {
+            loseAtPresent = true;
+        } else if (argument == "--close") {
+            close = true;
         } else if (argument == "--picture") {
             picture = true;
         } else if (argument == "--pictures-from" && i + 1 < argc) {
@@ -103,7 +184,7 @@ int main(int argc, char** argv)
         } else if (argument == "--hold" && i + 1 < argc) {
             holdSeconds = std::atof(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S] [--pictures-from DIR]\n");
+            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S] [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]\n");
             return 2;
         }
     }
@@ -143,6 +224,10 @@ int main(int argc, char** argv)
                                      media::platform::WA_ACTIVE, 0);
         PrintState("restored");
     }
+    if (!imageFile.empty())
+        ImageCheck(imageFile);
+    if (loseAtPresent)
+        LoseAtPresent(width, height);
     if (button >= 0) {
         std::printf("refilled %s\n", !loaded.empty() && PixelBytes(button) == loaded ? "yes" : "no");
         std::fflush(stdout);
@@ -161,6 +246,8 @@ int main(int argc, char** argv)
         }
         media::platform::Sleep(30);
     }
+    if (close)
+        CloseWindow();
     media::EndMediaLibrary();
     PrintState("ended");
     media::platform::CloseBackend();

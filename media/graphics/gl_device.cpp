@@ -30,6 +30,7 @@ bool forcedHardware = false;
 GlDeviceInfo device;
 GlProgram drawProgram;
 bool deviceReady = false;
+int requestedDepth = 0;  // the depth asked for before the window took the desktop's
 GLuint depthRenderbuffer = 0;
 int liveObjects = 0;
 
@@ -316,6 +317,8 @@ bool MakeContext(bool core33)
     request.core33 = core33;
     // Robust first, so that a lost device can be told; plain where refused.
     for (bool robust : {true, false}) {
+        if (robust && GlStepFails("robust"))
+            continue;
         request.robust = robust;
         if (platform::gl::CreateContext(systemState.mainWindow, request, &error)) {
             device.robust = robust;
@@ -361,6 +364,12 @@ bool CreateDevice()
         LogAdd("Direct3DDevice9 の作成に失敗しました\n");
         return false;
     }
+    // Without reset notification nothing tells a lost device: the swap
+    // returns nothing and the context gives no status.
+    if (!device.robust)
+        LogAdd("ロバストコンテキストを作成できなかったため、デバイスロストを検出できません\n");
+    else if (!device.resetNotification)
+        LogAdd("リセット通知のないコンテキストのため、デバイスロストを検出できません\n");
 
     if (!systemState.windowed && ChangeDisplayMode() == -1) {
         LogAdd("Direct3DDevice9 の作成に失敗しました\n");
@@ -604,7 +613,7 @@ bool BuildProgram()
         gl.LinkProgram(drawProgram.program);
         GLint linked = 0;
         gl.GetProgramiv(drawProgram.program, GL_LINK_STATUS, &linked);
-        built = linked != 0;
+        built = linked != 0 && !GlStepFails("shader");
     }
     GlDeleteShader(&vertex);
     GlDeleteShader(&fragment);
@@ -646,6 +655,15 @@ bool AcceptGlContext(bool core33)
     const char* missing = nullptr;
     if (!gl_api::LoadFunctions(&missing))
         return false;
+    device.resetNotification = false;
+    if (device.robust) {
+        // The status query is what tells a reset; a context that took the
+        // robust request may still never report one (Mesa's llvmpipe).
+        device.robust = gl.GetGraphicsResetStatus != nullptr;
+        GLint strategy = 0;
+        gl.GetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
+        device.resetNotification = gl.GetError() == GL_NO_ERROR && strategy == GL_LOSE_CONTEXT_ON_RESET;
+    }
     int minor = 0;
     const int major = ParseVersion(reinterpret_cast<const char*>(gl.GetString(GL_VERSION)), &minor);
     // glGetStringi is the only list of extensions from 3.0 on (and the only
@@ -681,22 +699,43 @@ bool GlLibraryMissing()
 bool TryGlDevicePath()
 {
     ReleaseGlDevice();
-    const int requestedDepth = displaySettings.depth;
+    requestedDepth = displaySettings.depth;
     device = GlDeviceInfo{};
     std::string renderer, vendor;
     const bool made = ObtainDeviceFactory(&renderer, &vendor) && CreateDevice() && ChooseFormats() &&
                       CreateDepthBuffer();
-    if (made && BuildProgram() && CreateGlScreen()) {
-        LogPrintfLine("プログラマブルシェーダーを使用します\n");
-        deviceReady = true;
-        return true;
+    if (made) {
+        if (!BuildProgram()) {
+            LogAdd("シェーダーの作成に失敗しました\n");
+            LogPrintfLine("プログラマブルシェーダーを使用しません\n");
+        } else if (!CreateGlScreen()) {
+            // The shaders were built: only the screen is missing.
+            LogAdd("スクリーン用フレームバッファの作成に失敗しました\n");
+        } else {
+            LogPrintfLine("プログラマブルシェーダーを使用します\n");
+            deviceReady = true;
+            return true;
+        }
     }
-    if (made)
-        LogPrintfLine("プログラマブルシェーダーを使用しません\n");
+    AbandonGlDevice();
+    return false;
+}
+
+void AbandonGlDevice()
+{
     ReleaseGlDevice();
     // The memory path runs at the depth that was asked for.
-    displaySettings.depth = requestedDepth;
-    return false;
+    if (requestedDepth)
+        displaySettings.depth = requestedDepth;
+}
+
+bool GlStepFails(const char* step)
+{
+    const char* list = std::getenv("KORVANTA_GL_FAIL");
+    if (!list || !*list)
+        return false;
+    const std::string text = std::string(",") + list + ",";
+    return text.find(std::string(",") + step + ",") != std::string::npos;
 }
 
 void ReleaseGlDevice()

@@ -36,6 +36,16 @@ bool TryGlDevicePath();
 // Deletes every GL object and the context.
 void ReleaseGlDevice();
 bool GlDeviceReady();
+// A hardware path abandoned after its setup succeeded (the renderer's
+// buffers could not be made): the device released and the depth put back to
+// what was asked for, as a fallback during the setup does.
+void AbandonGlDevice();
+
+// KORVANTA_GL_FAIL (tests): the named step fails as if the driver refused it,
+// names separated by commas: robust (the robust context is refused), shader,
+// screen, renderer, texture (an image's textures), upload (pixels into an
+// image's textures).
+bool GlStepFails(const char* step);
 
 // The formats of the device, by their Direct3D names.
 enum class DeviceFormat : int8_t {
@@ -61,7 +71,8 @@ GLenum GlInternalFormat(DeviceFormat format);
 
 struct GlDeviceInfo {
     bool coreContext = false;  // 3.3 core ("hardware vertex processing"), else old-style
-    bool robust = false;
+    bool robust = false;             // a robust context with the reset-status query, asked at every present
+    bool resetNotification = false;  // and it reports resets (some drivers never do)
     bool anisotropic = false;
     float maxAnisotropy = 1.0f;
     int maxTextureWidth = 256, maxTextureHeight = 256;

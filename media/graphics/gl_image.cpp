@@ -170,12 +170,22 @@ bool UploadPiece(const ImageBody& body, const GlImageTextures& textures, const G
     else
         PieceWords(body, format, textures.upsideDown, piece, x0, y0, x1, y1, static_cast<uint8_t*>(words));
     gl.BindTexture(GL_TEXTURE_2D, piece.texture);
-    if (whole)
+    if (whole) {
         gl.TexImage2D(GL_TEXTURE_2D, 0, GLint(GlInternalFormat(format)), piece.textureWidth, piece.textureHeight, 0,
                       layout.format, layout.type, words);
-    else
-        gl.TexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, x1 - x0, y1 - y0, layout.format, layout.type, words);
+        MemFree(words);
+        return true;  // the caller checks the storage it made
+    }
+    while (gl.GetError() != GL_NO_ERROR) {
+    }
+    // A provoked failure (tests) is a width the driver refuses.
+    const GLsizei width = GlStepFails("upload") ? -1 : x1 - x0;
+    gl.TexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, width, y1 - y0, layout.format, layout.type, words);
     MemFree(words);
+    if (gl.GetError() != GL_NO_ERROR) {
+        LogAdd("テクスチャへの画像の転送に失敗しました\n");
+        return false;
+    }
     return true;
 }
 
@@ -315,7 +325,7 @@ bool CreateImageTextures(ImageBody* body)
                     std::memset(body->image.pixels, 0, size_t(body->image.pitch) * size_t(body->height));
                 made = UploadPiece(*body, *textures, piece, 0, 0, piece.textureWidth, piece.textureHeight, true,
                                    body->drawable) &&
-                       gl.GetError() == GL_NO_ERROR;
+                       gl.GetError() == GL_NO_ERROR && !GlStepFails("texture");
                 x += columns[c];
             }
             y += rows[r];
@@ -403,23 +413,23 @@ bool UseCompressedTextures(ImageBody* body, const uint8_t* blocks, int32_t pitch
     return true;
 }
 
-void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom)
+bool UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
     if (!body || !body->textures || !DeviceUsable() || !MemImageValid(&body->image))
-        return;
+        return true;
     if (body->textures->compressed) {
         // Compressed blocks take no pixels: the memory copy's format again.
         DeleteImageTextures(body);
-        CreateImageTextures(body);
-        return;
+        return CreateImageTextures(body);
     }
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, body->width);
     bottom = std::min(bottom, body->height);
     if (left >= right || top >= bottom)
-        return;
+        return true;
     GlFlush();
+    bool uploaded = true;
     SavedBindings saved;
     const GlImageTextures& textures = *body->textures;
     for (int32_t i = 0; i < textures.Count(); ++i) {
@@ -440,8 +450,9 @@ void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t rig
         } else if (y1 == piece.usedHeight) {
             y1 = piece.textureHeight;
         }
-        UploadPiece(*body, textures, piece, x0, y0, x1, y1, false);
+        uploaded = UploadPiece(*body, textures, piece, x0, y0, x1, y1, false) && uploaded;
     }
+    return uploaded;
 }
 
 bool SetPictureDxtKind(ImageBody* body, int kind)

@@ -57,8 +57,9 @@ bool CreateImageTextures(ImageBody* body);
 // Deletes the body's textures and framebuffer (nothing when it has none).
 void DeleteImageTextures(ImageBody* body);
 // Fills the textures again from the memory copy where the rectangle of the
-// body (right and bottom exclusive) changed.
-void UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom);
+// body (right and bottom exclusive) changed. False when a transfer failed
+// (logged): those textures keep what they held.
+bool UploadImageTextures(ImageBody* body, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
 // A DXT picture (kind 1..5, `pitch` bytes per row of 4 x 4 blocks, as
 // large as the body) kept compressed: the body's textures are made again from

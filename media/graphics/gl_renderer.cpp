@@ -7,6 +7,7 @@
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
+#include "media/log/log.h"
 
 namespace media {
 
@@ -161,6 +162,7 @@ bool StartGlRenderer()
     renderer.vertexBuffer = GlNewBuffer();
     if (!renderer.vertexBuffer) {
         EndGlRenderer();
+        LogAdd("頂点バッファの作成に失敗しました\n");
         return false;
     }
     BindVertexLayout();
@@ -178,8 +180,9 @@ bool StartGlRenderer()
     const GlProgram& program = GlDrawProgram();
     gl.UseProgram(program.program);
     gl.Uniform1i(program.image, 0);
-    if (gl.GetError() != GL_NO_ERROR) {
+    if (gl.GetError() != GL_NO_ERROR || GlStepFails("renderer")) {
         EndGlRenderer();
+        LogAdd("頂点バッファの作成に失敗しました\n");
         return false;
     }
     renderer.started = true;

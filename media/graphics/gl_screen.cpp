@@ -24,6 +24,7 @@ struct GlScreen {
     ScreenBuffer main;
     ScreenBuffer sub;  // full screen: made by the front-screen timer
     int width = 0, height = 0;
+    bool lost = false;  // a present found the context reset
 };
 GlScreen screen;
 
@@ -78,6 +79,17 @@ bool MakeBuffer(ScreenBuffer* buffer)
     return made;
 }
 
+// Whether the context was reset. Only a context with reset notification can
+// tell; a loss simulated for tests is its answer in place of the driver's.
+bool ContextWasReset()
+{
+    if (!GlDevice().robust || !gl.GetGraphicsResetStatus)
+        return false;
+    if (platform::gl::TakeSimulatedLoss())
+        return true;
+    return gl.GetGraphicsResetStatus() != GL_NO_ERROR;
+}
+
 // Copies the screen-sized framebuffer `from` onto `to`.
 void CopyBuffer(GLuint from, GLuint to)
 {
@@ -95,7 +107,13 @@ bool CreateGlScreen()
     ReleaseGlScreen();
     screen.width = displaySettings.width;
     screen.height = displaySettings.height;
-    return MakeBuffer(&screen.main);
+    if (!MakeBuffer(&screen.main))
+        return false;
+    if (GlStepFails("screen")) {
+        ReleaseBuffer(&screen.main);
+        return false;
+    }
+    return true;
 }
 
 void ReleaseGlScreen()
@@ -136,6 +154,10 @@ int PresentGlScreen(bool repaint)
     DisplaySettings& d = displaySettings;
     if (!GlDeviceReady() || !screen.main.framebuffer)
         return 0;
+    if (screen.lost || ContextWasReset()) {
+        screen.lost = true;
+        return -1;
+    }
     GlFlush();
     // The sub back buffer goes onto the screen's buffer first, as a copy.
     if (screen.sub.framebuffer)
@@ -181,10 +203,12 @@ bool TrialPresentFails()
 {
     if (!displaySettings.hardwarePath || !GlDeviceReady())
         return false;
-    if (platform::gl::TakeSimulatedLoss())
-        return true;
-    PresentGlScreen(true);
-    return gl.GetGraphicsResetStatus && GlDevice().robust && gl.GetGraphicsResetStatus() != GL_NO_ERROR;
+    return PresentGlScreen(true) == -1 && screen.lost;
+}
+
+bool GlDeviceLossSeen()
+{
+    return displaySettings.hardwarePath && GlDeviceReady() && screen.lost;
 }
 
 }  // namespace media

@@ -26,13 +26,20 @@ bool GlSubBackBufferExists();
 // PresentScreen on the hardware path: the screen into the window's client
 // area (stretched as the window's size rates or the 320 x 240 emulation
 // want), then the swap. repaint: a window repaint (no vertical-blank wait).
-// 0, or -1 when the screen cannot be shown.
+// Every present first asks the context whether it was reset (one call, where
+// the context reports resets). 0, or -1 when the screen cannot be shown: the
+// device is lost, from that present until it is made again.
 int PresentGlScreen(bool repaint = false);
 
 // The window procedure's trial present on activation in window mode: on the
-// hardware path the screen is shown again and the context asked whether it
-// was reset (or a loss simulated for tests is taken). True when the device
-// is lost and must be restored; always false on the software path.
+// hardware path the screen is shown again, which asks the context whether it
+// was reset. True when the device is lost and must be restored; always false
+// on the software path.
 bool TrialPresentFails();
+
+// True once a present found the device lost, until it is made again: the
+// pump then restores it without waiting for an activation (a reset comes
+// with none here).
+bool GlDeviceLossSeen();
 
 }  // namespace media

@@ -286,12 +286,12 @@ ImageHandle MakeGlyphCacheImage(int32_t width, int32_t height, int alphaBits)
     return MakeImageOfFormat(width, height, true, format, false);
 }
 
-void ImagePixelsChanged(ImageHandle handle, const int32_t* rect)
+bool ImagePixelsChanged(ImageHandle handle, const int32_t* rect)
 {
     // The software path draws from the memory copy itself.
     ImageEntry* entry = FindImage(handle);
     if (!entry || !entry->body || !entry->body->textures)
-        return;
+        return true;
     int32_t left = 0, top = 0, right = entry->width, bottom = entry->height;
     if (rect) {
         left = std::max(rect[0], 0);
@@ -299,8 +299,8 @@ void ImagePixelsChanged(ImageHandle handle, const int32_t* rect)
         right = std::min(rect[2], entry->width);
         bottom = std::min(rect[3], entry->height);
     }
-    UploadImageTextures(entry->body, entry->offsetX + left, entry->offsetY + top, entry->offsetX + right,
-                        entry->offsetY + bottom);
+    return UploadImageTextures(entry->body, entry->offsetX + left, entry->offsetY + top, entry->offsetX + right,
+                               entry->offsetY + bottom);
 }
 
 int UpdateImagePixels(ImageHandle handle, int32_t x, int32_t y, const PixelRegion& source)

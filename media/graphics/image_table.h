@@ -113,7 +113,8 @@ void SimulateGlyphCacheImageFailure(bool fail);
 // The memory copy of an image was written through GetImagePixels (loaders,
 // the text layer): on the hardware path its textures are filled again from
 // it. rect: left, top, right, bottom inside the entry; null = all of it.
-void ImagePixelsChanged(ImageHandle handle, const int32_t* rect = nullptr);
+// False when the textures could not take the pixels (logged).
+bool ImagePixelsChanged(ImageHandle handle, const int32_t* rect = nullptr);
 // Copies the region into the image with its top-left pixel at (x, y) of the
 // entry, converted to the image's format and cut to the image, then
 // refreshes the image's textures. 0, or -1 for an invalid handle.

@@ -414,8 +414,8 @@ int StartGraphics()
     ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         // Without the renderer's buffers the device is of no use: the memory
-        // path takes over.
-        ReleaseGlDevice();
+        // path takes over, at the depth that was asked for.
+        AbandonGlDevice();
         d.hardwarePath = false;
     }
     if (!d.hardwarePath) {
@@ -516,6 +516,17 @@ int ChangeScreenMode(int width, int height, int depth, int force, int refresh)
     return 0;
 }
 
+void ReleaseDeviceBeforeWindowGoes()
+{
+    // Every GL object lives in the main window's context, which goes with
+    // the window: released now, in order, while it is still current.
+    if (!displaySettings.hardwarePath || !GlContextAlive())
+        return;
+    ReleaseAllImageTextures();
+    EndGlRenderer();
+    ReleaseGlDevice();
+}
+
 void RestoreGraphics()
 {
     DisplaySettings& d = displaySettings;
@@ -536,7 +547,7 @@ void RestoreGraphics()
     subBackBufferFailed = false;
     ForgetPresentedFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
-        ReleaseGlDevice();
+        AbandonGlDevice();
         d.hardwarePath = false;
     }
     if (!d.hardwarePath) {

@@ -17,6 +17,9 @@ int StartGraphics();
 int EndGraphics();
 int ChangeScreenMode(int width, int height, int depth, int force, int refresh);
 void RestoreGraphics();
+// The main window is going, and the GL context with it: every GL object is
+// released first (nothing on the software path). EndGraphics follows later.
+void ReleaseDeviceBeforeWindowGoes();
 int SetDrawTarget(int target);
 int SetDrawRegion(int left, int top, int right, int bottom);
 int ClearDrawTarget(const int* rect);  // rect: left, top, right, bottom, or null

@@ -156,7 +156,12 @@ ImageHandle CreateImageFromBase(const BaseImage& colour, const BaseImage* alpha)
     PixelRegion region;
     if (GetImagePixels(handle, &region)) {
         FillRegionFromPicture(region, colour, alpha, 0, 0);
-        ImagePixelsChanged(handle);
+        // Textures that did not take the pixels would draw nothing: the
+        // image is not made (the transfer logged why).
+        if (!ImagePixelsChanged(handle)) {
+            DeleteImage(handle);
+            return -1;
+        }
     }
     // The hardware path keeps DXT pictures compressed where the device can.
     if (displaySettings.hardwarePath && colour.format.compressedKind && !alpha) {

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "media/font/font.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
@@ -293,6 +294,19 @@ int ProcessMessages()
         }
         if (systemState.quitRequested || platform::CurrentThreadId() != systemState.mainThreadId)
             break;
+    }
+
+    // A reset of the GL context comes with no deactivation here, so the
+    // activation's restore would wait for the user to switch away and back:
+    // a present that found the device lost has the pump restore it. The
+    // restore ends input; the refresh below then samples nothing, and the
+    // presses wait for the next one.
+    static bool restoring = false;
+    if (GlDeviceLossSeen() && !restoring && systemState.initialised && !systemState.quitRequested &&
+        platform::CurrentThreadId() == systemState.mainThreadId) {
+        restoring = true;
+        RestoreGraphics();
+        restoring = false;
     }
 
     ++pumpServicesDepth;

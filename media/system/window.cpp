@@ -584,6 +584,7 @@ intptr_t MainWindowProc(uintptr_t window, uint32_t message, uintptr_t wParam, in
         return 0;
     case WM_DESTROY:
         LogAdd("ウインドウが破棄されようとしています\n");
+        ReleaseDeviceBeforeWindowGoes();
         systemState.windowDestroyed = 1;
         PostQuitMessage(0);
         systemState.quitRequested = 1;
