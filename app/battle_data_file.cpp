@@ -194,7 +194,11 @@ public:
 
     int64_t Integer(const Json& value, const std::string& pointer, Range range) const
     {
-        const std::string bounds = "(" + std::to_string(range.low) + " to " + std::to_string(range.high) + ")";
+        std::string bounds = "(";
+        bounds += std::to_string(range.low);
+        bounds += " to ";
+        bounds += std::to_string(range.high);
+        bounds += ')';
         if (value.is_number_unsigned()) {
             if (value.get<uint64_t>() > uint64_t(range.high))
                 Fail(pointer, value.dump() + " is out of range " + bounds);

@@ -127,8 +127,11 @@ std::string PartText(const Part& part)
     out += "tallies " + std::to_string(part.tallies.size()) + "\n";
     for (const OutcomeTally& tally : part.tallies) {
         std::string line;
-        for (int64_t number : TallyNumbersOf(tally))
-            line += (line.empty() ? "" : " ") + std::to_string(number);
+        for (int64_t number : TallyNumbersOf(tally)) {
+            if (!line.empty())
+                line += ' ';
+            line += std::to_string(number);
+        }
         out += line + "\n";
     }
     out += std::string("rows ") + (part.hasRows ? "yes " : "no ") + std::to_string(part.rows.size()) + "\n" + part.rows;

@@ -127,8 +127,11 @@ RunDescription DescribeRun(const Options& options)
 std::string SetupListText(const std::vector<ArmySetup>& setups)
 {
     std::string text;
-    for (size_t i = 0; i < setups.size(); ++i)
-        text += (i ? ":" : "") + SetupText(setups[i]);
+    for (size_t i = 0; i < setups.size(); ++i) {
+        if (i)
+            text += ':';
+        text += SetupText(setups[i]);
+    }
     return text;
 }
 
@@ -140,8 +143,11 @@ std::string SettingsText(const Options& options, const RunDescription& run)
     if (options.matrix)
         text += "--matrix\n";
     for (int a = 0; a < 2; ++a) {
-        if (options.armyGiven[a])
-            text += std::string(a == 0 ? "--army1\n" : "--army2\n") + SetupListText(options.armies[a]) + "\n";
+        if (options.armyGiven[a]) {
+            text += a == 0 ? "--army1\n" : "--army2\n";
+            text += SetupListText(options.armies[a]);
+            text += '\n';
+        }
     }
     for (const Variation& variation : options.variations)
         text += "--vary\n" + variation.Text() + "\n";

@@ -13,8 +13,11 @@ constexpr Survivors ShownOutcomes[] = {Survivors::Army1Only, Survivors::Army2Onl
 std::string SetupList(const std::vector<ArmySetup>& setups)
 {
     std::string text;
-    for (size_t i = 0; i < setups.size(); ++i)
-        text += (i ? ":" : "") + SetupText(setups[i]);
+    for (size_t i = 0; i < setups.size(); ++i) {
+        if (i)
+            text += ':';
+        text += SetupText(setups[i]);
+    }
     return text;
 }
 

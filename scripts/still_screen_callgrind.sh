@@ -7,7 +7,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-bench}"
-program="$build/app/korvanta"
+[ -d "$build" ] || { echo "no build folder $build"; exit 1; }
+# Absolute: the program runs in a folder of its own.
+program="$(cd "$build" && pwd)/app/korvanta"
 [ -x "$program" ] || { echo "no $program (build the korvanta target first)"; exit 1; }
 
 work="$(mktemp -d /tmp/korvanta-still-XXXXXX)"

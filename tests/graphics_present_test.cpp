@@ -3,12 +3,15 @@
 // message; and the full-screen start with its display-mode switch and log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
 #include "graphics_fixture.h"
 #include "log_fixture.h"
 #include "media/graphics/device_setup.h"
+#include "media/graphics/draw.h"
+#include "media/graphics/image_table.h"
 #include "media/log/log.h"
 #include "media/platform/backend.h"
 #include "media/platform/headless.h"
@@ -254,6 +257,88 @@ TEST_F(PresentTest, OnePixelChangedAfterStillFramesIsShownAndSoIsItsReturn)
         PresentScreen();
         EXPECT_EQ(platform::headless::WrittenFrameCount(), written + 2);
         EXPECT_EQ(ShownPixels(), still);
+    }
+}
+
+// The 32-bit screen's words as the window shows them (X8R8G8B8 without the
+// none bits), read without taking the screen's pixels, which would make the
+// screen forget what it knows of them.
+std::vector<uint32_t> ScreenWords(int width, int height)
+{
+    std::vector<uint32_t> words(size_t(width) * size_t(height));
+    EXPECT_TRUE(ReadTargetWords(ScreenBack, 0, 0, width, height, words.data()));
+    for (uint32_t& w : words)
+        w &= 0xFFFFFFu;
+    return words;
+}
+
+// Frames of every kind of drawing, in an order where each follows others:
+// whatever the present compares or the clear rewrites, the window shows the
+// screen, a clear leaves nothing of the frame before, and a frame drawn again
+// as it was is not written again.
+TEST_F(PresentTest, EveryKindOfFrameIsShownAsDrawnAndClearedWhole)
+{
+    StartWindowed(48, 32, 32, 48, 32);
+    const ImageHandle picture = MakeEmptyImage(6, 5, false, false);
+    ASSERT_NE(picture, -1);
+    const PixelRegion pixels = ImagePixels(picture);
+    for (int y = 0; y < pixels.height; ++y)
+        for (int x = 0; x < pixels.width; ++x)
+            PutPixel(picture, x, y, Rgba{uint8_t(40 * x), uint8_t(50 * y), 200, 255});
+    const uint32_t white = PackColor(255, 255, 255);
+    const struct {
+        const char* name;
+        std::function<void()> draw;
+    } frames[] = {
+        {"nothing", [] {}},
+        {"filled box", [&] { DrawRect(3, 4, 9, 7, white, 1); }},
+        {"filled box moved", [&] { DrawRect(30, 20, 36, 23, white, 1); }},
+        {"outline", [&] { DrawRect(1, 1, 47, 31, PackColor(255, 0, 0), 0); }},
+        {"outline, corners swapped", [&] { DrawRect(40, 25, 10, 5, PackColor(0, 255, 0), 0); }},
+        {"picture", [&] { DrawImage(5, 5, picture, 0); }},
+        {"picture half outside", [&] { DrawImage(45, 29, picture, 0); }},
+        {"picture part", [&] { DrawImagePart(20, 2, 1, 1, 3, 3, picture, 0, 1); }},
+        {"picture on a quadrilateral", [&] { DrawImageQuad(10, 10, 30, 12, 28, 30, 8, 25, picture, 0); }},
+        {"box cleared out of a box",
+         [&] {
+             DrawRect(0, 0, 20, 20, white, 1);
+             const int part[4] = {5, 5, 10, 10};
+             ClearDrawTarget(part);
+         }},
+        {"draw region narrowed",
+         [&] {
+             SetDrawRegion(10, 10, 20, 20);
+             DrawRect(0, 0, 48, 32, white, 1);
+             SetDrawRegion(0, 0, 48, 32);
+         }},
+        {"pixels written straight",
+         [&] {
+             MEMIMG* screen = ScreenImage();
+             FillRegion(SubRegion(screen, 40, 0, 8, 8), PackColor(0, 0, 255));
+         }},
+        {"another background",
+         [&] {
+             displaySettings.background[1] = 90;
+             ClearDrawTarget(nullptr);
+             DrawRect(2, 2, 4, 4, white, 1);
+             displaySettings.background[1] = 0;
+         }},
+    };
+    const int order[] = {0, 1, 1, 2, 1, 3, 3, 4, 5, 6, 5, 7, 8, 8, 1, 9, 10, 0, 11, 11, 1, 12, 0, 12, 12, 3, 0};
+    int previous = -1;
+    for (const int index : order) {
+        SCOPED_TRACE(testing::Message() << frames[index].name << " after "
+                                        << (previous < 0 ? "the start" : frames[previous].name));
+        ClearDrawTarget(nullptr);
+        ASSERT_EQ(ScreenWords(48, 32), std::vector<uint32_t>(48 * 32, 0u)) << "the clear leaves nothing before";
+        frames[index].draw();
+        const uint64_t written = platform::headless::WrittenFrameCount();
+        ASSERT_EQ(PresentScreen(), 0);
+        EXPECT_EQ(ShownPixels(), ScreenWords(48, 32));
+        if (index == previous) {
+            EXPECT_EQ(platform::headless::WrittenFrameCount(), written) << "drawn again as it was";
+        }
+        previous = index;
     }
 }
 

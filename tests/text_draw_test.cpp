@@ -187,6 +187,36 @@ TEST_F(TextTest, VerticalTextTurnsEachGlyphClockwise)
     EXPECT_EQ(h, 24);
 }
 
+// The screen keeps only what text wrote since its last clear, to clear just
+// that again: text of every kind and place must leave nothing behind.
+TEST_F(TextTest, ClearingTheScreenLeavesNoTextOfAnyKind)
+{
+    Start(16);
+    const struct {
+        int type, edge, italic;
+    } kinds[] = {{0, -1, 0}, {1, 3, 0}, {2, -1, 1}, {3, 2, 1}};
+    const int places[][2] = {{5, 10}, {-7, -5}, {150, 40}, {60, 0}};
+    const ColorValue white = PackColor(255, 255, 255), red = PackColor(255, 0, 0);
+    std::vector<uint32_t> words(size_t(ScreenW) * ScreenH);
+    const uint32_t black = Encode(0, 0, 0);
+    for (const auto& kind : kinds) {
+        const FontHandle font = CreateFontToHandle(nullptr, 16, 6, kind.type, -1, kind.edge, kind.italic);
+        ASSERT_NE(font, -1);
+        for (const auto& place : places) {
+            for (const int vertical : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << "type " << kind.type << " at " << place[0] << "," << place[1]
+                                                << (vertical ? " vertical" : ""));
+                ASSERT_EQ(ClearDrawTarget(nullptr), 0);
+                ASSERT_EQ(DrawTextToHandle(place[0], place[1], "Ag漢あ W", white, font, red, vertical), 0);
+                ASSERT_EQ(ClearDrawTarget(nullptr), 0);
+                ASSERT_TRUE(ReadTargetWords(ScreenBack, 0, 0, ScreenW, ScreenH, words.data()));
+                EXPECT_EQ(std::count(words.begin(), words.end(), black), ScreenW * ScreenH);
+            }
+        }
+        DeleteFontHandle(font);
+    }
+}
+
 TEST_F(TextTest, BrightnessAndBlendingColourTheText)
 {
     Start(32);

@@ -45,6 +45,8 @@ struct GlyphPainter {
     uint32_t colourWord, edgeWord;  // in the destination's format
     bool antialiased;
     bool destHasAlpha;
+    // The box the glyphs were written into so far.
+    mutable Box drawn{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
 
     // The first row of a slot's cell in the memory cache.
     const uint8_t* Cell(const GlyphSlot& slot) const
@@ -151,6 +153,8 @@ struct GlyphPainter {
         const int64_t y1 = std::min<int64_t>(top + boxHeight, clip.bottom);
         if (x0 >= x1 || y0 >= y1)
             return;
+        drawn = Box{std::min(drawn.left, x0), std::min(drawn.top, y0), std::max(drawn.right, x1),
+                    std::max(drawn.bottom, y1)};
         const int bytes = dest->format->bytesPerPixel;
         const uint8_t* cell = Cell(slot);
         const int32_t pitch = font->memoryPitch;
@@ -449,6 +453,11 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
             *sizeY = vertical ? advance : r->cellHeight;
         return advance;
     };
+    // What was written into the target, for the screen's still-frame check.
+    auto noteDrawn = [&] {
+        if (drawing && painter.dest && !painter.drawn.Empty())
+            NoteScreenDrawn(*destination, painter.drawn);
+    };
     for (int i = 0; i < count; ++i) {
         uint16_t code = records[i].Code();
         const GlyphMapEntry& entry = r->glyphMap[code];
@@ -456,6 +465,7 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
         if (!slot) {
             LogPrintfLine("テキストキャッシュの作成に失敗しました");
             size();
+            noteDrawn();
             return -1;
         }
         const int64_t advance = slot->advance;
@@ -471,6 +481,7 @@ int RenderText(TextMode mode, int x, int y, const char* text, ColorValue colour,
         }
         pen += advance + r->spacing;
     }
+    noteDrawn();
     return size();
 }
 
@@ -517,7 +528,7 @@ int DrawTextToHandle(int x, int y, const char* text, ColorValue colour, FontHand
     // Straight into the target's pixels where they are in memory; the
     // hardware path's targets take the text through the temporary image.
     PixelRegion target;
-    if (plainBlend && !(r->type & FontTypeAntialiased) && CurrentDrawSurface(&target, &area)) {
+    if (plainBlend && !(r->type & FontTypeAntialiased) && CurrentDrawSurface(&target, &area, false)) {
         RenderText(TextMode::Draw, x, y, text, colour, &target, &area, font, edgeColour, -1, vertical);
         return 0;
     }

@@ -243,10 +243,11 @@ struct Surface {
 };
 
 // The current target and its draw area; -1 when nothing can be drawn.
-int TakeSurface(Surface* surface)
+// noteArea false: the caller notes the boxes it draws on the screen itself.
+int TakeSurface(Surface* surface, bool noteArea = true)
 {
     DrawArea area;
-    if (!CurrentDrawSurface(&surface->pixels, &area))
+    if (!CurrentDrawSurface(&surface->pixels, &area, noteArea))
         return -1;
     surface->area = Intersect(Box{area.left, area.top, area.right, area.bottom},
                               Box{0, 0, surface->pixels.width, surface->pixels.height});
@@ -260,6 +261,7 @@ void FillBox(const Surface& surface, Box box, Rgba colour, const Modulation& m)
     box = Intersect(box, surface.area);
     if (box.Empty())
         return;
+    NoteScreenDrawn(surface.pixels, box);
     const PixelRegion& target = surface.pixels;
     if (m.mode == 0) {
         colour.a = 255;
@@ -476,11 +478,11 @@ bool DetachSharedSource(PixelRegion* source, const PixelRegion& target, Box writ
 }
 
 // Shared start of the image primitives: the checks in their documented order.
-int CheckImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source)
+int CheckImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source, bool noteArea)
 {
     if (!systemState.initialised)
         return -1;
-    if (TakeSurface(surface) < 0)
+    if (TakeSurface(surface, noteArea) < 0)
         return -1;
     if (surface->area.Empty() || displaySettings.drawAreaEmpty)
         return 1;
@@ -490,15 +492,16 @@ int CheckImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, Pixe
     return 0;
 }
 
-int BeginImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source)
+int BeginImageDraw(ImageHandle image, Surface* surface, ImageEntry** entry, PixelRegion* source,
+                   bool noteArea = true)
 {
-    const int checked = CheckImageDraw(image, surface, entry, source);
+    const int checked = CheckImageDraw(image, surface, entry, source, noteArea);
     if (checked != 0)
         return checked;
     WaitWhileInactive();
     // The wait pumps messages, and what they run (a restore, a reload) may
     // move the target's or the image's pixels: both are taken again.
-    return CheckImageDraw(image, surface, entry, source);
+    return CheckImageDraw(image, surface, entry, source, noteArea);
 }
 
 int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mirror, const Box* extraClip)
@@ -506,7 +509,7 @@ int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mi
     Surface surface;
     ImageEntry* entry = nullptr;
     Blit b;
-    const int begun = BeginImageDraw(image, &surface, &entry, &b.source);
+    const int begun = BeginImageDraw(image, &surface, &entry, &b.source, false);
     if (begun != 0)
         return begun < 0 ? -1 : 0;
     b.surface = &surface;
@@ -524,6 +527,7 @@ int DrawImageClipped(int64_t x, int64_t y, ImageHandle image, int trans, bool mi
     void* sourceCopy;
     if (!DetachSharedSource(&b.source, surface.pixels, b.clip, &sourceCopy))
         return -1;
+    NoteScreenDrawn(surface.pixels, b.clip);
     WithCodec(*b.source.format,
               [&](auto src) { WithCodec(*surface.pixels.format, [&](auto dst) { BlitRows(src, dst, b); }); });
     MemFree(sourceCopy);
@@ -733,7 +737,7 @@ int DrawRect(int x1, int y1, int x2, int y2, ColorValue colour, int fill)
     if (displaySettings.hardwarePath)
         return GlDrawRect(x1, y1, x2, y2, colour, fill);
     Surface surface;
-    if (TakeSurface(&surface) < 0)
+    if (TakeSurface(&surface, false) < 0)
         return -1;
     if (surface.area.Empty() || displaySettings.drawAreaEmpty)
         return 0;
@@ -779,7 +783,7 @@ int DrawImagePart(int x, int y, int srcX, int srcY, int width, int height, Image
     if (!systemState.initialised)
         return -1;
     Surface surface;
-    if (TakeSurface(&surface) < 0)
+    if (TakeSurface(&surface, false) < 0)
         return -1;
     const Box part{x, y, int64_t(x) + width, int64_t(y) + height};
     if (displaySettings.drawAreaEmpty || Intersect(surface.area, part).Empty())

@@ -1,6 +1,7 @@
 #include "media/graphics/screen.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -133,6 +134,11 @@ double SizeRate(double rate)
     return rate > 0 ? rate : 1.0;
 }
 
+bool SameRectFields(const platform::Rect& a, const platform::Rect& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 // The frame last presented on the memory path. A still screen is shown again
 // by a compare against it, which costs far less than widening the pixels and
 // copying them into the window.
@@ -145,19 +151,96 @@ struct PresentedFrame {
 };
 PresentedFrame presented;
 
+// What the memory screen holds: the pixel word of its last clear of the whole
+// screen, and the boxes drawn over that clear since. Every write into the
+// screen is noted here (the draw calls that know their extent note it, the
+// others their whole draw area); handing the pixels out (ScreenImage) drops
+// it. With it, a clear by the same word rewrites only the boxes, and two
+// frames so described can differ only inside the boxes of either: a still
+// screen is found by comparing those alone.
+struct ScreenDamage {
+    static constexpr int MaxBoxes = 64;
+    bool known = false;  // false: the pixels may be anything
+    uint32_t clearWord = 0;
+    int count = 0;
+    platform::Rect boxes[MaxBoxes];
+};
+ScreenDamage screenDamage;      // the screen as it is now
+ScreenDamage presentedDamage;   // the frame in presented.rows
+
 // Drops it, memory included: a new screen or device starts from a full present.
 void ForgetPresentedFrame()
 {
     presented = PresentedFrame{};
+    screenDamage = ScreenDamage{};
+    presentedDamage = ScreenDamage{};
 }
 
-bool SameRect(const platform::Rect& a, const platform::Rect& b)
+void AddDamage(ScreenDamage& damage, platform::Rect box)
 {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    if (!damage.known)
+        return;
+    if (damage.count > 0) {
+        // Drawn over again where the last call drew: nothing new to note.
+        const platform::Rect& last = damage.boxes[damage.count - 1];
+        if (box.left >= last.left && box.top >= last.top && box.right <= last.right && box.bottom <= last.bottom)
+            return;
+    }
+    if (damage.count == ScreenDamage::MaxBoxes) {
+        // Full: the newest box grows to hold this one too.
+        platform::Rect& last = damage.boxes[damage.count - 1];
+        last = platform::Rect{std::min(last.left, box.left), std::min(last.top, box.top),
+                              std::max(last.right, box.right), std::max(last.bottom, box.bottom)};
+        return;
+    }
+    damage.boxes[damage.count++] = box;
 }
 
-// True when the screen's pixels and the way they are shown are those of the
-// frame last presented. Otherwise they become the kept frame (not yet shown).
+bool IsScreenPixels(const PixelRegion& region)
+{
+    return MemImageValid(&screenImage) && region.pixels == screenImage.pixels &&
+           region.width == screenImage.width && region.height == screenImage.height;
+}
+
+bool SameDamage(const ScreenDamage& a, const ScreenDamage& b)
+{
+    if (a.count != b.count)
+        return false;
+    for (int i = 0; i < a.count; ++i)
+        if (!SameRectFields(a.boxes[i], b.boxes[i]))
+            return false;
+    return true;
+}
+
+// Compares the kept frame with the screen inside the boxes only.
+bool SameInside(const ScreenDamage& damage, size_t rowBytes)
+{
+    const size_t bytes = size_t(screenImage.format.bytesPerPixel);
+    for (int i = 0; i < damage.count; ++i) {
+        const platform::Rect& box = damage.boxes[i];
+        const size_t width = size_t(box.right - box.left) * bytes;
+        for (int32_t y = box.top; y < box.bottom; ++y) {
+            const uint8_t* kept = &presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes];
+            const uint8_t* now = screenImage.pixels + size_t(y) * size_t(screenImage.pitch) + size_t(box.left) * bytes;
+            if (std::memcmp(kept, now, width) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+void CopyInside(const ScreenDamage& damage, size_t rowBytes)
+{
+    const size_t bytes = size_t(screenImage.format.bytesPerPixel);
+    for (int i = 0; i < damage.count; ++i) {
+        const platform::Rect& box = damage.boxes[i];
+        const size_t width = size_t(box.right - box.left) * bytes;
+        for (int32_t y = box.top; y < box.bottom; ++y)
+            std::memcpy(&presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes],
+                        screenImage.pixels + size_t(y) * size_t(screenImage.pitch) + size_t(box.left) * bytes, width);
+    }
+}
+
 bool SameAsPresented(platform::WindowHandle window, const platform::BitmapDescription& bitmap,
                      const platform::Rect& source, const platform::Rect& destination)
 {
@@ -167,8 +250,22 @@ bool SameAsPresented(platform::WindowHandle window, const platform::BitmapDescri
     const bool sameWay = presented.shown && presented.window == window && b.width == bitmap.width &&
                          b.height == bitmap.height && b.bitsPerPixel == bitmap.bitsPerPixel &&
                          b.pitch == bitmap.pitch && b.redMask == bitmap.redMask && b.greenMask == bitmap.greenMask &&
-                         b.blueMask == bitmap.blueMask && SameRect(presented.source, source) &&
-                         SameRect(presented.destination, destination) && presented.rows.size() == rowBytes * height;
+                         b.blueMask == bitmap.blueMask && SameRectFields(presented.source, source) &&
+                         SameRectFields(presented.destination, destination) && presented.rows.size() == rowBytes * height;
+    // The kept frame becomes the screen, whichever way this goes.
+    const ScreenDamage before = std::exchange(presentedDamage, screenDamage);
+    const ScreenDamage& now = screenDamage;
+    if (sameWay && now.known && before.known && now.clearWord == before.clearWord) {
+        // Both are that clear outside their boxes.
+        const bool sameBoxes = SameDamage(now, before);
+        if (SameInside(now, rowBytes) && (sameBoxes || SameInside(before, rowBytes)))
+            return true;
+        CopyInside(now, rowBytes);
+        if (!sameBoxes)
+            CopyInside(before, rowBytes);
+        presented.shown = false;
+        return false;
+    }
     size_t y = 0;
     if (sameWay) {
         while (y < height && std::memcmp(&presented.rows[y * rowBytes], screenImage.pixels + y * size_t(screenImage.pitch),
@@ -248,17 +345,25 @@ int PresentSoftwareScreen(bool repaint = false, const platform::Rect* dirty = nu
     return 0;
 }
 
-void ClearRegion(const PixelRegion& region)
+// The background colour as a pixel word of the format.
+uint32_t ClearWord(const ColorFormat& format)
 {
     const DisplaySettings& d = displaySettings;
     const Rgba background{uint8_t(d.background[0]), uint8_t(d.background[1]), uint8_t(d.background[2]), 255};
-    if (region.format->usesPalette) {
+    if (format.usesPalette) {
         uint8_t index;
-        WritePixel(*region.format, &index, background);
-        FillRegion(region, index);
-    } else {
-        FillRegion(region, EncodeColor(*region.format, background));
+        WritePixel(format, &index, background);
+        return index;
     }
+    return EncodeColor(format, background);
+}
+
+// Fills the region with the background colour; returns the pixel word used.
+uint32_t ClearRegion(const PixelRegion& region)
+{
+    const uint32_t word = ClearWord(*region.format);
+    FillRegion(region, word);
+    return word;
 }
 
 void ArmFrontScreenTimer()
@@ -279,10 +384,23 @@ int CurrentDrawTarget() { return displaySettings.drawTarget; }
 
 MEMIMG* ScreenImage()
 {
+    // Whoever takes the pixels may write them unnoted.
+    screenDamage.known = false;
     return MemImageValid(&screenImage) ? &screenImage : nullptr;
 }
 
-bool CurrentDrawSurface(PixelRegion* target, DrawArea* area)
+void NoteScreenDrawn(const PixelRegion& target, const Box& box)
+{
+    if (!screenDamage.known || !IsScreenPixels(target))
+        return;
+    const Box inside = Intersect(box, Box{0, 0, target.width, target.height});
+    if (inside.Empty())
+        return;
+    AddDamage(screenDamage, platform::Rect{int32_t(inside.left), int32_t(inside.top), int32_t(inside.right),
+                                              int32_t(inside.bottom)});
+}
+
+bool CurrentDrawSurface(PixelRegion* target, DrawArea* area, bool noteArea)
 {
     const DisplaySettings& d = displaySettings;
     // The hardware path's targets live on the device.
@@ -296,6 +414,8 @@ bool CurrentDrawSurface(PixelRegion* target, DrawArea* area)
     if (d.drawAreaEmpty)
         a.right = a.left;
     *area = a;
+    if (noteArea)
+        NoteScreenDrawn(*target, Box{a.left, a.top, a.right, a.bottom});
     return true;
 }
 
@@ -658,6 +778,8 @@ int ClearDrawTarget(const int* rect)
     }
     if (!TargetPixels(targetId, &target))
         return 0;
+    const PixelRegion whole = target;
+    Box cleared{0, 0, target.width, target.height};
     if (rect && rect[0] >= 0 && rect[1] >= 0) {
         // A rectangle reaching beyond the target is cut to it.
         const int left = std::min(rect[0], target.width), top = std::min(rect[1], target.height);
@@ -668,8 +790,27 @@ int ClearDrawTarget(const int* rect)
         part.width = right - left;
         part.height = bottom - top;
         target = part;
+        cleared = Box{left, top, right, bottom};
     }
-    ClearRegion(target);
+    const bool wholeScreen = IsScreenPixels(whole) && cleared.left == 0 && cleared.top == 0 &&
+                             cleared.right == whole.width && cleared.bottom == whole.height;
+    if (wholeScreen) {
+        // Outside its boxes the screen holds its last clear: the same word
+        // needs only the boxes cleared.
+        if (screenDamage.known && screenDamage.clearWord == ClearWord(*whole.format)) {
+            for (int i = 0; i < screenDamage.count; ++i) {
+                const platform::Rect& box = screenDamage.boxes[i];
+                ClearRegion(SubRegion(&screenImage, box.left, box.top, box.right - box.left, box.bottom - box.top));
+            }
+        } else {
+            screenDamage.clearWord = ClearRegion(target);
+        }
+        screenDamage.known = true;
+        screenDamage.count = 0;
+    } else {
+        ClearRegion(target);
+        NoteScreenDrawn(whole, cleared);
+    }
     return 0;
 }
 

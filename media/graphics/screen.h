@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "media/graphics/draw_geometry.h"
 #include "media/graphics/mem_image.h"
 
 namespace media {
@@ -83,7 +84,13 @@ MEMIMG* ScreenImage();
 // The pixels of the current draw target and its draw area (kept inside the
 // target). False when nothing can be drawn: graphics down or the target image
 // gone. An empty draw area comes back with left == right or top == bottom.
-bool CurrentDrawSurface(PixelRegion* target, DrawArea* area);
+// The whole draw area counts as drawn on the screen (see NoteScreenDrawn)
+// unless noteArea is false: the caller then notes every box it writes.
+bool CurrentDrawSurface(PixelRegion* target, DrawArea* area, bool noteArea = true);
+// Every write into the memory screen's pixels is noted with the box it may
+// touch (target coordinates): the presentation compares only those boxes to
+// find a still screen. Targets other than the screen are ignored.
+void NoteScreenDrawn(const PixelRegion& target, const Box& box);
 // The draw area of the current target kept inside it, on either path (the
 // hardware path's targets have no pixels in memory). False when nothing can
 // be drawn; an empty area comes back with left == right or top == bottom.
