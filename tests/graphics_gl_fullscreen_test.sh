@@ -130,7 +130,8 @@ compare_full full32 "$d24" 32
 compare_full full16 "$d16" 16
 
 # ---- the front screen's timer makes the sub back buffer; two activations
-# before it each rebuild the device and switch the mode again.
+# then each rebuild the device and switch the mode again, and the timer makes
+# the sub back buffer anew.
 run_shown front-sw "$d24" "" --fullscreen 640 480 --depth 32 --front --activate 2
 run_shown front-gl "$d24" gl --fullscreen 640 480 --depth 32 --front --activate 2
 out="$work/front-gl/out"
@@ -148,8 +149,9 @@ elif [ "$(grep -c 'IDirect3DDevice9 オブジェクトを取得します' "$work
 else
     pass "front: every activation made the device again and switched the mode ($live GL objects each time)"
 fi
-if ! grep -qx 'shown sub 1' "$out" || ! grep -qx 'shown sub 0' "$work/front-sw/out"; then
-    fail "front: the timer made no sub back buffer on the hardware path (or one on the memory path): $(grep shown "$out" "$work/front-sw/out" | tr '\n' ' ')"
+if ! grep -qx 'front sub 1' "$out" || ! grep -qx 'shown sub 1' "$out" ||
+   ! grep -qx 'front sub 0' "$work/front-sw/out" || ! grep -qx 'shown sub 0' "$work/front-sw/out"; then
+    fail "front: the timer made no sub back buffer on the hardware path, before and after the activations (or one on the memory path): $(grep ' sub ' "$out" "$work/front-sw/out" | tr '\n' ' ')"
 elif grep -q 'サブバックバッファの作成に失敗しました' "$work/front-gl/log"; then
     fail "front: the sub back buffer failed"
 elif ! grep -q '^ended software depth [0-9]* live 0 context 0$' "$out"; then

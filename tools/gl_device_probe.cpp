@@ -17,6 +17,8 @@
 // --front draws the picture once on the front screen and leaves its showing
 // to the front-screen timer: the hold only pumps messages, and "shown sub
 // <0|1>" (whether a sub back buffer was made) follows a few of its ticks.
+// With --activate as well, the picture is shown so ("front sub <0|1>")
+// before the activations, and again after them.
 // --pictures-from DIR sets DIR as the picture fallback folder (as an installed
 // korvanta does), loads .\PIC\button.png once started and prints "picture
 // <recorded path>"; its pixels are cleared before a --lose, and "refilled
@@ -87,6 +89,17 @@ void PrintScreen()
 {
     std::printf("screen %d %d emulated %d windowed %d\n", media::ScreenWidth(), media::ScreenHeight(),
                 media::displaySettings.emulate320x240 ? 1 : 0, media::systemState.windowed);
+    std::fflush(stdout);
+}
+
+// Draws the picture on the front screen and pumps messages for a few of the
+// front-screen timer's 32 ms ticks.
+void ShowOnFront(const char* label)
+{
+    DrawPicture(media::ScreenFront);
+    for (int i = 0; i < 20 && media::PumpWindowMessages() == 0; ++i)
+        media::platform::Sleep(20);
+    std::printf("%s sub %d\n", label, media::GlSubBackBufferExists() ? 1 : 0);
     std::fflush(stdout);
 }
 
@@ -161,6 +174,8 @@ int main(int argc, char** argv)
                                      media::platform::WA_ACTIVE, 0);
         PrintState("restored");
     }
+    if (front && activations > 0)
+        ShowOnFront("front");
     for (int i = 0; i < activations; ++i) {
         using namespace media::platform;
         SendMessage(media::systemState.mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
@@ -173,12 +188,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     if (front) {
-        // The timer ticks every 32 ms while messages are pumped.
-        DrawPicture(media::ScreenFront);
-        for (int i = 0; i < 20 && media::PumpWindowMessages() == 0; ++i)
-            media::platform::Sleep(20);
-        std::printf("shown sub %d\n", media::GlSubBackBufferExists() ? 1 : 0);
-        std::fflush(stdout);
+        ShowOnFront("shown");
     } else if (picture) {
         DrawPicture();
         media::PresentScreen();
