@@ -38,7 +38,7 @@ run_shown() {
     local folder="$work/$1" on=$2 graphics=$3
     shift 3
     mkdir -p "$folder"
-    (cd "$folder" && exec env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$@" --hold 3 >out 2>err) &
+    (cd "$folder" && exec env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$@" --hold 4 >out 2>err) &
     local pid=$!
     for _ in $(seq 600); do
         grep -q '^shown' "$folder/out" 2>/dev/null && break
