@@ -447,8 +447,9 @@ std::string XDisplayName(std::string display)
 }
 
 // The process id of the local X server of display ":N" (or "unix:N"), read
-// from a connection to its socket that says nothing; 0 when it cannot be
-// told (a remote display, no such socket).
+// from a connection to its socket that says nothing (made without waiting,
+// should the server's queue be full); 0 when it cannot be told (a remote
+// display, no such socket).
 long LocalXServerProcess(const std::string& display)
 {
     const size_t colon = display.rfind(':');
@@ -467,7 +468,7 @@ long LocalXServerProcess(const std::string& display)
             return 0;
         std::memcpy(address.sun_path + (abstract ? 1 : 0), path.data(), path.size());
         const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + (abstract ? 1 : 0));
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)
             return 0;
         ucred peer{};
