@@ -7,8 +7,9 @@
 #    covers the whole screen;
 #  - the front screen: its timer makes the sub back buffer and presents it;
 #  - 320 x 240 is shown doubled on the 640 x 480 mode;
-#  - every activation rebuilds the device and switches the mode again, the
-#    sub back buffer is made again, and the GL objects do not pile up;
+#  - every activation (sent to the window, and through the X server's focus)
+#    rebuilds the device and switches the mode again, the sub back buffer is
+#    made again, and the GL objects do not pile up;
 # and each time the screen shows the memory path's pixels.
 # Xvfb offers one display mode, its own size (RandR lists nothing else and
 # takes no new mode), so the switch is to that size: a change of the
@@ -34,17 +35,21 @@ d16=$display
 # probe arguments that follow, takes a picture of the whole screen once it
 # shows its picture (folder/screen.rgb) and the window's place and size
 # (folder/window: "x y width height"); the log in UTF-8 goes to folder/log.
+# The probe holds its picture $hold seconds (4 unless set); $between, when
+# set, is run with the display before the picture is taken.
 run_shown() {
     local folder="$work/$1" on=$2 graphics=$3
     shift 3
     mkdir -p "$folder"
-    (cd "$folder" && exec env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$@" --hold 4 >out 2>err) &
+    (cd "$folder" && exec env DISPLAY="$on" KORVANTA_GRAPHICS="$graphics" "$probe" "$@" --hold "${hold:-4}" \
+        >out 2>err) &
     local pid=$!
     for _ in $(seq 600); do
         grep -q '^shown' "$folder/out" 2>/dev/null && break
         sleep 0.1
     done
     sleep 0.5
+    [ -n "${between:-}" ] && "$between" "$on"
     local info
     info=$(DISPLAY="$on" xwininfo -name GlDeviceProbe 2>/dev/null)
     sed -n 's/.*Absolute upper-left X: *\([0-9-]*\).*/\1/p; s/.*Absolute upper-left Y: *\([0-9-]*\).*/\1/p;
@@ -160,6 +165,41 @@ elif verdict=$(same_screen "$work/front-sw/screen.rgb" "$work/front-gl/screen.rg
     pass "front: the timer's sub back buffer shows the memory path's pixels ($verdict)"
 else
     fail "front: the screen through the sub back buffer differs from the memory path's: $verdict"
+fi
+
+# ---- the focus taken away and given back through the X server, twice: each
+# time the window is activated again the device is made again and the mode
+# switched again. (Xvfb has no window manager: the minimising at the
+# deactivation is never done, and the window comes back without a restore.)
+focus_away_and_back() {  # display
+    local window root
+    window=$(DISPLAY="$1" xdotool search --name '^GlDeviceProbe$' 2>/dev/null | head -n1)
+    root=$(DISPLAY="$1" xwininfo -root 2>/dev/null | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+    for _ in 1 2; do
+        DISPLAY="$1" xdotool windowfocus "$root" 2>/dev/null
+        sleep 1
+        DISPLAY="$1" xdotool windowfocus "$window" 2>/dev/null
+        sleep 1.5
+    done
+}
+if command -v xdotool >/dev/null; then
+    hold=10 between=focus_away_and_back run_shown focus-gl "$d24" gl --fullscreen 640 480 --depth 32 --picture
+    log="$work/focus-gl/log"
+    if [ "$(grep -c 'IDirect3DDevice9 オブジェクトを取得します' "$log")" != 3 ] ||
+       [ "$(grep -c '画面解像度を変更します... 成功しました' "$log")" != 3 ] ||
+       [ "$(grep -c 'グラフィックを復帰します' "$log")" != 2 ]; then
+        fail "focus: each activation through the X server must make the device, switch the mode and restore: $(grep -E 'IDirect3DDevice9|画面モード|画面解像度|復帰' "$log" | tr '\n' ' ')"
+    elif [ "$(cat "$work/focus-gl/window")" != "0 0 640 480 " ]; then
+        fail "focus: the window does not cover the screen again: $(cat "$work/focus-gl/window")"
+    elif ! grep -q '^ended software depth [0-9]* live 0 context 0$' "$work/focus-gl/out"; then
+        fail "focus: GL objects left at the end: $(cat "$work/focus-gl/out")"
+    elif verdict=$(same_screen "$work/full32-sw/screen.rgb" "$work/focus-gl/screen.rgb" 32 "50 150 400 300"); then
+        pass "focus: two activations through the X server each restored the device; the memory path's pixels ($verdict)"
+    else
+        fail "focus: the screen after the activations differs from the memory path's: $verdict"
+    fi
+else
+    echo "SKIPPED: the activations through the X server need xdotool"
 fi
 
 # ---- 320 x 240: the screen is 640 x 480 and shows its top-left quarter
