@@ -16,7 +16,12 @@ work=$(mktemp -d "/tmp/korvanta-${1:?work name}-XXXXXX")
 servers=()
 program=""
 cleanup() {
-    [ -n "$program" ] && kill "$program" 2>/dev/null
+    # The program goes before its server: one left running would hold its
+    # window class on a display number the next server may take at once.
+    if [ -n "$program" ]; then
+        kill "$program" 2>/dev/null
+        wait "$program" 2>/dev/null
+    fi
     for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"

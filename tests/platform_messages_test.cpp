@@ -197,6 +197,25 @@ TEST_F(PlatformMessages, ActivationFollowsFocusAndTheCloseButton)
     EXPECT_EQ(seen, expected);
 }
 
+// The program minimises its full-screen window when it loses the focus. A
+// desktop without a window manager never does it and sends no restore: the
+// focus coming back shows the window is on the screen, so it is activated as
+// a shown window (the full-screen restore runs only then).
+TEST_F(PlatformMessages, FocusRegainedByAWindowMinimisedMeanwhileActivatesItAsShown)
+{
+    const WindowHandle window = MakeWindow();
+    std::string error;
+    ASSERT_TRUE(headless::LoadScript("focus lost\n", &error)) << error;
+    ShowWindow(window, SW_MINIMIZE);
+    TakeAll();
+    ASSERT_TRUE(headless::LoadScript("focus gained\n", &error)) << error;
+    std::vector<uintptr_t> activations;
+    for (const Message& m : TakeAll())
+        if (m.message == WM_ACTIVATE)
+            activations.push_back(m.wParam);
+    EXPECT_EQ(activations, std::vector<uintptr_t>{WA_ACTIVE}) << "active, and not minimised (high word 0)";
+}
+
 TEST_F(PlatformMessages, CreationFailsForUnknownClassesAndRefusingProcedures)
 {
     EXPECT_EQ(CreateWindowEx(0, "NoSuchClass", "x", WS_POPUP, 0, 0, 10, 10), 0u);

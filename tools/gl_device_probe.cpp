@@ -3,14 +3,22 @@
 // keeps showing it, and ends the media layer again. The device-setup tests
 // run it under provoked failures; the pixel tests take pictures of its window.
 //
-//   gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold SECONDS]
-//                   [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]
+//   gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--activate N] [--picture] [--front]
+//                   [--hold SECONDS] [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]
 //
-// Prints "started <hardware|software> depth <n> live <n> context <0|1>" and
-// the processor time the start took ("start cpu <ms>"), then "shown" once the
-// picture is presented (it is drawn again for every 30 ms frame while held),
-// then "ended ..." as at the start. --lose simulates a lost device once
-// started and activates the window, then prints "restored ...".
+// Prints "started <hardware|software> depth <n> live <n> context <0|1>",
+// "screen <width> <height> emulated <0|1> windowed <0|1>" and the processor
+// time the start took ("start cpu <ms>"), then "shown" once the picture is
+// presented (it is drawn again for every 30 ms frame while held), then
+// "ended ..." as at the start. --lose simulates a lost device once started
+// and activates the window, then prints "restored ...". --activate N takes
+// the window's activation away and gives it back N times, printing
+// "activated ..." after each.
+// --front draws the picture once on the front screen and leaves its showing
+// to the front-screen timer: the hold only pumps messages, and "shown sub
+// <0|1>" (whether a sub back buffer was made) follows a few of its ticks.
+// With --activate as well, the picture is shown so ("front sub <0|1>")
+// before the activations, and again after them.
 // --pictures-from DIR sets DIR as the picture fallback folder (as an installed
 // korvanta does), loads .\PIC\button.png once started and prints "picture
 // <recorded path>"; its pixels are cleared before a --lose, and "refilled
@@ -35,6 +43,7 @@
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
+#include "media/graphics/gl_screen.h"
 #include "media/graphics/mem_image.h"
 #include "media/graphics/screen.h"
 #include "media/image/image_load.h"
@@ -49,10 +58,10 @@
 namespace {
 
 // Rectangles in every way the battle screen draws them, and a few more.
-void DrawPicture()
+void DrawPicture(int target = media::ScreenBack)
 {
     using namespace media;
-    SetDrawTarget(ScreenBack);
+    SetDrawTarget(target);
     ClearDrawTarget(nullptr);
     DrawRect(10, 10, 110, 60, PackColor(255, 255, 255), 1);
     DrawRect(120, 10, 220, 60, PackColor(128, 64, 32), 1);
@@ -153,12 +162,31 @@ void CloseWindow()
     std::fflush(stdout);
 }
 
+void PrintScreen()
+{
+    std::printf("screen %d %d emulated %d windowed %d\n", media::ScreenWidth(), media::ScreenHeight(),
+                media::displaySettings.emulate320x240 ? 1 : 0, media::systemState.windowed);
+    std::fflush(stdout);
+}
+
+// Draws the picture on the front screen and pumps messages for a few of the
+// front-screen timer's 32 ms ticks.
+void ShowOnFront(const char* label)
+{
+    DrawPicture(media::ScreenFront);
+    for (int i = 0; i < 20 && media::PumpWindowMessages() == 0; ++i)
+        media::platform::Sleep(20);
+    std::printf("%s sub %d\n", label, media::GlSubBackBufferExists() ? 1 : 0);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int depth = 16, width = 700, height = 400;
-    bool fullScreen = false, picture = false, lose = false, loseAtPresent = false, close = false;
+    bool fullScreen = false, picture = false, lose = false, loseAtPresent = false, close = false, front = false;
+    int activations = 0;
     double holdSeconds = 0;
     std::string picturesFrom, imageFile;
     for (int i = 1; i < argc; ++i) {
@@ -177,6 +205,10 @@ int main(int argc, char** argv)
             loseAtPresent = true;
         } else if (argument == "--close") {
             close = true;
+        } else if (argument == "--activate" && i + 1 < argc) {
+            activations = std::atoi(argv[++i]);
+        } else if (argument == "--front") {
+            front = picture = true;
         } else if (argument == "--picture") {
             picture = true;
         } else if (argument == "--pictures-from" && i + 1 < argc) {
@@ -184,7 +216,7 @@ int main(int argc, char** argv)
         } else if (argument == "--hold" && i + 1 < argc) {
             holdSeconds = std::atof(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--picture] [--hold S] [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]\n");
+            std::fprintf(stderr, "usage: gl_device_probe [--depth 16|32] [--fullscreen W H] [--lose] [--activate N] [--picture] [--front] [--hold S] [--pictures-from DIR] [--image-check FILE] [--lose-at-present] [--close]\n");
             return 2;
         }
     }
@@ -202,6 +234,7 @@ int main(int argc, char** argv)
         return 3;
     }
     PrintState("started");
+    PrintScreen();
     timespec cpu{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     std::printf("start cpu %.1f ms\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
@@ -228,11 +261,22 @@ int main(int argc, char** argv)
         ImageCheck(imageFile);
     if (loseAtPresent)
         LoseAtPresent(width, height);
+    if (front && activations > 0)
+        ShowOnFront("front");
+    for (int i = 0; i < activations; ++i) {
+        using namespace media::platform;
+        SendMessage(media::systemState.mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+        SendMessage(media::systemState.mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+        PrintState("activated");
+        PrintScreen();
+    }
     if (button >= 0) {
         std::printf("refilled %s\n", !loaded.empty() && PixelBytes(button) == loaded ? "yes" : "no");
         std::fflush(stdout);
     }
-    if (picture) {
+    if (front) {
+        ShowOnFront("shown");
+    } else if (picture) {
         DrawPicture();
         media::PresentScreen();
         std::printf("shown\n");
@@ -240,7 +284,7 @@ int main(int argc, char** argv)
     }
     const int until = media::NowMilliseconds() + int(holdSeconds * 1000);
     while (media::NowMilliseconds() < until && media::PumpWindowMessages() == 0) {
-        if (picture) {
+        if (picture && !front) {
             DrawPicture();
             media::PresentScreen();
         }

@@ -10,10 +10,15 @@
 #include "media/platform/joypads_sdl.h"
 
 #include <SDL.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace media::platform {
@@ -441,6 +446,54 @@ std::string XDisplayName(std::string display)
     return display;
 }
 
+// The process id of the local X server of display ":N" (or "unix:N"), read
+// from a connection to its socket that says nothing (made without waiting,
+// should the server's queue be full); 0 when it cannot be told (a remote
+// display, no such socket).
+long LocalXServerProcess(const std::string& display)
+{
+    const size_t colon = display.rfind(':');
+    if (colon == std::string::npos || colon + 1 >= display.size())
+        return 0;
+    const std::string host = display.substr(0, colon);
+    const std::string number = display.substr(colon + 1);
+    if ((!host.empty() && host != "unix") || number.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const std::string path = "/tmp/.X11-unix/X" + number;
+    // The abstract name first, as the X library does, then the file.
+    for (const bool abstract : {true, false}) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.size() + 2 > sizeof address.sun_path)
+            return 0;
+        std::memcpy(address.sun_path + (abstract ? 1 : 0), path.data(), path.size());
+        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + (abstract ? 1 : 0));
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            return 0;
+        ucred peer{};
+        socklen_t peerSize = sizeof peer;
+        const bool known = connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                           getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) == 0 && peer.pid > 0;
+        close(fd);
+        if (known)
+            return long(peer.pid);
+    }
+    return 0;
+}
+
+// The desktop of an X display: its name, and for a local server the server's
+// process, so that a server started later under the same number (Xvfb takes
+// the lowest free one) is a desktop of its own. A program of the old server
+// that has not yet ended then does not pass for a running copy there.
+std::string XDesktop(const char* display)
+{
+    std::string desktop = "x11/" + XDisplayName(display ? display : "");
+    if (const long server = LocalXServerProcess(XDisplayName(display ? display : "")))
+        desktop += "/" + std::to_string(server);
+    return desktop;
+}
+
 const VideoBackend table = {
     .name = "sdl",
     .desktopName = DesktopName,
@@ -505,8 +558,7 @@ bool OpenSdlBackend(std::string* error)
     s = SdlState{};
     s.open = true;
     if (driverName == "x11") {
-        const char* display = std::getenv("DISPLAY");
-        s.desktop = "x11/" + XDisplayName(display ? display : "");
+        s.desktop = XDesktop(std::getenv("DISPLAY"));
     } else if (driverName == "wayland") {
         const char* display = std::getenv("WAYLAND_DISPLAY");
         s.desktop = "wayland/" + std::string(display && *display ? display : "wayland-0");

@@ -152,8 +152,15 @@ void Focus(WindowHandle window, bool gained)
 {
     PlatformState& s = State();
     if (gained) {
-        if (Find(window))
+        if (WindowRecord* record = Find(window)) {
+            // Only a window on the screen takes the focus. One we minimised
+            // may never have gone (a desktop without a window manager
+            // ignores the request, and no restore comes): it is back now, so
+            // that its activation does not count as a minimised one.
+            if (record->minimized)
+                Restored(window);
             Activate(window, false);
+        }
     } else if (s.activeWindow == window || window == 0) {
         Deactivate(false);
     }

@@ -48,6 +48,12 @@ void RequestedScreenSize(int* width, int* height)
 {
     *width = ScreenWidth() > 0 ? ScreenWidth() : 640;
     *height = ScreenHeight() > 0 ? ScreenHeight() : 480;
+    // Full screen shows 320 x 240 doubled on a 640 x 480 mode: the window
+    // made before the graphics start must already cover that mode.
+    if (!systemState.windowed && *width == 320 && *height == 240) {
+        *width = 640;
+        *height = 480;
+    }
 }
 
 // The client size the window should have: the screen size times the rates.
