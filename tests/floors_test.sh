@@ -25,31 +25,30 @@ else
     fail "the floors are broken: $out"
 fi
 
-# An include that climbs, planted in a copy of the sources.
-mkdir -p "$work/src"
-cp -r "$source_dir/media" "$source_dir/app" "$work/src/"
-echo '#include "media/system/window.h"' >>"$work/src/media/graphics/draw.cpp"
-out=$(python3 "$check" --source "$work/src")
-status=$?
-if [ $status = 1 ] && grep -q "^floors: media/graphics/draw.cpp:[0-9]* includes media/system/window.h: graphics may not include system" <<<"$out"; then
-    pass "a planted upward include fails and is named: $out"
-else
-    fail "planted upward include: status $status: $out"
-fi
-
+# An include planted in a fresh copy of the sources must fail the check and
+# be named. plant_include FILE LINE PATTERN WHAT
+plant_include() {
+    rm -rf "$work/src"
+    mkdir -p "$work/src"
+    cp -r "$source_dir/media" "$source_dir/app" "$source_dir/include" "$source_dir/examples" "$work/src/"
+    echo "$2" >>"$work/src/$1"
+    out=$(python3 "$check" --source "$work/src")
+    status=$?
+    if [ $status = 1 ] && grep -q "$3" <<<"$out"; then
+        pass "$4 fails and is named: $out"
+    else
+        fail "$4: status $status: $out"
+    fi
+}
+# An include that climbs.
+plant_include media/graphics/draw.cpp '#include "media/system/window.h"' \
+    "^floors: media/graphics/draw.cpp:[0-9]* includes media/system/window.h: graphics may not include system" \
+    "a planted upward include"
 # An example is built against the installed library: it may include the
 # public headers only, not a floor's, even one under them.
-rm -rf "$work/src"
-mkdir -p "$work/src"
-cp -r "$source_dir/media" "$source_dir/app" "$source_dir/include" "$source_dir/examples" "$work/src/"
-echo '#include <media/log/log.h>' >>"$work/src/examples/hello/hello.cpp"
-out=$(python3 "$check" --source "$work/src")
-status=$?
-if [ $status = 1 ] && grep -q "^floors: examples/hello/hello.cpp:[0-9]* includes media/log/log.h: examples may include only facade" <<<"$out"; then
-    pass "an example including a floor's header fails and is named: $out"
-else
-    fail "planted include in an example: status $status: $out"
-fi
+plant_include examples/hello/hello.cpp '#include <media/log/log.h>' \
+    "^floors: examples/hello/hello.cpp:[0-9]* includes media/log/log.h: examples may include only facade" \
+    "an example including a floor's header"
 
 # A call that climbs behind a forward declaration: no include shows it, the
 # object file's undefined symbol does.

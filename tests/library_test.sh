@@ -14,44 +14,15 @@ build="$(cd "${1:?usage: library_test.sh BUILD-DIR}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 source_dir="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")"
 
-missing=""
-for tool in cmake g++ pkg-config python3; do
-  command -v "$tool" >/dev/null || missing="$missing $tool"
-done
-if [ -n "$missing" ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: not installed:$missing (scripts/install-deps.sh installs them)"
-    exit 1
-  fi
-  echo "skipped: the library test needs$missing (scripts/install-deps.sh installs them)"
-  exit 0
-fi
-
-work="$(mktemp -d /tmp/korvanta-library-XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-finish() {
-  [ $failures = 0 ] && echo "all passed" || echo "$failures failed"
-  [ $failures = 0 ]
-  exit
-}
+# shellcheck source=plain_build_lib.sh
+source "$here/plain_build_lib.sh"
+require_tools "the library test" cmake g++ pkg-config python3
+start_checks library
 
 # ---------------------------------------------------------------- the library
 # Configured as tests/package_test.sh configures it (CTest keeps the two
 # apart with a resource lock); only the library is compiled here.
-plain="$build/package-plain"
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
-if ! cmake -S "$source_dir" -B "$plain" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-  -DKORVANTA_BUILD_TESTS=OFF -DKORVANTA_BUILD_BENCH=OFF "${launcher[@]}" >"$work/configure.out" 2>&1; then
-  cat "$work/configure.out"
-  fail "configuring the plain build"
-  finish
-fi
+configure_plain
 if ! cmake --build "$plain" -j"$(nproc)" --target korvanta_media >"$work/build.out" 2>&1; then
   tail -n 30 "$work/build.out"
   fail "building the media library"

@@ -212,33 +212,38 @@ bool SameDamage(const ScreenDamage& a, const ScreenDamage& b)
     return true;
 }
 
-// Compares the kept frame with the screen inside the boxes only.
-bool SameInside(const ScreenDamage& damage, size_t rowBytes)
+// Runs row(kept, screen, bytes) over the rows of every box, the kept frame's
+// and the screen's, until it returns false.
+template <typename Row>
+bool EveryBoxRow(const ScreenDamage& damage, size_t rowBytes, Row row)
 {
     const size_t bytes = size_t(screenImage.format.bytesPerPixel);
     for (int i = 0; i < damage.count; ++i) {
         const platform::Rect& box = damage.boxes[i];
         const size_t width = size_t(box.right - box.left) * bytes;
         for (int32_t y = box.top; y < box.bottom; ++y) {
-            const uint8_t* kept = &presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes];
+            uint8_t* kept = &presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes];
             const uint8_t* now = screenImage.pixels + size_t(y) * size_t(screenImage.pitch) + size_t(box.left) * bytes;
-            if (std::memcmp(kept, now, width) != 0)
+            if (!row(kept, now, width))
                 return false;
         }
     }
     return true;
 }
 
+// Compares the kept frame with the screen inside the boxes only.
+bool SameInside(const ScreenDamage& damage, size_t rowBytes)
+{
+    return EveryBoxRow(damage, rowBytes,
+                       [](const uint8_t* kept, const uint8_t* now, size_t n) { return std::memcmp(kept, now, n) == 0; });
+}
+
 void CopyInside(const ScreenDamage& damage, size_t rowBytes)
 {
-    const size_t bytes = size_t(screenImage.format.bytesPerPixel);
-    for (int i = 0; i < damage.count; ++i) {
-        const platform::Rect& box = damage.boxes[i];
-        const size_t width = size_t(box.right - box.left) * bytes;
-        for (int32_t y = box.top; y < box.bottom; ++y)
-            std::memcpy(&presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes],
-                        screenImage.pixels + size_t(y) * size_t(screenImage.pitch) + size_t(box.left) * bytes, width);
-    }
+    EveryBoxRow(damage, rowBytes, [](uint8_t* kept, const uint8_t* now, size_t n) {
+        std::memcpy(kept, now, n);
+        return true;
+    });
 }
 
 bool SameAsPresented(platform::WindowHandle window, const platform::BitmapDescription& bitmap,
