@@ -199,7 +199,8 @@ if has_line failscreen "プログラマブルシェーダーを使用しませ�
 fi
 
 # ---- an image whose textures cannot be made or filled: its line, no
-# handle, no GL object left of it, and the hardware path draws on.
+# handle, no GL object left of it, and the hardware path draws on; a font
+# made then keeps its glyphs in memory.
 #   step | expected line
 picture_file="$(cd "$(dirname "$0")/.." && pwd)/PIC/button.png"
 for entry in "texture|テクスチャの作成に失敗しました" "upload|テクスチャへの画像の転送に失敗しました"; do
@@ -207,8 +208,9 @@ for entry in "texture|テクスチャの作成に失敗しました" "upload|テ
     PROBE_ARGS="--image-check $picture_file" run_probe "image$step" "$d24" KORVANTA_GRAPHICS=gl KORVANTA_GL_FAIL=$step
     out="$work/image$step/out"
     if has_line "image$step" "$line" && grep -Eq '^image none live ([0-9]+) \1$' "$out" &&
-       grep -q '^drawn hardware yes$' "$out" && grep -q '^ended software depth [0-9]* live 0 context 0$' "$out"; then
-        pass "KORVANTA_GL_FAIL=$step: \"$line\", no image, GL drawing goes on"
+       grep -q '^drawn hardware yes$' "$out" && grep -q '^font memory$' "$out" &&
+       grep -q '^ended software depth [0-9]* live 0 context 0$' "$out"; then
+        pass "KORVANTA_GL_FAIL=$step: \"$line\", no image, GL drawing goes on, fonts on memory caches"
     else
         fail "KORVANTA_GL_FAIL=$step: $(cat "$out")"; grep -a 'テクスチャ' "$work/image$step/log" | head -5
     fi
@@ -238,7 +240,7 @@ fi
 # released before, and the GL functions are forgotten.
 PROBE_ARGS="--image-check $picture_file --lose-at-present --close" run_probe atpresent "$d24" KORVANTA_GRAPHICS=gl
 out="$work/atpresent/out"
-if grep -Eq '^image made live ([0-9]+) ' "$out" && grep -qx 'lost present -1' "$out" &&
+if grep -Eq '^image made live ([0-9]+) ' "$out" && grep -qx 'font texture' "$out" && grep -qx 'lost present -1' "$out" &&
    grep -q '^pumped hardware depth 32 live [1-9][0-9]* context 1$' "$out" &&
    [ "$(grep -c 'IDirect3DDevice9 オブジェクトを取得します' "$work/atpresent/log")" = 2 ] &&
    has_line atpresent "グラフィックを復帰します" && grep -qx 'key kept yes' "$out" &&

@@ -40,6 +40,7 @@
 
 #include <vector>
 
+#include "media/font/font.h"
 #include "media/graphics/draw.h"
 #include "media/graphics/gl_api.h"
 #include "media/graphics/gl_device.h"
@@ -122,6 +123,11 @@ void ImageCheck(const std::string& file)
     const uint32_t mask = ScreenDepth() == 16 ? 0xFFFF : 0xFFFFFF;
     std::printf("drawn %s %s\n", displaySettings.hardwarePath ? "hardware" : "software",
                 read && (word & mask) == (colour & mask) ? "yes" : "no");
+    // A font's glyph cache is an image too: one the device cannot take leaves
+    // the font on a memory cache.
+    const FontHandle font = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0);
+    const FontRecord* record = FindFont(font);
+    std::printf("font %s\n", !record ? "none" : record->useTexture ? "texture" : "memory");
     std::fflush(stdout);
 }
 

@@ -527,7 +527,11 @@ int EnsureCacheTexture(FontHandle handle)
     PixelRegion pixels;
     if (GetImagePixels(cache, &pixels))
         FillRegion(pixels, EmptyTexel(*r));
-    ImagePixelsChanged(cache);
+    if (!ImagePixelsChanged(cache)) {
+        // A cache the device was not given would keep every glyph invisible.
+        ReleaseCacheImages(*r);
+        return -1;
+    }
     if (MemImageValid(&r->cacheBase))
         FillRegion(WholeRegion(&r->cacheBase), EmptyTexel(*r));
     ResetGlyphCache(handle);
