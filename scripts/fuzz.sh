@@ -31,7 +31,7 @@ seed() {  # target -> seed files
   case "$1" in
     bmp) ls "$images"/*.bmp "$testdata"/bmpsuite/g/*.bmp "$testdata"/bmpsuite/q/*.bmp ;;
     jpeg) ls "$images"/*.jpg ;;
-    png) ls "$images"/*.png "$testdata"/pngsuite/*.png ;;
+    png) ls "$images"/*.png "$root"/tests/data/fuzz/png/* "$testdata"/pngsuite/*.png ;;
     rawbgra) ls "$images"/*.bgra ;;
     tga) ls "$images"/*.tga ;;
     dds) ls "$images"/*.dds ;;

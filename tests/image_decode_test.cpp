@@ -620,6 +620,70 @@ TEST(DecoderChainTest, APngIsRejectedByBmpAndJpegFirst)
     EXPECT_STREQ(picture.decoder, "PNG");
 }
 
+uint32_t Crc32(const uint8_t* data, size_t size)
+{
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
+}
+
+// A chunk of the given type: its declared length, the data given (which may
+// be shorter than declared) and, when the data is whole, its CRC.
+std::vector<uint8_t> PngChunk(const char* type, uint32_t declared, const std::vector<uint8_t>& data)
+{
+    std::vector<uint8_t> chunk = {uint8_t(declared >> 24), uint8_t(declared >> 16), uint8_t(declared >> 8),
+                                  uint8_t(declared)};
+    chunk.insert(chunk.end(), type, type + 4);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    if (declared == data.size()) {
+        const uint32_t crc = Crc32(chunk.data() + 4, chunk.size() - 4);
+        chunk.insert(chunk.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+    }
+    return chunk;
+}
+
+// Only the chunks that make the picture are read. A text or profile chunk
+// that declares 2 GB once made libpng allocate its declared length before
+// reading a byte of it; whole ones are skipped and change nothing.
+TEST(PngDecoderTest, OtherChunksAreSkippedWithoutTakingTheirDeclaredLength)
+{
+    const std::vector<uint8_t> file = FileBytes(ImageDataDir() + "png_rgb.png");
+    ASSERT_GT(file.size(), 33u);
+    Picture reference;
+    ASSERT_EQ(DecodeBytes(file, &reference), 0);
+    const std::vector<uint8_t> text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'i'};
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "iCCP", "sPLT", "eXIf", "pCAL", "sCAL", "vpAg"}) {
+        SCOPED_TRACE(type);
+        // After IHDR (8 bytes of signature, 25 of IHDR).
+        std::vector<uint8_t> whole(file.begin(), file.begin() + 33);
+        const std::vector<uint8_t> chunk = PngChunk(type, uint32_t(text.size()), text);
+        whole.insert(whole.end(), chunk.begin(), chunk.end());
+        whole.insert(whole.end(), file.begin() + 33, file.end());
+        Picture picture;
+        ASSERT_EQ(DecodeBytes(whole, &picture), 0);
+        ASSERT_EQ(picture.image.width, reference.image.width);
+        ASSERT_EQ(picture.image.height, reference.image.height);
+        for (int y = 0; y < reference.image.height; ++y)
+            for (int x = 0; x < reference.image.width; ++x)
+            {
+                const media::Rgba a = picture.At(x, y), b = reference.At(x, y);
+                ASSERT_TRUE(a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a) << x << "," << y;
+            }
+
+        std::vector<uint8_t> huge(file.begin(), file.begin() + 33);
+        const std::vector<uint8_t> claim = PngChunk(type, 0x7FFFFF00u, text);
+        huge.insert(huge.end(), claim.begin(), claim.end());
+        media::TakeLargestPngAllocation();
+        Picture refused;
+        EXPECT_EQ(DecodeBytes(huge, &refused), -1);
+        EXPECT_LT(media::TakeLargestPngAllocation(), size_t(1) << 20);
+    }
+}
+
 TEST(DecoderChainTest, EveryPrefixOfEveryKindOfFileDecodesOrRejectsCleanly)
 {
     const std::vector<std::string> files = {

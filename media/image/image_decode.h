@@ -77,6 +77,8 @@ using ImageDecoder = int (*)(const ImageReader& reader, BaseImage* image);
 int DecodeBmp(const ImageReader& reader, BaseImage* image);
 int DecodeJpeg(const ImageReader& reader, BaseImage* image);
 int DecodePng(const ImageReader& reader, BaseImage* image);
+// The largest single allocation libpng asked for since the last call (for tests).
+size_t TakeLargestPngAllocation();
 int DecodeRawBgra(const ImageReader& reader, BaseImage* image);
 int DecodeTga(const ImageReader& reader, BaseImage* image);
 int DecodeDds(const ImageReader& reader, BaseImage* image);
