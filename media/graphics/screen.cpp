@@ -15,6 +15,7 @@
 #include "media/graphics/gl_screen.h"
 #include "media/graphics/graphics_hooks.h"
 #include "media/graphics/image_table.h"
+#include "media/graphics/kept_frame.h"
 #include "media/input/input.h"
 #include "media/log/log.h"
 #include "media/platform/platform.h"
@@ -134,162 +135,10 @@ double SizeRate(double rate)
     return rate > 0 ? rate : 1.0;
 }
 
-bool SameRectFields(const platform::Rect& a, const platform::Rect& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-// The frame last presented on the memory path. A still screen is shown again
-// by a compare against it, which costs far less than widening the pixels and
-// copying them into the window.
-struct PresentedFrame {
-    bool shown = false;  // the window got these pixels
-    platform::WindowHandle window = 0;
-    platform::BitmapDescription bitmap;
-    platform::Rect source, destination;
-    std::vector<uint8_t> rows;  // the screen's rows, without padding
-};
-PresentedFrame presented;
-
-// What the memory screen holds: the pixel word of its last clear of the whole
-// screen, and the boxes drawn over that clear since. Every write into the
-// screen is noted here (the draw calls that know their extent note it, the
-// others their whole draw area); handing the pixels out (ScreenImage) drops
-// it. With it, a clear by the same word rewrites only the boxes, and two
-// frames so described can differ only inside the boxes of either: a still
-// screen is found by comparing those alone.
-struct ScreenDamage {
-    static constexpr int MaxBoxes = 64;
-    bool known = false;  // false: the pixels may be anything
-    uint32_t clearWord = 0;
-    int count = 0;
-    platform::Rect boxes[MaxBoxes];
-};
-ScreenDamage screenDamage;      // the screen as it is now
-ScreenDamage presentedDamage;   // the frame in presented.rows
-
-// Drops it, memory included: a new screen or device starts from a full present.
-void ForgetPresentedFrame()
-{
-    presented = PresentedFrame{};
-    screenDamage = ScreenDamage{};
-    presentedDamage = ScreenDamage{};
-}
-
-void AddDamage(ScreenDamage& damage, platform::Rect box)
-{
-    if (!damage.known)
-        return;
-    if (damage.count > 0) {
-        // Drawn over again where the last call drew: nothing new to note.
-        const platform::Rect& last = damage.boxes[damage.count - 1];
-        if (box.left >= last.left && box.top >= last.top && box.right <= last.right && box.bottom <= last.bottom)
-            return;
-    }
-    if (damage.count == ScreenDamage::MaxBoxes) {
-        // Full: the newest box grows to hold this one too.
-        platform::Rect& last = damage.boxes[damage.count - 1];
-        last = platform::Rect{std::min(last.left, box.left), std::min(last.top, box.top),
-                              std::max(last.right, box.right), std::max(last.bottom, box.bottom)};
-        return;
-    }
-    damage.boxes[damage.count++] = box;
-}
-
 bool IsScreenPixels(const PixelRegion& region)
 {
     return MemImageValid(&screenImage) && region.pixels == screenImage.pixels &&
            region.width == screenImage.width && region.height == screenImage.height;
-}
-
-bool SameDamage(const ScreenDamage& a, const ScreenDamage& b)
-{
-    if (a.count != b.count)
-        return false;
-    for (int i = 0; i < a.count; ++i)
-        if (!SameRectFields(a.boxes[i], b.boxes[i]))
-            return false;
-    return true;
-}
-
-// Runs row(kept, screen, bytes) over the rows of every box, the kept frame's
-// and the screen's, until it returns false.
-template <typename Row>
-bool EveryBoxRow(const ScreenDamage& damage, size_t rowBytes, Row row)
-{
-    const size_t bytes = size_t(screenImage.format.bytesPerPixel);
-    for (int i = 0; i < damage.count; ++i) {
-        const platform::Rect& box = damage.boxes[i];
-        const size_t width = size_t(box.right - box.left) * bytes;
-        for (int32_t y = box.top; y < box.bottom; ++y) {
-            uint8_t* kept = &presented.rows[size_t(y) * rowBytes + size_t(box.left) * bytes];
-            const uint8_t* now = screenImage.pixels + size_t(y) * size_t(screenImage.pitch) + size_t(box.left) * bytes;
-            if (!row(kept, now, width))
-                return false;
-        }
-    }
-    return true;
-}
-
-// Compares the kept frame with the screen inside the boxes only.
-bool SameInside(const ScreenDamage& damage, size_t rowBytes)
-{
-    return EveryBoxRow(damage, rowBytes,
-                       [](const uint8_t* kept, const uint8_t* now, size_t n) { return std::memcmp(kept, now, n) == 0; });
-}
-
-void CopyInside(const ScreenDamage& damage, size_t rowBytes)
-{
-    EveryBoxRow(damage, rowBytes, [](uint8_t* kept, const uint8_t* now, size_t n) {
-        std::memcpy(kept, now, n);
-        return true;
-    });
-}
-
-bool SameAsPresented(platform::WindowHandle window, const platform::BitmapDescription& bitmap,
-                     const platform::Rect& source, const platform::Rect& destination)
-{
-    const size_t rowBytes = size_t(screenImage.width) * size_t(screenImage.format.bytesPerPixel);
-    const size_t height = size_t(screenImage.height);
-    const platform::BitmapDescription& b = presented.bitmap;
-    const bool sameWay = presented.shown && presented.window == window && b.width == bitmap.width &&
-                         b.height == bitmap.height && b.bitsPerPixel == bitmap.bitsPerPixel &&
-                         b.pitch == bitmap.pitch && b.redMask == bitmap.redMask && b.greenMask == bitmap.greenMask &&
-                         b.blueMask == bitmap.blueMask && SameRectFields(presented.source, source) &&
-                         SameRectFields(presented.destination, destination) && presented.rows.size() == rowBytes * height;
-    // The kept frame becomes the screen, whichever way this goes.
-    const ScreenDamage before = std::exchange(presentedDamage, screenDamage);
-    const ScreenDamage& now = screenDamage;
-    if (sameWay && now.known && before.known && now.clearWord == before.clearWord) {
-        // Both are that clear outside their boxes.
-        const bool sameBoxes = SameDamage(now, before);
-        if (SameInside(now, rowBytes) && (sameBoxes || SameInside(before, rowBytes)))
-            return true;
-        CopyInside(now, rowBytes);
-        if (!sameBoxes)
-            CopyInside(before, rowBytes);
-        presented.shown = false;
-        return false;
-    }
-    size_t y = 0;
-    if (sameWay) {
-        while (y < height && std::memcmp(&presented.rows[y * rowBytes], screenImage.pixels + y * size_t(screenImage.pitch),
-                                         rowBytes) == 0)
-            ++y;
-        if (y == height)
-            return true;
-    } else {
-        presented.window = window;
-        presented.bitmap = bitmap;
-        presented.source = source;
-        presented.destination = destination;
-        presented.rows.resize(rowBytes * height);
-    }
-    presented.shown = false;
-    // The rows above the first difference are equal already.
-    for (; y < height; ++y)
-        std::memcpy(&presented.rows[y * rowBytes], screenImage.pixels + y * size_t(screenImage.pitch), rowBytes);
-    return false;
 }
 
 // The software presentation: the screen as a top-down bitmap, copied or
@@ -344,9 +193,9 @@ int PresentSoftwareScreen(bool repaint = false, const platform::Rect* dirty = nu
     }
     // A still screen is still a presented frame; the window keeps showing
     // it unless something has touched the window since.
-    if (SameAsPresented(window, bitmap, source, destination) && platform::PresentSameFrame(window))
+    if (SameAsPresented(screenImage, window, bitmap, source, destination) && platform::PresentSameFrame(window))
         return 0;
-    presented.shown = platform::PresentBitmap(window, screenImage.pixels, bitmap, source, destination);
+    SetKeptFrameShown(platform::PresentBitmap(window, screenImage.pixels, bitmap, source, destination));
     return 0;
 }
 
@@ -363,12 +212,10 @@ uint32_t ClearWord(const ColorFormat& format)
     return EncodeColor(format, background);
 }
 
-// Fills the region with the background colour; returns the pixel word used.
-uint32_t ClearRegion(const PixelRegion& region)
+// Fills the region with the background colour.
+void ClearRegion(const PixelRegion& region)
 {
-    const uint32_t word = ClearWord(*region.format);
-    FillRegion(region, word);
-    return word;
+    FillRegion(region, ClearWord(*region.format));
 }
 
 void ArmFrontScreenTimer()
@@ -390,19 +237,19 @@ int CurrentDrawTarget() { return displaySettings.drawTarget; }
 MEMIMG* ScreenImage()
 {
     // Whoever takes the pixels may write them unnoted.
-    screenDamage.known = false;
+    ForgetScreenContents();
     return MemImageValid(&screenImage) ? &screenImage : nullptr;
 }
 
 void NoteScreenDrawn(const PixelRegion& target, const Box& box)
 {
-    if (!screenDamage.known || !IsScreenPixels(target))
+    if (!IsScreenPixels(target))
         return;
     const Box inside = Intersect(box, Box{0, 0, target.width, target.height});
     if (inside.Empty())
         return;
-    AddDamage(screenDamage, platform::Rect{int32_t(inside.left), int32_t(inside.top), int32_t(inside.right),
-                                              int32_t(inside.bottom)});
+    NoteScreenWrite(
+        platform::Rect{int32_t(inside.left), int32_t(inside.top), int32_t(inside.right), int32_t(inside.bottom)});
 }
 
 bool CurrentDrawSurface(PixelRegion* target, DrawArea* area, bool noteArea)
@@ -536,7 +383,7 @@ int StartGraphics()
 
     d.started = true;
     subBackBufferFailed = false;
-    ForgetPresentedFrame();
+    ForgetKeptFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         // Without the renderer's buffers the device is of no use: the memory
         // path takes over, at the depth that was asked for.
@@ -574,7 +421,7 @@ int EndGraphics()
     EndGlRenderer();
     ReleaseGraphicsDevice();
     ReleaseMemImage(&screenImage);
-    ForgetPresentedFrame();
+    ForgetKeptFrame();
     d.started = false;
     return 0;
 }
@@ -670,7 +517,7 @@ void RestoreGraphics()
     EndInput();
     SetupGraphicsDevice();
     subBackBufferFailed = false;
-    ForgetPresentedFrame();
+    ForgetKeptFrame();
     if (d.hardwarePath && !StartGlRenderer()) {
         AbandonGlDevice();
         d.hardwarePath = false;
@@ -800,18 +647,7 @@ int ClearDrawTarget(const int* rect)
     const bool wholeScreen = IsScreenPixels(whole) && cleared.left == 0 && cleared.top == 0 &&
                              cleared.right == whole.width && cleared.bottom == whole.height;
     if (wholeScreen) {
-        // Outside its boxes the screen holds its last clear: the same word
-        // needs only the boxes cleared.
-        if (screenDamage.known && screenDamage.clearWord == ClearWord(*whole.format)) {
-            for (int i = 0; i < screenDamage.count; ++i) {
-                const platform::Rect& box = screenDamage.boxes[i];
-                ClearRegion(SubRegion(&screenImage, box.left, box.top, box.right - box.left, box.bottom - box.top));
-            }
-        } else {
-            screenDamage.clearWord = ClearRegion(target);
-        }
-        screenDamage.known = true;
-        screenDamage.count = 0;
+        ClearWholeScreen(&screenImage, ClearWord(*whole.format));
     } else {
         ClearRegion(target);
         NoteScreenDrawn(whole, cleared);
