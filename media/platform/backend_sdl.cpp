@@ -488,9 +488,13 @@ long LocalXServerProcess(const std::string& display)
 // that has not yet ended then does not pass for a running copy there.
 std::string XDesktop(const char* display)
 {
-    std::string desktop = "x11/" + XDisplayName(display ? display : "");
-    if (const long server = LocalXServerProcess(XDisplayName(display ? display : "")))
-        desktop += "/" + std::to_string(server);
+    const std::string name = XDisplayName(display ? display : "");
+    std::string desktop = "x11/";
+    desktop += name;
+    if (const long server = LocalXServerProcess(name)) {
+        desktop += '/';
+        desktop += std::to_string(server);
+    }
     return desktop;
 }
 
