@@ -1,7 +1,6 @@
 #include "media/graphics/screen.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
