@@ -455,6 +455,55 @@ TEST(TgaDecoderTest, ColourMapIndicesPastTheMapReadBlack)
     EXPECT_EQ(c.r + c.g + c.b, 0);
 }
 
+TEST(TgaDecoderTest, ThirtyTwoBitAlphaIsKeptWithOrWithoutAttributeBits)
+{
+    // Netpbm's pamtotga writes 32-bit pictures with alpha but announces no
+    // attribute bits; pictures whose fourth bytes are all 0 have none.
+    struct Case {
+        const char* what;
+        int type;
+        uint8_t descriptor;
+        uint8_t alpha0, alpha1;
+        bool hasAlpha;
+    };
+    const std::vector<Case> cases = {
+        {"8 attribute bits", 2, 0x28, 5, 200, true},
+        {"no attribute bits, alpha bytes set (pamtotga)", 2, 0x20, 5, 200, true},
+        {"no attribute bits, run-length, alpha bytes set", 10, 0x20, 5, 200, true},
+        {"no attribute bits, alpha bytes 0", 2, 0x20, 0, 0, false},
+        {"no attribute bits, run-length, alpha bytes 0", 10, 0x20, 0, 0, false},
+        {"colour map of 32-bit entries, no attribute bits", 1, 0x20, 7, 255, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> blue = {200, 10, 20, c.alpha0}, green = {30, 220, 40, c.alpha1};
+        std::vector<uint8_t> data, file;
+        if (c.type == 1) {
+            file = Tga(1, 8, 2, 1, {0, 1});
+            file[1] = 1;                      // a colour map of two 32-bit entries
+            file[5] = 2;
+            file[7] = 32;
+            file[16] = 8;
+            file.insert(file.begin() + 18, green.begin(), green.end());
+            file.insert(file.begin() + 18, blue.begin(), blue.end());
+        } else {
+            if (c.type == 10)
+                data.push_back(1);            // a literal packet of two pixels
+            data.insert(data.end(), blue.begin(), blue.end());
+            data.insert(data.end(), green.begin(), green.end());
+            file = Tga(c.type, 32, 2, 1, data);
+        }
+        file[17] = c.descriptor;
+        Picture picture;
+        ASSERT_EQ(DecodeBytes(file, &picture), 0);
+        EXPECT_STREQ(picture.decoder, "TGA");
+        EXPECT_EQ(picture.image.format.alphaMask, c.hasAlpha ? 0xFF000000u : 0u);
+        const Rgba a = picture.At(0, 0), b = picture.At(1, 0);
+        EXPECT_TRUE(a.r == 20 && a.g == 10 && a.b == 200 && a.a == (c.hasAlpha ? c.alpha0 : 255)) << Describe(a);
+        EXPECT_TRUE(b.r == 40 && b.g == 220 && b.b == 30 && b.a == (c.hasAlpha ? c.alpha1 : 255)) << Describe(b);
+    }
+}
+
 TEST(BgraDecoderTest, BothChannelWidthsGiveTheSourcePixels)
 {
     const RgbaPicture source = FromFormula(PatternWidth, PatternHeight, Pattern);

@@ -18,6 +18,15 @@ struct Scratch {
     ~Scratch() { if (data) MemFree(data); }
 };
 
+bool HasAlphaBytes(const BaseImage& image, int64_t pixelCount)
+{
+    for (int64_t n = 0; n < pixelCount; ++n) {
+        if (image.pixels[n * 4 + 3] != 0)
+            return true;
+    }
+    return false;
+}
+
 ColorFormat TgaFormat(int bits, bool alpha)
 {
     if (bits == 16)
@@ -116,6 +125,8 @@ int DecodeTga(const ImageReader& reader, BaseImage* image)
     }
 
     // Attribute bits in the descriptor say whether the top bits are alpha.
+    // A 32-bit picture without them may still carry alpha (Netpbm's pamtotga
+    // writes it so): see HasAlphaBytes below.
     const bool alpha = outBits != 24 && (descriptor & 0x0F) != 0;
     image->format = TgaFormat(outBits, alpha);
     image->width = width;
@@ -134,11 +145,19 @@ int DecodeTga(const ImageReader& reader, BaseImage* image)
         else
             std::memcpy(out, value, size_t(outBytes));
     };
+    // A 32-bit picture whose descriptor announces no attribute bits keeps
+    // its fourth bytes as alpha when any of them is set; when all are 0 they
+    // are unused and the picture is opaque.
+    auto finish = [&]() {
+        if (!alpha && outBits == 32 && HasAlphaBytes(*image, pixelCount))
+            image->format = TgaFormat(32, true);
+        return 0;
+    };
     const uint8_t* d = data.data;
     if (!rle) {
         for (int64_t n = 0; n < pixelCount; ++n)
             store(n, d + n * inBytes);
-        return 0;
+        return finish();
     }
     int64_t n = 0, i = 0;
     while (n < pixelCount) {
@@ -167,7 +186,7 @@ int DecodeTga(const ImageReader& reader, BaseImage* image)
         FreeBaseImage(image);
         return -1;  // the runs end before the picture does
     }
-    return 0;
+    return finish();
 }
 
 }  // namespace media
