@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Pictures made by other programs (tests/data/images/foreign/, written by
+# Pictures made by other programs (tests/data/foreign_images/, written by
 # tools/make_foreign_images.sh): korvanta-image loads each at screen depth 32
 # and its pixels are compared with ImageMagick's decoding of the same file,
 # the way MANIFEST says (exact, within N, alpha dropped, rows reversed, as
@@ -8,7 +8,7 @@
 set -uo pipefail
 build="$(cd "$1" && pwd)"
 tool="$build/tools/korvanta-image"
-data="$(cd "${FOREIGN_IMAGES:-$(dirname "$0")/data/images/foreign}" && pwd)"
+data="$(cd "${FOREIGN_IMAGES:-$(dirname "$0")/data/foreign_images}" && pwd)"
 convert=/usr/bin/convert  # ImageMagick itself
 [ -x "$convert" ] || convert=convert
 if [ ! -x "$tool" ]; then

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes tests/data/images/foreign/: small pictures made by other programs
+# Writes tests/data/foreign_images/: small pictures made by other programs
 # (ImageMagick, GraphicsMagick, Netpbm, libjpeg-turbo's cjpeg/jpegtran,
 # Pillow, libvips, pngcrush, optipng) from the fixtures pattern.png (11 x 7,
 # every channel varying) and smooth.png (40 x 24). MANIFEST lists each file
@@ -23,7 +23,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 images="$here/../tests/data/images"
-out="${1:-$images/foreign}"
+out="${1:-$here/../tests/data/foreign_images}"
 im=/usr/bin/convert  # ImageMagick itself, whatever convert stands first in PATH
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
@@ -168,6 +168,8 @@ if have gm; then
   mk gm_bmp3.bmp exact gm convert rgb.png "bmp3:$out/gm_bmp3.bmp"
   mk gm_bmp4_alpha.bmp "noalpha 0" gm convert rgba.png "bmp:$out/gm_bmp4_alpha.bmp"
   mk gm_bmp_pal8_rle.bmp exact gm convert c200.png -type Palette -compress RLE "bmp3:$out/gm_bmp_pal8_rle.bmp"
+  $im "$work/rgb.png" -crop 1x7+5+0 +repage "$work/rgb_1x7.png"
+  mk gm_1x7_pal_rle.bmp exact gm convert rgb_1x7.png -type Palette -compress RLE "bmp3:$out/gm_1x7_pal_rle.bmp"
   mk gm_tga_rgb.tga "flipped 0" gm convert rgb.png "tga:$out/gm_tga_rgb.tga"
   mk gm_tga_rgba_rle.tga "flipped 0" gm convert rgba.png -compress RLE "tga:$out/gm_tga_rgba_rle.tga"
   mk gm_tga_cmap.tga "flipped 0" gm convert c16.png -type Palette "tga:$out/gm_tga_cmap.tga"
@@ -236,6 +238,12 @@ if have cjpeg; then
   mk cj_smooth_restart_rows.jpg "near 3" cjpeg -quality 75 -smooth 30 -restart 1B -sample 2x2 -outfile "$out/cj_smooth_restart_rows.jpg" smooth.ppm
   mk cj_1x9_420.jpg "near 3" sh -c "$im smooth.png -crop 1x9+20+2 ppm:- | cjpeg -quality 90 -sample 2x2 >'$out/cj_1x9_420.jpg'"
   mk jt_crop.jpg "near 3" jpegtran -crop 13x11+3+5 -outfile "$out/jt_crop.jpg" "$out/cj_sample_2x2.jpg"
+  mk cj_sample_mixed.jpg "near 3" cjpeg -quality 90 -sample 2x2,2x1,1x1 -outfile "$out/cj_sample_mixed.jpg" smooth.ppm
+  mk cj_sample_chroma_wider.jpg "near 3" cjpeg -quality 90 -sample 1x1,2x2,2x2 -outfile "$out/cj_sample_chroma_wider.jpg" smooth.ppm
+  mk cj_sample_3x2.jpg "near 3" cjpeg -quality 90 -sample 3x2 -outfile "$out/cj_sample_3x2.jpg" smooth.ppm
+  mk cj_grey_sample_2x2.jpg "near 3" cjpeg -quality 90 -grayscale -sample 2x2 -outfile "$out/cj_grey_sample_2x2.jpg" smooth.ppm
+  printf '%s\n' "0: 0 0 0 1;" "1 2: 0 0 0 0;" "0: 1 5 0 2;" "0: 6 63 0 2;" "0: 1 63 2 1;" "0: 1 63 1 0;" "1: 1 63 0 0;" "2: 1 63 0 0;" "0: 0 0 1 0;" >"$work/scans.txt"
+  mk cj_scans.jpg "near 3" cjpeg -quality 90 -scans scans.txt -outfile "$out/cj_scans.jpg" smooth.ppm
   mk jt_progressive_arith.jpg "near 3" jpegtran -progressive -arithmetic -outfile "$out/jt_progressive_arith.jpg" "$out/cj_baseline.jpg"
   mk jt_rotate90.jpg "near 3" jpegtran -rotate 90 -trim -outfile "$out/jt_rotate90.jpg" "$out/cj_baseline.jpg"
   mk jt_grey.jpg "near 3" jpegtran -grayscale -outfile "$out/jt_grey.jpg" "$out/cj_sample_2x2.jpg"
@@ -272,6 +280,9 @@ if [ -x "$py" ] && "$py" -c "import PIL" 2>/dev/null; then
   mk pil_tga_l.tga reject pil "Image.open('grey.png').convert('L').save('$out/pil_tga_l.tga')"
   mk pil_png_p1_trns.png exact pil "im = Image.open('mono.png').convert('L').convert('P'); im.save('$out/pil_png_p1_trns.png', bits=1, transparency=0)"
   mk pil_png_p2_trns.png exact pil "im = Image.open('c16.png').convert('RGB').quantize(4); im.save('$out/pil_png_p2_trns.png', bits=2, transparency=bytes([0, 128, 255]))"
+  mk pil_png_apng.png exact pil "a = Image.open('rgba.png'); a.save('$out/pil_png_apng.png', save_all=True, append_images=[a.transpose(Image.Transpose.FLIP_LEFT_RIGHT)], duration=100)"
+  mk pil_png_exif.png exact pil "e = Image.Exif(); e[0x0112] = 6; Image.open('rgba.png').save('$out/pil_png_exif.png', exif=e.tobytes())"
+  mk pil_tga_rgba_top_rle.tga exact pil "Image.open('rgba.png').save('$out/pil_tga_rgba_top_rle.tga', orientation=1, compression='tga_rle')"
   mk pil_tga_id.tga "flipped 0" pil "Image.open('rgba.png').save('$out/pil_tga_id.tga', id_section=b'made by Pillow')"
   mk pil_tga_la.tga reject pil "Image.open('rgba.png').convert('LA').save('$out/pil_tga_la.tga')"
   mk pil_jpg_q100_opt.jpg "near 3" pil "Image.open('smooth.png').convert('RGB').save('$out/pil_jpg_q100_opt.jpg', quality=100, subsampling=0, optimize=True)"
@@ -288,6 +299,7 @@ if have vips; then
   mk vips_png_interlace.png exact vips copy rgba.png "$out/vips_png_interlace.png[interlace]"
   mk vips_png_pal.png exact vips copy c16.png "$out/vips_png_pal.png[palette,bitdepth=4]"
   mk vips_png_16.png "near 1" vips copy rgb16.ppm "$out/vips_png_16.png"
+  mk vips_png_rgba16.png "near 1" vips copy rgba.png "$out/vips_png_rgba16.png[bitdepth=16]"
   mk vips_jpg.jpg "near 3" vips copy smooth.png "$out/vips_jpg.jpg[Q=90]"
   mk vips_jpg_progressive.jpg "near 3" vips copy smooth.png "$out/vips_jpg_progressive.jpg[Q=90,interlace,optimize-coding]"
   mk vips_jpg_444.jpg "near 3" vips copy smooth.png "$out/vips_jpg_444.jpg[Q=90,subsample-mode=off]"
