@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer and runs each for SECONDS
 # (default 30), one after another: the image decoders, seeded from the
-# fixtures and the public suites when present; the battle data reader; and
+# fixtures, the files other programs wrote and the public suites when
+# present; the battle data reader; and
 # the media layer's API (fuzz_api), seeded from fuzz/seeds/api and its
 # regression inputs.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
@@ -27,14 +28,15 @@ flock /tmp/korvanta-build.lock cmake --build "$build" -j2 --target "${names[@]}"
 # (KORVANTA_TESTDATA, else ../shared/testdata beside the repository).
 testdata="${KORVANTA_TESTDATA:-$root/../shared/testdata}"
 images="$root/tests/data/images"
+foreign="$root/tests/data/foreign_images"  # files other programs wrote
 seed() {  # target -> seed files
   case "$1" in
-    bmp) ls "$images"/*.bmp "$testdata"/bmpsuite/g/*.bmp "$testdata"/bmpsuite/q/*.bmp ;;
-    jpeg) ls "$images"/*.jpg ;;
-    png) ls "$images"/*.png "$root"/tests/data/fuzz/png/* "$testdata"/pngsuite/*.png ;;
+    bmp) ls "$images"/*.bmp "$foreign"/*.bmp "$testdata"/bmpsuite/g/*.bmp "$testdata"/bmpsuite/q/*.bmp ;;
+    jpeg) ls "$images"/*.jpg "$foreign"/*.jpg ;;
+    png) ls "$images"/*.png "$foreign"/*.png "$root"/tests/data/fuzz/png/* "$testdata"/pngsuite/*.png ;;
     rawbgra) ls "$images"/*.bgra ;;
-    tga) ls "$images"/*.tga ;;
-    dds) ls "$images"/*.dds ;;
+    tga) ls "$images"/*.tga "$foreign"/*.tga ;;
+    dds) ls "$images"/*.dds "$foreign"/*.dds ;;
     battle_data) ls "$root"/tests/data/battle/*.json ;;
     chain) ls "$images"/bmp_pal8_topdown.bmp "$images"/bmp_pal4_rle.bmp "$images"/im_colour.jpg \
               "$images"/png_rgba.png "$images"/png_palette_trns.png "$images"/bgra8.bgra \
