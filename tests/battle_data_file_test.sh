@@ -31,6 +31,19 @@ cmp -s "$work/builtin.json" "$work/file.json" || fail "the dumped data's statist
 "$battle" --data "$work/data.json" --dump-data "$work/again.json"
 cmp -s "$work/data.json" "$work/again.json" || fail "dumping the loaded dump changes it"
 
+# A pipe is read as it comes: a shell's <(...), and a FIFO whose writer starts a moment later.
+"$battle" --data <(cat "$work/data.json") --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/pipe.log" ||
+  fail "--data <(...) exited $?"
+mkfifo "$work/late.fifo"
+(sleep 1 && cat "$work/data.json" >"$work/late.fifo") &
+"$battle" --data "$work/late.fifo" --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/late.log" ||
+  fail "--data FIFO exited $?"
+wait
+"$battle" --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/builtin.log" >/dev/null
+for log in pipe late; do
+  cmp -s <(untimed "$work/builtin.log") <(untimed "$work/$log.log") || fail "the data through a $log pipe fights another battle"
+done
+
 # ---------------------------------------------------------------- bad files
 # name | change to the dumped document d (Python) | text the message holds
 bad_cases=(
@@ -79,11 +92,22 @@ sed 's/"agility": 12,/"agility": 12, "agility": 13,/' "$work/data.json" >"$work/
 sed '2s/$/ ,/' "$work/data.json" >"$work/comma.json"
 sed 's/"agility": 14,/"agility": 9999e99999,/' "$work/data.json" >"$work/huge.json"
 mkdir -p "$work/folder.json"
+iconv -f UTF-8 -t UTF-16 "$work/data.json" >"$work/utf16.json"
+iconv -f UTF-8 -t UTF-16LE "$work/data.json" >"$work/utf16le.json"
+sed '1s|$| // my squads|' "$work/data.json" >"$work/comment.json"
+mkfifo "$work/fifo.json"
+truncate -s 65M "$work/sparse.json"
 file_cases=(
   "empty file|$work/empty.json|$work/empty.json:1:1: the file is empty"
   "truncated file|$work/truncated.json|$work/truncated.json:"
   "binary file|$work/binary.png|$work/binary.png:3:1: a zero byte: this is not a text file"
-  "Shift-JIS bytes|$work/shiftjis.json|$work/shiftjis.json:2:13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\x83'"
+  "Shift-JIS bytes|$work/shiftjis.json|$work/shiftjis.json:2:13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\x83' (a battle data file is UTF-8)"
+  "UTF-16 with a mark|$work/utf16.json|$work/utf16.json:1:1: the file is UTF-16 text; a battle data file is UTF-8 (save it as UTF-8)"
+  "UTF-16 without a mark|$work/utf16le.json|$work/utf16le.json:1:1: the file is UTF-16 text"
+  "comment|$work/comment.json|$work/comment.json:1:3: syntax error while parsing object key - invalid literal; last read: '{ /'; expected string literal (JSON has no comments)"
+  "FIFO without a writer|$work/fifo.json|$work/fifo.json: no program opened the FIFO for writing within 3 seconds"
+  "huge file|$work/sparse.json|$work/sparse.json: is larger than 64 MB"
+  "endless device|/dev/zero|/dev/zero: is larger than 64 MB, more than any battle data file holds"
   "repeated key|$work/repeated.json|$work/repeated.json: /machines/0/agility: the key \"agility\" appears twice"
   "stray comma|$work/comma.json|$work/comma.json:2:"
   "number beyond a double|$work/huge.json|$work/huge.json:76:18: the number 9999e99999 is too large for any field"

@@ -94,6 +94,19 @@ TEST(PlatformScriptParsing, AcceptsEveryCommandInAnyCase)
     EXPECT_EQ(commands[15].y, 480);
 }
 
+// Notepad saves UTF-8 with a byte order mark and CR LF, and often no final line end.
+TEST(PlatformScriptParsing, ANotepadFileReadsAsItsCommands)
+{
+    std::vector<ScriptCommand> commands;
+    std::string error;
+    ASSERT_TRUE(ParseScript("\xEF\xBB\xBFwait 2 frames\r\nclose", &commands, &error)) << error;
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].kind, ScriptCommand::Kind::WaitFrames);
+    EXPECT_EQ(commands[0].count, 2);
+    EXPECT_EQ(commands[1].kind, ScriptCommand::Kind::Close);
+    EXPECT_EQ(commands[1].line, 2);
+}
+
 TEST(PlatformScriptFile, SelectingFailsOnABadScriptOrAMissingFile)
 {
     const std::string path = "platform_script_bad.txt";

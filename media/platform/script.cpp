@@ -167,7 +167,9 @@ std::string ParseLine(const std::string& line, ScriptCommand* command)
 bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, std::string* error)
 {
     commands->clear();
-    std::istringstream stream(text);
+    // Notepad starts a UTF-8 file with a byte order mark: it is no part of the first command.
+    const bool marked = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::istringstream stream(marked ? text.substr(3) : text);
     int lineNumber = 0;
     for (std::string line; std::getline(stream, line);) {
         ++lineNumber;
