@@ -2,6 +2,7 @@
 // a crash never loses what was written before it.
 #include "media/log/log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -234,7 +235,11 @@ int LogStart()
 {
     SystemState& s = systemState;
     const std::string path = LogFilePath();
-    FileDelete(path.c_str());
+    // A log named /dev/null or /dev/stdout is written, never removed: only a
+    // file (or a link to one) is replaced by the fresh log.
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) != 0 || S_ISREG(existing.st_mode))
+        FileDelete(path.c_str());
     unwritableReported = false;
     FileHandle file = FileCreateNew(path.c_str());
     if (file == InvalidFile) {
