@@ -105,6 +105,8 @@ const char UsageText[] =
     "name and renamed when complete (a device or FIFO such as /dev/stdout is\n"
     "written in place). See docs/STATISTICS.md for the outcomes.\n"
     "\n"
+    "An option given twice counts with its last value (--vary adds a field).\n"
+    "\n"
     "The battle runs one turn per frame until it is over. Exit status: 0 when the\n"
     "battle (or every battle) ran, 1 when an output could not be written, 2 for\n"
     "bad arguments.\n";

@@ -177,10 +177,13 @@ Options ParseArguments(int argc, char** argv)
                 throw ArgumentError{arg + " needs a value"};
             return argv[++i];
         };
+        // As korvanta does: --help and --version answer at once, whatever follows.
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            return options;
         } else if (arg == "--version") {
             options.version = true;
+            return options;
         } else if (arg == "--seed") {
             options.seed = ParseSeed(value());
             options.seedGiven = true;
