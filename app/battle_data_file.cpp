@@ -1,6 +1,7 @@
 #include "app/battle_data_file.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -210,6 +211,13 @@ public:
         if (value.is_number_unsigned()) {
             if (value.get<uint64_t>() > uint64_t(range.high))
                 Fail(pointer, value.dump() + " is out of range " + bounds);
+        } else if (value.is_number_float() && std::floor(value.get<double>()) == value.get<double>()) {
+            // 70.0, 1e2 or 2^64: a whole value, written as a fraction.
+            const double number = value.get<double>();
+            if (number < double(range.low) || number > double(range.high))
+                Fail(pointer, value.dump() + " is out of range " + bounds);
+            Fail(pointer, "must be written as a whole number without a point or exponent (" +
+                              std::to_string(int64_t(number)) + "), is " + value.dump());
         } else if (!value.is_number_integer()) {
             Fail(pointer, "must be a whole number " + bounds + ", is " +
                               (value.is_number() ? value.dump() : std::string(value.type_name())));
