@@ -107,6 +107,17 @@ TEST(PlatformScriptParsing, ANotepadFileReadsAsItsCommands)
     EXPECT_EQ(commands[1].line, 2);
 }
 
+// A script saved as UTF-16 is named as such, not echoed as a command of odd bytes.
+TEST(PlatformScriptParsing, AUtf16ScriptIsRefusedAsSuch)
+{
+    const std::string text("\xFF\xFEw\0a\0i\0t\0", 10);
+    std::vector<ScriptCommand> commands;
+    std::string error;
+    EXPECT_FALSE(ParseScript(text, &commands, &error));
+    EXPECT_EQ(error, "line 1: a zero byte: a script is text in ASCII or UTF-8 (not UTF-16)");
+    EXPECT_TRUE(commands.empty());
+}
+
 TEST(PlatformScriptFile, SelectingFailsOnABadScriptOrAMissingFile)
 {
     const std::string path = "platform_script_bad.txt";

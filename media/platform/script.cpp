@@ -173,6 +173,14 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
     int lineNumber = 0;
     for (std::string line; std::getline(stream, line);) {
         ++lineNumber;
+        if (line.find('\0') != std::string::npos) {
+            // UTF-16 ("Unicode" in Notepad) or no text at all.
+            if (error)
+                *error = "line " + std::to_string(lineNumber) +
+                         ": a zero byte: a script is text in ASCII or UTF-8 (not UTF-16)";
+            commands->clear();
+            return false;
+        }
         const std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == '#')
             continue;
