@@ -240,6 +240,14 @@ public:
     {
         if (!value.is_string())
             Fail(pointer, "must be a text, is " + std::string(value.type_name()));
+        // A line break would split the log's line, a zero byte end the name early.
+        for (unsigned char c : value.get<std::string>()) {
+            if (c < 0x20 || c == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "U+%04X", c);
+                Fail(pointer, std::string("holds the control character ") + code + " (a name is one line of text)");
+            }
+        }
         std::string shiftJis;
         if (!Utf8ToShiftJis(value.get<std::string>(), &shiftJis))
             Fail(pointer, value.dump() + " cannot be written in Shift-JIS");

@@ -66,6 +66,8 @@ bad_cases=(
   'unknown pilot|d["squads"][0]["machines"][0]["pilot"] = "アムロ"|/squads/0/machines/0/pilot: no pilot is named "アムロ"'
   'not Shift-JIS|d["machines"][0]["name"] = "ヴォルテ\U0001F600"|/machines/0/name: "ヴォルテ😀" cannot be written in Shift-JIS'
   'not Shift-JIS weapon|d["machines"][1]["weapons"][0]["name"] = "Ω\u00e9"|/machines/1/weapons/0/name:'
+  'line break in a name|d["machines"][1]["name"] = "ドゥ\nーガ"|/machines/1/name: holds the control character U+000A (a name is one line of text)'
+  'zero in a name|d["pilots"][0]["name"] = "ハル\u0000デン"|/pilots/0/name: holds the control character U+0000'
   'twelve squads|d["squads"] = d["squads"] * 6|/squads: holds 12 squads, at most 11'
   'fourth machine|d["squads"][0]["machines"].append({"machine": "ヴォルテ"})|/squads/0/machines/3: a squad holds at most 3 machines'
   'no machines|d["squads"][1]["machines"] = []|/squads/1/machines: holds 0 entries, must hold 1 to 3'
