@@ -24,6 +24,7 @@ bad_cases=(
   "--army1 1,1,1 --army2 1,1,1 --restart-at 99999999999|--restart-at"
   "--army1 1,1,1 --army2 1,1,1 --frobnicate|--frobnicate"
   "--army1 1,1,1 --army2 1,1,1 --log $work/|--log"
+  "--runs 2 --army1 1,1,1 --army2 1,1,1 --csv $work/same --chart $work/same|--csv and --chart name the same file"
 )
 for case in "${bad_cases[@]}"; do
   args="${case%%|*}"

@@ -44,6 +44,13 @@ for log in pipe late; do
   cmp -s <(untimed "$work/builtin.log") <(untimed "$work/$log.log") || fail "the data through a $log pipe fights another battle"
 done
 
+# A mistyped output naming the data file is refused before it could replace it.
+cp "$work/data.json" "$work/kept.json"
+"$battle" --data "$work/kept.json" --runs 2 --army1 1,1,1 --army2 2,2,2 --csv "$work/./kept.json" >/dev/null 2>"$work/err"
+[ $? -eq 2 ] && grep -qF -- "--csv '$work/./kept.json' would overwrite the --data file it reads" "$work/err" ||
+  fail "--csv over the --data file: $(cat "$work/err")"
+cmp -s "$work/data.json" "$work/kept.json" || fail "--csv replaced the --data file"
+
 # ---------------------------------------------------------------- bad files
 # name | change to the dumped document d (Python) | text the message holds
 bad_cases=(
