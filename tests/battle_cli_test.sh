@@ -49,6 +49,14 @@ mkdir -p "$deep" || fail "cannot make $deep"
   || fail "a deep working directory failed the run: $(cat "$work/err")"
 readable "$deep/Log.txt" 2>/dev/null | grep -qx "42ターン目(接近戦)" || fail "no log in a deep working directory"
 
+# The last frame --restart-at takes: the battle is over long before, and the
+# restart there fights as one at any other frame after it (the idle frames in
+# between do nothing; 2^31 of them once took minutes).
+timeout 120 "$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 --restart-at 3,2147483647 --log "$work/late.log" ||
+  fail "--restart-at 2147483647 exited $?"
+"$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 --restart-at 3,20000 --log "$work/early.log"
+cmp -s <(readable "$work/late.log") <(readable "$work/early.log") || fail "a restart at frame 2147483647 fights another battle"
+
 # Help documents every option and succeeds.
 "$battle" --help >"$work/help" 2>&1 || fail "--help exited $?"
 for option in --seed --army1 --army2 --log --restart-at --utf8 --log-echo --help; do
