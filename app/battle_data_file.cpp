@@ -249,8 +249,17 @@ public:
             }
         }
         std::string shiftJis;
-        if (!Utf8ToShiftJis(value.get<std::string>(), &shiftJis))
-            Fail(pointer, value.dump() + " cannot be written in Shift-JIS");
+        if (!Utf8ToShiftJis(value.get<std::string>(), &shiftJis)) {
+            // Text saved decomposed (NFD, as macOS names files) writes ヴ as ウ and a
+            // combining mark: it looks right and has no Shift-JIS form.
+            const std::string& text = value.get_ref<const std::string&>();
+            const bool combining = text.find("\xE3\x82\x99") != std::string::npos ||
+                                   text.find("\xE3\x82\x9A") != std::string::npos;
+            Fail(pointer, value.dump() + " cannot be written in Shift-JIS" +
+                              (combining ? " (it holds a combining sound mark, U+3099 or U+309A: write the kana "
+                                           "with its mark as one character, NFC)"
+                                         : ""));
+        }
         if (needed && shiftJis.empty())
             Fail(pointer, "must not be empty");
         if (shiftJis.size() > LongestText)

@@ -72,6 +72,7 @@ bad_cases=(
   'unknown machine|d["squads"][1]["machines"][2]["machine"] = "ザク"|/squads/1/machines/2/machine: no machine is named "ザク"'
   'unknown pilot|d["squads"][0]["machines"][0]["pilot"] = "アムロ"|/squads/0/machines/0/pilot: no pilot is named "アムロ"'
   'not Shift-JIS|d["machines"][0]["name"] = "ヴォルテ\U0001F600"|/machines/0/name: "ヴォルテ😀" cannot be written in Shift-JIS'
+  'decomposed kana|d["machines"][0]["name"] = "ウ\u3099ォルテ"|/machines/0/name: "ヴォルテ" cannot be written in Shift-JIS (it holds a combining sound mark, U+3099 or U+309A'
   'not Shift-JIS weapon|d["machines"][1]["weapons"][0]["name"] = "Ω\u00e9"|/machines/1/weapons/0/name:'
   'line break in a name|d["machines"][1]["name"] = "ドゥ\nーガ"|/machines/1/name: holds the control character U+000A (a name is one line of text)'
   'zero in a name|d["pilots"][0]["name"] = "ハル\u0000デン"|/pilots/0/name: holds the control character U+0000'
