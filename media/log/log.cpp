@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -235,10 +236,16 @@ int LogStart()
 {
     SystemState& s = systemState;
     const std::string path = LogFilePath();
-    // A log named /dev/null or /dev/stdout is written, never removed: only a
-    // file (or a link to one) is replaced by the fresh log.
+    // A log named /dev/null or /dev/stdout (a terminal, or a pipe reached
+    // through /proc/self/fd) is written, never removed. A named FIFO is
+    // replaced as a file is: the log reopens its file for every text, which
+    // would wait for ever on a FIFO without a reader.
     struct stat existing {};
-    if (stat(path.c_str(), &existing) != 0 || S_ISREG(existing.st_mode))
+    char resolved[PATH_MAX];
+    const bool device = stat(path.c_str(), &existing) == 0 &&
+                        (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode) ||
+                         (S_ISFIFO(existing.st_mode) && !realpath(path.c_str(), resolved)));
+    if (!device)
         FileDelete(path.c_str());
     unwritableReported = false;
     FileHandle file = FileCreateNew(path.c_str());
