@@ -170,7 +170,7 @@ PYTHON
 four="$work/four.json"
 "$battle" --data "$four" --seed 5 --army1 3,4,0 --army2 2,0,1 --log "$work/four.log" >/dev/null ||
   fail "--army1 3,4,0 with four squads exited $?"
-iconv -f CP932 -t UTF-8 "$work/four.log" | grep -q "ドゥーガ(3)" || fail "the mixed squad's third machine is not in the log"
+iconv -f CP932 -t UTF-8 "$work/four.log" | grep -F "ドゥーガ(3)" >/dev/null || fail "the mixed squad's third machine is not in the log"
 "$battle" --data "$four" --dump-data "$work/four-again.json"
 "$battle" --data "$work/four-again.json" --seed 5 --army1 3,4,0 --army2 2,0,1 --log "$work/four-again.log" >/dev/null
 cmp -s <(untimed "$work/four.log") <(untimed "$work/four-again.log") ||
