@@ -1,18 +1,16 @@
 #include "app/battle_data_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
 #include "app/shift_jis_text.h"
+#include "media/platform/file.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -23,6 +21,10 @@ constexpr int DataFormatVersion = 1;
 // 3 * s + k + 1, so positions 3 and 4 would share numbers with the next squad.
 constexpr int FileMachinesPerSquad = 3;
 constexpr size_t LongestText = 255;
+// Far above the largest catalogue (1000 pilots, 1000 machine types of 5
+// weapons, spelled out generously): what is larger is no battle data file
+// (/dev/zero, a disk image named by mistake).
+constexpr size_t LargestDataFile = size_t(64) << 20;
 
 // Ranges that keep every sum and product of the battle rules inside 32 bits
 // and every loop short (a weapon's attacks are shots per turn).
@@ -125,6 +127,13 @@ std::string SyntaxMessage(const std::string& what)
                               ? what
                               : what.substr(line + 8, column - line - 8) + ":" +
                                     what.substr(column + 9, colon - column - 9) + ": " + what.substr(colon + 2);
+    // Hints for what a person most often does wrong in a JSON file.
+    const size_t quoted = what.find("last read: '");
+    const size_t quoteEnd = quoted == std::string::npos ? std::string::npos : what.find("'", quoted + 12);
+    if (what.find("ill-formed UTF-8") != std::string::npos)
+        message += " (a battle data file is UTF-8)";
+    else if (quoteEnd != std::string::npos && quoteEnd > quoted + 12 && what[quoteEnd - 1] == '/')
+        message += " (JSON has no comments)";
     // The parser quotes what it read last, which may be any bytes: keep the message printable.
     std::string printable;
     for (unsigned char c : message) {
@@ -202,6 +211,13 @@ public:
         if (value.is_number_unsigned()) {
             if (value.get<uint64_t>() > uint64_t(range.high))
                 Fail(pointer, value.dump() + " is out of range " + bounds);
+        } else if (value.is_number_float() && std::floor(value.get<double>()) == value.get<double>()) {
+            // 70.0, 1e2 or 2^64: a whole value, written as a fraction.
+            const double number = value.get<double>();
+            if (number < double(range.low) || number > double(range.high))
+                Fail(pointer, value.dump() + " is out of range " + bounds);
+            Fail(pointer, "must be written as a whole number without a point or exponent (" +
+                              std::to_string(int64_t(number)) + "), is " + value.dump());
         } else if (!value.is_number_integer()) {
             Fail(pointer, "must be a whole number " + bounds + ", is " +
                               (value.is_number() ? value.dump() : std::string(value.type_name())));
@@ -224,9 +240,26 @@ public:
     {
         if (!value.is_string())
             Fail(pointer, "must be a text, is " + std::string(value.type_name()));
+        // A line break would split the log's line, a zero byte end the name early.
+        for (unsigned char c : value.get<std::string>()) {
+            if (c < 0x20 || c == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "U+%04X", c);
+                Fail(pointer, std::string("holds the control character ") + code + " (a name is one line of text)");
+            }
+        }
         std::string shiftJis;
-        if (!Utf8ToShiftJis(value.get<std::string>(), &shiftJis))
-            Fail(pointer, value.dump() + " cannot be written in Shift-JIS");
+        if (!Utf8ToShiftJis(value.get<std::string>(), &shiftJis)) {
+            // Text saved decomposed (NFD, as macOS names files) writes ヴ as ウ and a
+            // combining mark: it looks right and has no Shift-JIS form.
+            const std::string& text = value.get_ref<const std::string&>();
+            const bool combining = text.find("\xE3\x82\x99") != std::string::npos ||
+                                   text.find("\xE3\x82\x9A") != std::string::npos;
+            Fail(pointer, value.dump() + " cannot be written in Shift-JIS" +
+                              (combining ? " (it holds a combining sound mark, U+3099 or U+309A: write the kana "
+                                           "with its mark as one character, NFC)"
+                                         : ""));
+        }
         if (needed && shiftJis.empty())
             Fail(pointer, "must not be empty");
         if (shiftJis.size() > LongestText)
@@ -510,19 +543,16 @@ void AppendText(std::string& out, const Json& value, int indent)
 
 bool ReadDataDocument(const std::string& path, Json* document, std::string* error)
 {
-    struct stat status{};
-    if (stat(path.c_str(), &status) != 0) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(status.st_mode)) {
-        *error = path + ": is a folder, not a battle data file";
-        return false;
-    }
-    std::ifstream file(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.good() && !file.eof()) {
-        *error = path + ": cannot be read";
+    std::string text;
+    const int problem = media::FileReadWhole(path.c_str(), LargestDataFile, &text);
+    if (problem != 0) {
+        *error = path + ": " +
+                 (problem == EISDIR      ? std::string("is a folder, not a battle data file")
+                  : problem == EFBIG     ? "is larger than " + std::to_string(LargestDataFile >> 20) +
+                                           " MB, more than any battle data file holds"
+                  : problem == ETIMEDOUT ? "no program opened the FIFO for writing within " +
+                                               std::to_string(media::FifoWriterWaitMilliseconds / 1000) + " seconds"
+                                         : std::string(std::strerror(problem)));
         return false;
     }
     return ParseDataText(text, path, document, error);
@@ -532,6 +562,15 @@ bool ParseDataText(const std::string& text, const std::string& path, Json* docum
 {
     if (text.empty()) {
         *error = path + ":1:1: the file is empty (a battle data file is a JSON object)";
+        return false;
+    }
+    // Text saved as UTF-16 ("Unicode" in Notepad) is text, but not UTF-8: a
+    // byte order mark, or ASCII with every other byte zero.
+    const bool utf16 = text.size() >= 2 && ((uint8_t(text[0]) == 0xFF && uint8_t(text[1]) == 0xFE) ||
+                                            (uint8_t(text[0]) == 0xFE && uint8_t(text[1]) == 0xFF) ||
+                                            (text[0] == '\0') != (text[1] == '\0'));
+    if (utf16) {
+        *error = path + ":1:1: the file is UTF-16 text; a battle data file is UTF-8 (save it as UTF-8)";
         return false;
     }
     const size_t zero = text.find('\0');

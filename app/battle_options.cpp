@@ -1,6 +1,10 @@
 #include "app/battle_options.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 
@@ -113,8 +117,48 @@ void RequireOneSetupPerArmy(const Options& options)
     }
 }
 
+// True when both names reach one file: the same text, or the same existing file.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {}, second {};
+    return a == b || (stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+                      first.st_dev == second.st_dev && first.st_ino == second.st_ino &&
+                      S_ISREG(first.st_mode));
+}
+
+// An output written over another output, or over a file the run reads (a
+// mistyped --csv naming the --data file), would lose that file.
+void CheckFilesApart(const Options& options)
+{
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--csv", &options.csvPath}, {"--chart", &options.chartPath}, {"--part", &options.partPath},
+        {"--dump-data", &options.dumpPath}};
+    std::vector<std::pair<std::string, std::string>> inputs;
+    if (!options.dataPath.empty())
+        inputs.emplace_back("--data", options.dataPath);
+    for (const std::string& part : options.parts)
+        inputs.emplace_back("--merge", part);
+    for (size_t i = 0; i < std::size(outputs); ++i) {
+        const std::string& path = *outputs[i].second;
+        if (path.empty())
+            continue;
+        for (size_t j = i + 1; j < std::size(outputs); ++j) {
+            if (!outputs[j].second->empty() && SameFile(path, *outputs[j].second))
+                throw ArgumentError{std::string(outputs[i].first) + " and " + outputs[j].first + " name the same file '" +
+                                    path + "'"};
+        }
+        for (const auto& [option, input] : inputs) {
+            // --dump-data may rewrite its own --data file: it is read before it is written.
+            if (SameFile(path, input) && !(std::string(outputs[i].first) == "--dump-data" && option == "--data"))
+                throw ArgumentError{std::string(outputs[i].first) + " '" + path + "' would overwrite the " + option +
+                                    " file it reads"};
+        }
+    }
+}
+
 void CheckCombination(const Options& options)
 {
+    CheckFilesApart(options);
     if (options.merge) {
         if (options.armyGiven[0] || options.armyGiven[1] || options.Statistics() || options.seedGiven ||
             !options.variations.empty() || !options.dataPath.empty() || options.shards || !options.partPath.empty() ||
@@ -177,10 +221,13 @@ Options ParseArguments(int argc, char** argv)
                 throw ArgumentError{arg + " needs a value"};
             return argv[++i];
         };
+        // As korvanta does: --help and --version answer at once, whatever follows.
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            return options;
         } else if (arg == "--version") {
             options.version = true;
+            return options;
         } else if (arg == "--seed") {
             options.seed = ParseSeed(value());
             options.seedGiven = true;

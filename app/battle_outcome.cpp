@@ -1,5 +1,7 @@
 #include "app/battle_outcome.h"
 
+#include <algorithm>
+
 #include "app/battle_data.h"
 #include "app/battle_driver.h"
 #include "app/random.h"
@@ -140,6 +142,11 @@ BattleOutcome PlayBattle(uint32_t seed, const std::vector<int32_t>& restartFrame
         }
         if (over == 1 && battleTurn > MeleeTurn && frame >= lastRestart)
             break;
+        // Over and at the turn limit, the battle does nothing until R is
+        // held again: go straight to the frame before the next restart
+        // (--restart-at 2147483647 would otherwise idle for 2^31 frames).
+        if (over == 1 && battleTurn == BattleTurnLimit && !holdR && nextRestart < restartFrames.size())
+            frame = std::max<int64_t>(frame, int64_t(restartFrames[nextRestart]) - 1);
     }
     return ReadOutcome(end, endTurn);
 }

@@ -1,12 +1,16 @@
 #include "app/battle_shard.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cinttypes>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "app/battle_stats_run.h"
+#include "media/platform/file.h"
 
 namespace {
 
@@ -141,14 +145,18 @@ std::string PartText(const Part& part)
 
 bool ReadPart(const std::string& path, Part* part, std::string* error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = path + ": cannot be read";
+    // A part may be large, so it is read without a bound: a device (/dev/zero)
+    // never ends and is no part anyway.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))) {
+        *error = path + ": is a device, not a part file";
         return false;
     }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        *error = path + ": cannot be read";
+    std::string text;
+    const int problem = media::FileReadWhole(path.c_str(), SIZE_MAX, &text);
+    if (problem != 0) {
+        *error = path + ": cannot be read: " +
+                 (problem == ETIMEDOUT ? "no program opened the FIFO for writing" : std::strerror(problem));
         return false;
     }
     try {

@@ -100,18 +100,36 @@ bool OutputFile::Open(const std::string& path, std::string* error)
     path_ = path;
     released_ = false;
     writeFailed_ = false;
-    const size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) {
+    direct_ = false;
+    target_ = path;
+    if (path.empty() || path.back() == '/') {
         *error = "'" + path + "' does not name a file";
         return false;
     }
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool exists = stat(path.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
         *error = "'" + path + "' is a directory";
         return false;
     }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device, pipe or FIFO (/dev/stdout, >(gzip >rows.gz)) is written
+        // as it is: renaming a file onto it would replace the device itself.
+        direct_ = true;
+        file_ = std::fopen(path.c_str(), "wb");
+        if (!file_) {
+            *error = "cannot write '" + path + "': " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    struct stat link {};
+    char resolved[PATH_MAX];
+    if (exists && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && realpath(path.c_str(), resolved))
+        target_ = resolved;  // the file the link names is replaced, the link stays
+    const size_t slash = target_.rfind('/');
+    const std::string directory = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     std::string pattern = directory + "." + name + ".XXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
@@ -149,12 +167,12 @@ const std::string& OutputFile::ReleaseTemporaryPath()
         file_ = nullptr;
     }
     released_ = true;
-    return temporary_;
+    return direct_ ? path_ : temporary_;
 }
 
 bool OutputFile::Commit(std::string* error)
 {
-    if (temporary_.empty()) {
+    if (temporary_.empty() && !direct_) {
         *error = "cannot write '" + path_ + "'";
         return false;
     }
@@ -175,7 +193,11 @@ bool OutputFile::Commit(std::string* error)
         Discard();
         return false;
     }
-    if (rename(temporary_.c_str(), path_.c_str()) != 0) {
+    if (direct_) {
+        direct_ = false;
+        return true;
+    }
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) {
         *error = "cannot write '" + path_ + "': " + std::strerror(errno);
         Discard();
         return false;

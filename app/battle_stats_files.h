@@ -1,7 +1,9 @@
 // Output files that appear under their names only when complete: the text is
 // written to a temporary file beside the target and renamed over it at the
 // end, so a failed or interrupted run never leaves a partial file there. An
-// interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporary files too.
+// interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporary files too. A
+// name that is a link has the file it names replaced; one that is a device,
+// pipe or FIFO (/dev/stdout) is written in place.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +36,8 @@ private:
     void Discard();
 
     std::string path_;
+    std::string target_;     // what the temporary file is renamed onto: path_, or the file its link names
+    bool direct_ = false;    // path_ is no regular file: written in place
     std::string temporary_;
     FILE* file_ = nullptr;
     bool released_ = false;

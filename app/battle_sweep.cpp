@@ -1,5 +1,6 @@
 #include "app/battle_sweep.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -137,6 +138,11 @@ bool SweepCatalogs(const Json& base, const std::string& fileName, const std::vec
             pointers.emplace_back(variation.pointer);
         } catch (const Json::exception& e) {
             *error = "--vary " + variation.pointer + ": not a JSON pointer";
+            return false;
+        }
+        // A field varied twice would take only its last --vary's values.
+        if (std::find(pointers.begin(), pointers.end() - 1, pointers.back()) != pointers.end() - 1) {
+            *error = "--vary " + variation.pointer + ": the field is varied twice (one --vary a field)";
             return false;
         }
         if (!base.contains(pointers.back()) || !base.at(pointers.back()).is_number_integer()) {

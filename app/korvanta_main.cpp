@@ -63,6 +63,8 @@ void PrintHelp()
         "  --help           show this text\n"
         "  --version        show the version (and the commit it was built from)\n"
         "\n"
+        "An option given twice counts with its last value.\n"
+        "\n"
         "Environment:\n"
         "  KORVANTA_GRAPHICS=software  draw in memory only (no OpenGL)\n"
         "  KORVANTA_GRAPHICS=gl        draw through OpenGL even on a software\n"

@@ -24,6 +24,7 @@ bad_cases=(
   "--army1 1,1,1 --army2 1,1,1 --restart-at 99999999999|--restart-at"
   "--army1 1,1,1 --army2 1,1,1 --frobnicate|--frobnicate"
   "--army1 1,1,1 --army2 1,1,1 --log $work/|--log"
+  "--runs 2 --army1 1,1,1 --army2 1,1,1 --csv $work/same --chart $work/same|--csv and --chart name the same file"
 )
 for case in "${bad_cases[@]}"; do
   args="${case%%|*}"
@@ -47,6 +48,14 @@ mkdir -p "$deep" || fail "cannot make $deep"
 (cd "$deep" && "$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 >/dev/null 2>"$work/err") \
   || fail "a deep working directory failed the run: $(cat "$work/err")"
 readable "$deep/Log.txt" 2>/dev/null | grep -qx "42ターン目(接近戦)" || fail "no log in a deep working directory"
+
+# The last frame --restart-at takes: the battle is over long before, and the
+# restart there fights as one at any other frame after it (the idle frames in
+# between do nothing; 2^31 of them once took minutes).
+timeout 120 "$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 --restart-at 3,2147483647 --log "$work/late.log" ||
+  fail "--restart-at 2147483647 exited $?"
+"$battle" --seed 5 --army1 1,0,0 --army2 2,0,0 --restart-at 3,20000 --log "$work/early.log"
+cmp -s <(readable "$work/late.log") <(readable "$work/early.log") || fail "a restart at frame 2147483647 fights another battle"
 
 # Help documents every option and succeeds.
 "$battle" --help >"$work/help" 2>&1 || fail "--help exited $?"

@@ -31,6 +31,26 @@ cmp -s "$work/builtin.json" "$work/file.json" || fail "the dumped data's statist
 "$battle" --data "$work/data.json" --dump-data "$work/again.json"
 cmp -s "$work/data.json" "$work/again.json" || fail "dumping the loaded dump changes it"
 
+# A pipe is read as it comes: a shell's <(...), and a FIFO whose writer starts a moment later.
+"$battle" --data <(cat "$work/data.json") --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/pipe.log" ||
+  fail "--data <(...) exited $?"
+mkfifo "$work/late.fifo"
+(sleep 1 && cat "$work/data.json" >"$work/late.fifo") &
+"$battle" --data "$work/late.fifo" --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/late.log" ||
+  fail "--data FIFO exited $?"
+wait
+"$battle" --seed 7 --army1 2,1,0 --army2 0,1,2 --log "$work/builtin.log" >/dev/null
+for log in pipe late; do
+  cmp -s <(untimed "$work/builtin.log") <(untimed "$work/$log.log") || fail "the data through a $log pipe fights another battle"
+done
+
+# A mistyped output naming the data file is refused before it could replace it.
+cp "$work/data.json" "$work/kept.json"
+"$battle" --data "$work/kept.json" --runs 2 --army1 1,1,1 --army2 2,2,2 --csv "$work/./kept.json" >/dev/null 2>"$work/err"
+[ $? -eq 2 ] && grep -qF -- "--csv '$work/./kept.json' would overwrite the --data file it reads" "$work/err" ||
+  fail "--csv over the --data file: $(cat "$work/err")"
+cmp -s "$work/data.json" "$work/kept.json" || fail "--csv replaced the --data file"
+
 # ---------------------------------------------------------------- bad files
 # name | change to the dumped document d (Python) | text the message holds
 bad_cases=(
@@ -38,6 +58,8 @@ bad_cases=(
   'unknown field|d["pilots"][0]["luck"] = 3|/pilots/0/luck: unknown field'
   'negative attacks|d["machines"][1]["weapons"][0]["attacks"] = -1|/machines/1/weapons/0/attacks: -1 is out of range (0 to 100)'
   'fraction|d["machines"][0]["weapons"][2]["damage"] = 2.5|/machines/0/weapons/2/damage: must be a whole number'
+  'whole value with a point|d["machines"][0]["durability"] = 70.0|/machines/0/durability: must be written as a whole number without a point or exponent (70), is 70.0'
+  'whole value beyond 64 bits|d["machines"][0]["durability"] = 2.0**64|/machines/0/durability: 1.8446744073709552e+19 is out of range (1 to 10000)'
   'beyond 32 bits|d["machines"][0]["durability"] = 4294967366|/machines/0/durability: 4294967366 is out of range'
   'text for a number|d["machines"][0]["fuel"] = "100"|/machines/0/fuel: must be a whole number (0 to 10000), is string'
   'situation 8|d["armies"][1]["situation"] = 8|/armies/1/situation: 8 is out of range (0 to 7)'
@@ -50,7 +72,10 @@ bad_cases=(
   'unknown machine|d["squads"][1]["machines"][2]["machine"] = "ザク"|/squads/1/machines/2/machine: no machine is named "ザク"'
   'unknown pilot|d["squads"][0]["machines"][0]["pilot"] = "アムロ"|/squads/0/machines/0/pilot: no pilot is named "アムロ"'
   'not Shift-JIS|d["machines"][0]["name"] = "ヴォルテ\U0001F600"|/machines/0/name: "ヴォルテ😀" cannot be written in Shift-JIS'
+  'decomposed kana|d["machines"][0]["name"] = "ウ\u3099ォルテ"|/machines/0/name: "ヴォルテ" cannot be written in Shift-JIS (it holds a combining sound mark, U+3099 or U+309A'
   'not Shift-JIS weapon|d["machines"][1]["weapons"][0]["name"] = "Ω\u00e9"|/machines/1/weapons/0/name:'
+  'line break in a name|d["machines"][1]["name"] = "ドゥ\nーガ"|/machines/1/name: holds the control character U+000A (a name is one line of text)'
+  'zero in a name|d["pilots"][0]["name"] = "ハル\u0000デン"|/pilots/0/name: holds the control character U+0000'
   'twelve squads|d["squads"] = d["squads"] * 6|/squads: holds 12 squads, at most 11'
   'fourth machine|d["squads"][0]["machines"].append({"machine": "ヴォルテ"})|/squads/0/machines/3: a squad holds at most 3 machines'
   'no machines|d["squads"][1]["machines"] = []|/squads/1/machines: holds 0 entries, must hold 1 to 3'
@@ -79,11 +104,22 @@ sed 's/"agility": 12,/"agility": 12, "agility": 13,/' "$work/data.json" >"$work/
 sed '2s/$/ ,/' "$work/data.json" >"$work/comma.json"
 sed 's/"agility": 14,/"agility": 9999e99999,/' "$work/data.json" >"$work/huge.json"
 mkdir -p "$work/folder.json"
+iconv -f UTF-8 -t UTF-16 "$work/data.json" >"$work/utf16.json"
+iconv -f UTF-8 -t UTF-16LE "$work/data.json" >"$work/utf16le.json"
+sed '1s|$| // my squads|' "$work/data.json" >"$work/comment.json"
+mkfifo "$work/fifo.json"
+truncate -s 65M "$work/sparse.json"
 file_cases=(
   "empty file|$work/empty.json|$work/empty.json:1:1: the file is empty"
   "truncated file|$work/truncated.json|$work/truncated.json:"
   "binary file|$work/binary.png|$work/binary.png:3:1: a zero byte: this is not a text file"
-  "Shift-JIS bytes|$work/shiftjis.json|$work/shiftjis.json:2:13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\x83'"
+  "Shift-JIS bytes|$work/shiftjis.json|$work/shiftjis.json:2:13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\x83' (a battle data file is UTF-8)"
+  "UTF-16 with a mark|$work/utf16.json|$work/utf16.json:1:1: the file is UTF-16 text; a battle data file is UTF-8 (save it as UTF-8)"
+  "UTF-16 without a mark|$work/utf16le.json|$work/utf16le.json:1:1: the file is UTF-16 text"
+  "comment|$work/comment.json|$work/comment.json:1:3: syntax error while parsing object key - invalid literal; last read: '{ /'; expected string literal (JSON has no comments)"
+  "FIFO without a writer|$work/fifo.json|$work/fifo.json: no program opened the FIFO for writing within 3 seconds"
+  "huge file|$work/sparse.json|$work/sparse.json: is larger than 64 MB"
+  "endless device|/dev/zero|/dev/zero: is larger than 64 MB, more than any battle data file holds"
   "repeated key|$work/repeated.json|$work/repeated.json: /machines/0/agility: the key \"agility\" appears twice"
   "stray comma|$work/comma.json|$work/comma.json:2:"
   "number beyond a double|$work/huge.json|$work/huge.json:76:18: the number 9999e99999 is too large for any field"
@@ -134,7 +170,7 @@ PYTHON
 four="$work/four.json"
 "$battle" --data "$four" --seed 5 --army1 3,4,0 --army2 2,0,1 --log "$work/four.log" >/dev/null ||
   fail "--army1 3,4,0 with four squads exited $?"
-iconv -f CP932 -t UTF-8 "$work/four.log" | grep -q "ドゥーガ(3)" || fail "the mixed squad's third machine is not in the log"
+iconv -f CP932 -t UTF-8 "$work/four.log" | grep -F "ドゥーガ(3)" >/dev/null || fail "the mixed squad's third machine is not in the log"
 "$battle" --data "$four" --dump-data "$work/four-again.json"
 "$battle" --data "$work/four-again.json" --seed 5 --army1 3,4,0 --army2 2,0,1 --log "$work/four-again.log" >/dev/null
 cmp -s <(untimed "$work/four.log") <(untimed "$work/four-again.log") ||

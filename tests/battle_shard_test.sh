@@ -86,7 +86,11 @@ refusals=(
   "absurd count|$work/p0 $work/huge-count $work/p2|$work/huge-count: a damaged or truncated part ('99999999999999999999' is not a count)"
   "not a part|$work/text|$work/text: a damaged or truncated part (not a part"
   "no file|$work/none|$work/none: cannot be read"
+  "folder|$work|$work: cannot be read: Is a directory"
+  "FIFO without a writer|$work/fifo|$work/fifo: cannot be read: no program opened the FIFO for writing"
+  "endless device|/dev/zero|/dev/zero: is a device, not a part file"
 )
+mkfifo "$work/fifo"
 for entry in "${refusals[@]}"; do
   IFS='|' read -r name parts expected <<<"$entry"
   # shellcheck disable=SC2086

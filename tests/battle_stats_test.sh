@@ -193,6 +193,29 @@ fi
 [ "$(stat -c %a "$work/limit/out.csv")" = "$(printf '%o' $((0666 & ~$(umask))))" ] \
   || fail "the CSV has mode $(stat -c %a "$work/limit/out.csv")"
 
+# A name a person gives on purpose: a link has the file it names replaced (the
+# link stays); a FIFO (or >(...), /dev/stdout) and a device are written in
+# place, never replaced by a file.
+mkdir "$work/named"
+printf 'old\n' >"$work/named/real.csv"
+ln -s real.csv "$work/named/link.csv"
+"$battle" --runs 5 --army1 1,1,1 --army2 2,2,2 --csv "$work/named/link.csv" >/dev/null || fail "CSV through a link exited $?"
+[ -L "$work/named/link.csv" ] && [ "$(wc -l <"$work/named/real.csv")" -eq 6 ] || fail "the CSV replaced the link, not its file"
+mkfifo "$work/named/fifo.csv"
+timeout 60 cat "$work/named/fifo.csv" >"$work/named/from-fifo.csv" &
+reader=$!
+timeout 60 "$battle" --runs 5 --army1 1,1,1 --army2 2,2,2 --csv "$work/named/fifo.csv" >/dev/null || fail "CSV into a FIFO exited $?"
+wait "$reader"
+[ -p "$work/named/fifo.csv" ] || fail "the FIFO was replaced by a file"
+cmp -s "$work/named/from-fifo.csv" "$work/named/real.csv" || fail "the FIFO's reader did not get the CSV"
+if [ "$(id -u)" = 0 ]; then
+  # A null device of our own, for a superuser could replace it.
+  mknod "$work/named/null" c 1 3
+  "$battle" --runs 5 --army1 1,1,1 --army2 2,2,2 --csv "$work/named/null" >/dev/null || fail "CSV into a device exited $?"
+  "$battle" --seed 1 --army1 1,1,1 --army2 2,2,2 --log "$work/named/null" || fail "a log into a device exited $?"
+  [ -c "$work/named/null" ] || fail "the device was replaced by a file"
+fi
+
 # An interrupted run takes its temporary file with it.
 mkdir "$work/term"
 "$battle" --runs 100000000 --army1 1,1,1 --army2 2,2,2 --csv "$work/term/out.csv" --jobs 2 >/dev/null &

@@ -101,6 +101,7 @@ refusals=(
   "zero step|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=1:5:0|is not POINTER=FROM:TO:STEP"
   "no statistics|--army1 1,1,1 --army2 2,2,2 --vary $damage=1:5:1|need --runs or --matrix"
   "too many counts|--matrix --runs 1 --vary $damage=1:400:1|400 values x 729 pairs of setups make more than 200000 counts"
+  "one field twice|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=1:2:1 --vary $damage=3:4:1|--vary $damage: the field is varied twice"
   "grid chart|--runs 5 --army1 1,1,1 --army2 2,2,2 --vary $damage=1:2:1 --vary $agility=1:2:1 --chart $work/x.png|--chart draws a sweep of one --vary"
 )
 for entry in "${refusals[@]}"; do

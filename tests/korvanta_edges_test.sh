@@ -139,7 +139,9 @@ fi
 # Status 2 and the reason, before any window or log.
 mkdir -p "$work/noscript"
 chmod 755 "$work/noscript"
-script_cases=("$work/noscript/missing.txt|No such file or directory" "$work/noscript|Is a directory")
+mkfifo "$work/noscript/fifo.txt"
+script_cases=("$work/noscript/missing.txt|No such file or directory" "$work/noscript|Is a directory"
+  "$work/noscript/fifo.txt|no program opened the FIFO for writing within 3 seconds" "/dev/zero|larger than 64 MB")
 if [ "$(id -u)" != 0 ]; then
   printf 'close\n' >"$work/noscript/secret.txt"
   chmod 000 "$work/noscript/secret.txt"

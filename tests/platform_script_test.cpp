@@ -94,6 +94,30 @@ TEST(PlatformScriptParsing, AcceptsEveryCommandInAnyCase)
     EXPECT_EQ(commands[15].y, 480);
 }
 
+// Notepad saves UTF-8 with a byte order mark and CR LF, and often no final line end.
+TEST(PlatformScriptParsing, ANotepadFileReadsAsItsCommands)
+{
+    std::vector<ScriptCommand> commands;
+    std::string error;
+    ASSERT_TRUE(ParseScript("\xEF\xBB\xBFwait 2 frames\r\nclose", &commands, &error)) << error;
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].kind, ScriptCommand::Kind::WaitFrames);
+    EXPECT_EQ(commands[0].count, 2);
+    EXPECT_EQ(commands[1].kind, ScriptCommand::Kind::Close);
+    EXPECT_EQ(commands[1].line, 2);
+}
+
+// A script saved as UTF-16 is named as such, not echoed as a command of odd bytes.
+TEST(PlatformScriptParsing, AUtf16ScriptIsRefusedAsSuch)
+{
+    const std::string text("\xFF\xFEw\0a\0i\0t\0", 10);
+    std::vector<ScriptCommand> commands;
+    std::string error;
+    EXPECT_FALSE(ParseScript(text, &commands, &error));
+    EXPECT_EQ(error, "line 1: a zero byte: a script is text in ASCII or UTF-8 (not UTF-16)");
+    EXPECT_TRUE(commands.empty());
+}
+
 TEST(PlatformScriptFile, SelectingFailsOnABadScriptOrAMissingFile)
 {
     const std::string path = "platform_script_bad.txt";

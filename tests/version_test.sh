@@ -49,6 +49,18 @@ for program in app/korvanta app/korvanta-battle tools/korvanta-image; do
     fail "$name --version created: $(ls -A "$empty")"
   "$build/$program" --help >"$work/help" 2>&1 && grep -q -- "--version" "$work/help" &&
     pass "$name --help names --version" || fail "$name --help does not name --version"
+  # --help and --version answer at once, whatever follows; an unknown option
+  # is status 2 with a hint on standard error only.
+  for asked in --help --version; do
+    (cd "$empty" && env -u DISPLAY -u WAYLAND_DISPLAY "$build/$program" $asked --no-such-option >"$work/out" 2>"$work/err")
+    status=$?
+    [ $status = 0 ] && [ -s "$work/out" ] && [ ! -s "$work/err" ] && pass "$name $asked --no-such-option answers" ||
+      fail "$name $asked --no-such-option: status $status, stderr '$(cat "$work/err")'"
+  done
+  (cd "$empty" && env -u DISPLAY -u WAYLAND_DISPLAY "$build/$program" --no-such-option >"$work/out" 2>"$work/err")
+  status=$?
+  [ $status = 2 ] && [ ! -s "$work/out" ] && grep -q -- "--help" "$work/err" && pass "$name refuses an unknown option" ||
+    fail "$name --no-such-option: status $status, stderr '$(cat "$work/err")'"
 done
 
 # The header the build writes follows the checkout: a new commit, changed

@@ -2,10 +2,12 @@
 // a crash never loses what was written before it.
 #include "media/log/log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -234,7 +236,17 @@ int LogStart()
 {
     SystemState& s = systemState;
     const std::string path = LogFilePath();
-    FileDelete(path.c_str());
+    // A log named /dev/null or /dev/stdout (a terminal, or a pipe reached
+    // through /proc/self/fd) is written, never removed. A named FIFO is
+    // replaced as a file is: the log reopens its file for every text, which
+    // would wait for ever on a FIFO without a reader.
+    struct stat existing {};
+    char resolved[PATH_MAX];
+    const bool device = stat(path.c_str(), &existing) == 0 &&
+                        (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode) ||
+                         (S_ISFIFO(existing.st_mode) && !realpath(path.c_str(), resolved)));
+    if (!device)
+        FileDelete(path.c_str());
     unwritableReported = false;
     FileHandle file = FileCreateNew(path.c_str());
     if (file == InvalidFile) {

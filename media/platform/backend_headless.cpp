@@ -2,6 +2,7 @@
 // no display at all. Windows are pixel buffers in memory, input comes from a
 // script, and every presented frame is counted and kept (the latest one).
 #include "media/platform/backend.h"
+#include "media/platform/file.h"
 #include "media/platform/headless.h"
 #include "media/platform/png_writer.h"
 #include "media/platform/script.h"
@@ -269,23 +270,17 @@ namespace {
 // silently holds nothing and a program that then never ends.
 bool ReadScriptFile(const std::string& path, std::string* text, std::string* error)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    int problem = fd < 0 ? errno : (fstat(fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0));
-    char buffer[4096];
-    while (problem == 0) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0)
-            text->append(buffer, size_t(got));
-        else if (got == 0)
-            break;
-        else if (errno != EINTR)
-            problem = errno;
-    }
-    if (fd >= 0)
-        close(fd);
+    // A script is a few lines a person or a test writes; a FIFO without a
+    // writer or a device without end must not hold the start for ever.
+    constexpr size_t LargestScript = size_t(64) << 20;
+    const int problem = FileReadWhole(path.c_str(), LargestScript, text);
     if (problem != 0) {
-        *error = "cannot read the script " + path + ": " + std::strerror(problem);
+        *error = "cannot read the script " + path + ": " +
+                 (problem == EFBIG ? "larger than 64 MB"
+                  : problem == ETIMEDOUT
+                      ? "no program opened the FIFO for writing within " +
+                            std::to_string(FifoWriterWaitMilliseconds / 1000) + " seconds"
+                      : std::string(std::strerror(problem)));
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <new>
 #include <unistd.h>
@@ -178,6 +179,69 @@ bool FileIsRegular(FileHandle file)
 {
     struct stat st {};
     return fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int FileReadWhole(const char* path, size_t limit, std::string* text)
+{
+    text->clear();
+    // Not blocking, so that opening a FIFO with no writer returns at once.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st {};
+    int problem = fstat(fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0);
+    if (problem == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > limit)
+        problem = EFBIG;
+    if (problem == 0 && S_ISFIFO(st.st_mode)) {
+        // A pipe with a writer (EAGAIN or data) is read as it comes; with none
+        // yet (end of input at once), wait a while for one to open it.
+        char first;
+        ssize_t got;
+        do
+            got = read(fd, &first, 1);
+        while (got < 0 && errno == EINTR);
+        if (got == 1) {
+            text->push_back(first);
+        } else if (got == 0) {
+            pollfd waiting{fd, POLLIN, 0};
+            int ready;
+            do
+                ready = poll(&waiting, 1, FifoWriterWaitMilliseconds);
+            while (ready < 0 && errno == EINTR);
+            if (ready < 0) {
+                problem = errno;
+            } else if (ready == 0) {
+                // Still no writer, or (EAGAIN) one that has not written yet.
+                got = read(fd, &first, 1);
+                if (got == 0)
+                    problem = ETIMEDOUT;
+                else if (got == 1)
+                    text->push_back(first);
+            }
+        } else if (errno != EAGAIN) {
+            problem = errno;
+        }
+    }
+    if (problem == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        problem = errno;
+    char buffer[65536];
+    while (problem == 0) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            if (size_t(got) > limit - std::min(limit, text->size()))
+                problem = EFBIG;
+            else
+                text->append(buffer, size_t(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            problem = errno;
+        }
+    }
+    close(fd);
+    if (problem != 0)
+        text->clear();
+    return problem;
 }
 
 bool FolderExists(const char* path)

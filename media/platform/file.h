@@ -57,4 +57,14 @@ bool FileIsRegular(FileHandle file);
 // True when the native path names a folder.
 bool FolderExists(const char* path);
 
+// How long FileReadWhole waits for a program to open a FIFO for writing.
+constexpr int FifoWriterWaitMilliseconds = 3000;
+
+// Reads a whole input file a person names: a regular file, a pipe
+// (/dev/stdin, a shell's <(...)) or a FIFO, a device. Never waits forever
+// for nothing: a FIFO that no program opens for writing within
+// FifoWriterWaitMilliseconds gives ETIMEDOUT, and more than limit bytes
+// (/dev/zero) gives EFBIG. A folder gives EISDIR. Returns 0 or the error.
+int FileReadWhole(const char* path, size_t limit, std::string* text);
+
 }  // namespace media

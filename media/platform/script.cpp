@@ -167,10 +167,20 @@ std::string ParseLine(const std::string& line, ScriptCommand* command)
 bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, std::string* error)
 {
     commands->clear();
-    std::istringstream stream(text);
+    // Notepad starts a UTF-8 file with a byte order mark: it is no part of the first command.
+    const bool marked = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::istringstream stream(marked ? text.substr(3) : text);
     int lineNumber = 0;
     for (std::string line; std::getline(stream, line);) {
         ++lineNumber;
+        if (line.find('\0') != std::string::npos) {
+            // UTF-16 ("Unicode" in Notepad) or no text at all.
+            if (error)
+                *error = "line " + std::to_string(lineNumber) +
+                         ": a zero byte: a script is text in ASCII or UTF-8 (not UTF-16)";
+            commands->clear();
+            return false;
+        }
         const std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == '#')
             continue;
