@@ -2,12 +2,10 @@
 // a crash never loses what was written before it.
 #include "media/log/log.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -240,11 +238,7 @@ int LogStart()
     // through /proc/self/fd) is written, never removed. A named FIFO is
     // replaced as a file is: the log reopens its file for every text, which
     // would wait for ever on a FIFO without a reader.
-    struct stat existing {};
-    char resolved[PATH_MAX];
-    const bool device = stat(path.c_str(), &existing) == 0 &&
-                        (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode) ||
-                         (S_ISFIFO(existing.st_mode) && !realpath(path.c_str(), resolved)));
+    const bool device = PathIsDeviceOrAnonymousPipe(path.c_str());
     if (!device)
         FileDelete(path.c_str());
     unwritableReported = false;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
@@ -242,6 +244,19 @@ int FileReadWhole(const char* path, size_t limit, std::string* text)
     if (problem != 0)
         text->clear();
     return problem;
+}
+
+bool PathIsDeviceOrAnonymousPipe(const char* path)
+{
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return false;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return true;
+    // A named FIFO resolves to its place in a folder; a pipe's /proc link
+    // ("pipe:[N]") resolves to nothing.
+    char resolved[PATH_MAX];
+    return S_ISFIFO(st.st_mode) && !realpath(path, resolved);
 }
 
 bool FolderExists(const char* path)

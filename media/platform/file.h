@@ -57,6 +57,11 @@ bool FileIsRegular(FileHandle file);
 // True when the native path names a folder.
 bool FolderExists(const char* path);
 
+// True when the native path names a device (/dev/null, a terminal) or a pipe
+// with no name of its own (/dev/stdout reached through /proc/self/fd): a
+// place to write into, never to remove and create anew.
+bool PathIsDeviceOrAnonymousPipe(const char* path);
+
 // How long FileReadWhole waits for a program to open a FIFO for writing.
 constexpr int FifoWriterWaitMilliseconds = 3000;
 
