@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # korvanta in a real window on its own Xvfb: the window's place, size, title
 # and fixed size; a second copy refused with 255; the close button and
-# Escape-then-a-key (both tapped) each ending the program with 0; the log's
-# start-up and shutdown lines in order.
+# Escape-then-a-key (both tapped) and the window destroyed by another program
+# each ending the program with 0; the log's start-up and shutdown lines in
+# order; the X server's end ending it with 1 (no hang, no fault at exit).
 set -uo pipefail
 
 build="${1:?usage: korvanta_xvfb_test.sh BUILD-DIR}"
@@ -187,6 +188,64 @@ else
   xdotool key --delay 0 b
   wait_exit "$third_pid" 30
   [ "$status" = 0 ] && pass "Escape then B, both tapped, end with 0" || fail "Escape then B tapped: status $status"
+fi
+
+# ---------------------------------------------------------------- window destroyed from outside
+# xdotool windowclose destroys the X window under the program (as xkill -id
+# and some window managers' "destroy" do). The program ends as after the
+# close button: its own shutdown, status 0, no X error.
+fourth="$work/fourth"
+start_korvanta "$fourth"
+fourth_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the destroyed-window run"
+else
+  # Destroyed once the frame loop runs (the data is loaded just before it).
+  for _ in $(seq 300); do
+    log_utf8 "$fourth" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  sleep 0.2
+  xdotool windowclose "$window" 2>/dev/null
+  wait_exit "$fourth_pid" 60
+  [ "$status" = 0 ] && pass "a window destroyed from outside ends the program with 0" ||
+    fail "window destroyed from outside: status $status"
+  if grep -q "X Error" "$fourth/stderr"; then
+    fail "window destroyed from outside: $(head -n 3 "$fourth/stderr")"
+  fi
+  expect_in_order "$fourth" \
+    "ウインドウを閉じようとしています" \
+    "ウインドウが破棄されようとしています" \
+    "ソフトを終了する準備が整いました" \
+    "入力関連の終了処理... 完了" \
+    "ＣＯＭを終了... 完了" \
+    "Alloc memory dump"
+fi
+
+# ---------------------------------------------------------------- the X server goes away
+# Last, since it ends our Xvfb. Xlib ends the program (status 1, as without a
+# display); its exit must neither wait for ever on the dead connection nor
+# touch what the exit has freed already.
+fifth="$work/fifth"
+start_korvanta "$fifth"
+fifth_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the server-gone run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$fifth" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  kill "$xvfb_pid"
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  wait_exit "$fifth_pid" 60
+  [ "$status" = 1 ] && pass "the X server gone: status 1" || fail "the X server gone: status $status"
+  if grep -q -E "Sanitizer|runtime error" "$fifth/stderr"; then
+    fail "the X server gone: $(grep -m 3 -E "Sanitizer|runtime error|#[0-9] " "$fifth/stderr")"
+  fi
 fi
 
 if [ "$failures" -ne 0 ]; then

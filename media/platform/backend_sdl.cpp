@@ -8,6 +8,7 @@
 #include "media/platform/backend.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/joypads_sdl.h"
+#include "media/platform/x11_window_loss.h"
 
 #include <SDL.h>
 #include <sys/socket.h>
@@ -173,10 +174,16 @@ void PumpEvents()
         case SDL_JOYDEVICEREMOVED:
             sdl_joypads::HandleEvent(event);
             break;
+        case SDL_SYSWMEVENT:
+            x11::HandleSystemEvent(event);
+            break;
         default:
             break;
         }
     }
+    // A window another program destroyed is closed as by its close button.
+    for (const uint32_t id : x11::TakeLostWindows())
+        events::CloseButton(HandleFromId(id));
 }
 
 void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std::string* error)
@@ -207,6 +214,7 @@ void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std:
     native->window = window;
     SDL_SetWindowData(window, windowDataName, native);
     gl::RegisterWindow(handle, window, glCapable);
+    x11::TrackWindow(window);
     return native;
 }
 
@@ -214,7 +222,9 @@ void DestroyWindow(void* native)
 {
     auto* window = static_cast<SdlWindow*>(native);
     gl::ForgetWindow(window->handle);
-    SDL_DestroyWindow(window->window);
+    x11::ForgetWindow(window->window);
+    if (!x11::DisplayLost())
+        SDL_DestroyWindow(window->window);
     delete window;
 }
 
@@ -563,6 +573,7 @@ bool OpenSdlBackend(std::string* error)
     s.open = true;
     if (driverName == "x11") {
         s.desktop = XDesktop(std::getenv("DISPLAY"));
+        x11::WatchWindowLoss();
     } else if (driverName == "wayland") {
         const char* display = std::getenv("WAYLAND_DISPLAY");
         s.desktop = "wayland/" + std::string(display && *display ? display : "wayland-0");
