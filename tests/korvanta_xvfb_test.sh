@@ -3,7 +3,8 @@
 # and fixed size; a second copy refused with 255; the close button and
 # Escape-then-a-key (both tapped) and the window destroyed by another program
 # each ending the program with 0; the log's start-up and shutdown lines in
-# order; of two copies started together only one running; the X server's end
+# order; a click waking the window after the focus went away; of two copies
+# started together only one running; the X server's end
 # ending it with 1 (no hang, no fault at exit).
 set -uo pipefail
 
@@ -189,6 +190,40 @@ else
   xdotool key --delay 0 b
   wait_exit "$third_pid" 30
   [ "$status" = 0 ] && pass "Escape then B, both tapped, end with 0" || fail "Escape then B tapped: status $status"
+fi
+
+# ---------------------------------------------------------------- a click gives the focus back
+# With no window manager, the focus taken away (here to the root window)
+# comes back by nothing but the program itself: a click in its window must
+# give the window the focus, as a click activates a window on the other
+# system, or the program stays held as inactive for good.
+focus="$work/focus"
+start_korvanta "$focus"
+focus_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the focus run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$focus" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  xdotool windowfocus "$(xwininfo -root | awk '/Window id:/ { print $4 }')" 2>/dev/null
+  # Time for the program to see the focus go: a click it took while still
+  # active would pass for a click that woke it.
+  sleep 1
+  xdotool mousemove --window "$window" 350 300 click 1
+  sleep 0.3
+  xdotool key --delay 0 b
+  for _ in $(seq 200); do
+    log_utf8 "$focus" 2>/dev/null | grep -q "^[0-9]*:初期化処理" && break
+    sleep 0.1
+  done
+  log_utf8 "$focus" | grep -q "^[0-9]*:初期化処理" && pass "a click in the window wakes it: B starts the battle" ||
+    fail "after the focus went away, a click in the window did not wake the program"
+  "$send_close" "$window"
+  wait_exit "$focus_pid" 60
+  [ "$status" = 0 ] || fail "focus run: status $status"
 fi
 
 # ---------------------------------------------------------------- window destroyed from outside

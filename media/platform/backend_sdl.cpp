@@ -124,6 +124,17 @@ int ButtonIndex(uint8_t sdlButton)
     }
 }
 
+// A click in a window without the keyboard focus gives it the focus, as the
+// other system activates a window that is clicked. A window manager does so
+// by itself; without one nothing else would, and a window that lost the
+// focus (its program held while inactive) could not be woken by the mouse.
+void FocusOnClick(uint32_t windowId)
+{
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    if (window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS))
+        SDL_SetWindowInputFocus(window);
+}
+
 void PumpEvents()
 {
     // The message loop peeks several times in a row (three times a frame
@@ -152,6 +163,8 @@ void PumpEvents()
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const int button = ButtonIndex(event.button.button);
+            if (event.type == SDL_MOUSEBUTTONDOWN)
+                FocusOnClick(event.button.windowID);
             if (button >= 0)
                 events::MouseButton(HandleFromId(event.button.windowID), button,
                                     event.type == SDL_MOUSEBUTTONDOWN, event.button.x, event.button.y);
