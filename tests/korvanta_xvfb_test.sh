@@ -259,6 +259,29 @@ else
     "Alloc memory dump"
 fi
 
+# The same while the program waits for a key after Escape: no frame is
+# presented then, so the loss is seen in the events alone, and the
+# destruction of the window is still unanswered when the display closes.
+waiting="$work/waiting"
+start_korvanta "$waiting"
+waiting_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the destroyed-while-waiting run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$waiting" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  xdotool windowfocus "$window" 2>/dev/null
+  xdotool key --delay 0 Escape
+  sleep 0.5
+  xdotool windowclose "$window" 2>/dev/null
+  wait_exit "$waiting_pid" 60
+  [ "$status" = 0 ] && pass "a window destroyed during the key wait ends the program with 0" ||
+    fail "window destroyed during the key wait: status $status $(head -n 2 "$waiting/stderr")"
+fi
+
 # ---------------------------------------------------------------- two copies started together
 # Started in the same instant, both would pass the check for a running copy
 # before either had its window: exactly one may run. The hardware path loads

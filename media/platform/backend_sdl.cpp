@@ -70,6 +70,7 @@ void Close()
 {
     sdl_joypads::Close();
     gl::CloseAll();
+    x11::Settle();
     if (Sdl().open)
         SDL_Quit();
     Sdl() = SdlState{};
@@ -235,9 +236,12 @@ void DestroyWindow(void* native)
 {
     auto* window = static_cast<SdlWindow*>(native);
     gl::ForgetWindow(window->handle);
-    x11::ForgetWindow(window->window);
-    if (!x11::DisplayLost())
+    const uint32_t sdlId = SDL_GetWindowID(window->window);
+    if (!x11::DisplayLost()) {
+        x11::BeforeDestroy(window->window);
         SDL_DestroyWindow(window->window);
+    }
+    x11::ForgetWindow(sdlId);
     delete window;
 }
 

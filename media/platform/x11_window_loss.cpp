@@ -14,6 +14,9 @@ using ErrorHandler = int (*)(Display*, XErrorEvent*);
 using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
 using IoErrorHandler = int (*)(Display*);
 using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
+using GetWindowAttributes = int (*)(Display*, Window, XWindowAttributes*);
+using PutBackEvent = int (*)(Display*, XEvent*);
+using Sync = int (*)(Display*, int);
 
 struct TrackedWindow {
     Window id = 0;
@@ -24,6 +27,10 @@ struct LossState {
     bool installed = false;
     ErrorHandler previous = nullptr;
     IoErrorHandler previousIo = nullptr;
+    GetWindowAttributes getWindowAttributes = nullptr;
+    PutBackEvent putBackEvent = nullptr;
+    Sync sync = nullptr;
+    Display* display = nullptr;
     bool displayLost = false;
     std::vector<TrackedWindow> windows;
     // X ids of windows destroyed under us: every later error naming one is
@@ -75,13 +82,21 @@ int OnIoError(Display* display)
     return State().previousIo ? State().previousIo(display) : 0;
 }
 
-Window XWindowOf(SDL_Window* window)
+Window XWindowOf(SDL_Window* window, Display** display = nullptr)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
         return 0;
+    if (display)
+        *display = info.info.x11.display;
     return info.info.x11.window;
+}
+
+bool Tracked(Window id)
+{
+    const LossState& s = State();
+    return std::any_of(s.windows.begin(), s.windows.end(), [id](const TrackedWindow& w) { return w.id == id; });
 }
 
 }  // namespace
@@ -96,7 +111,10 @@ void WatchWindowLoss()
             return;
         const auto set = reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler"));
         const auto setIo = reinterpret_cast<SetIoErrorHandler>(dlsym(library, "XSetIOErrorHandler"));
-        if (!set || !setIo)
+        s.getWindowAttributes = reinterpret_cast<GetWindowAttributes>(dlsym(library, "XGetWindowAttributes"));
+        s.putBackEvent = reinterpret_cast<PutBackEvent>(dlsym(library, "XPutBackEvent"));
+        s.sync = reinterpret_cast<Sync>(dlsym(library, "XSync"));
+        if (!set || !setIo || !s.getWindowAttributes || !s.putBackEvent || !s.sync)
             return;
         s.previous = set(OnError);
         s.previousIo = setIo(OnIoError);
@@ -107,15 +125,48 @@ void WatchWindowLoss()
 
 void TrackWindow(SDL_Window* window)
 {
-    const Window id = XWindowOf(window);
-    if (id != 0)
-        State().windows.push_back({id, SDL_GetWindowID(window)});
+    LossState& s = State();
+    if (!s.installed)
+        return;
+    Display* display = nullptr;
+    const Window id = XWindowOf(window, &display);
+    if (id == 0)
+        return;
+    s.display = display;
+    s.windows.push_back({id, SDL_GetWindowID(window)});
 }
 
-void ForgetWindow(SDL_Window* window)
+void BeforeDestroy(SDL_Window* window)
 {
     LossState& s = State();
-    const uint32_t sdlId = SDL_GetWindowID(window);
+    Display* display = nullptr;
+    const Window id = XWindowOf(window, &display);
+    if (!s.installed || s.displayLost || id == 0 || !Tracked(id))
+        return;
+    XWindowAttributes attributes;
+    if (!Gone(id) && !s.getWindowAttributes(display, id, &attributes))
+        NoteGone(id);  // the error handler has noted it already
+    if (!Gone(id))
+        return;
+    XEvent unmapped{};
+    unmapped.xunmap.type = UnmapNotify;
+    unmapped.xunmap.display = display;
+    unmapped.xunmap.event = id;
+    unmapped.xunmap.window = id;
+    s.putBackEvent(display, &unmapped);
+}
+
+void Settle()
+{
+    LossState& s = State();
+    if (s.installed && !s.displayLost && s.display)
+        s.sync(s.display, 0);
+    s.display = nullptr;
+}
+
+void ForgetWindow(uint32_t sdlId)
+{
+    LossState& s = State();
     std::erase_if(s.windows, [sdlId](const TrackedWindow& w) { return w.sdlId == sdlId; });
     std::erase(s.lost, sdlId);
 }

@@ -23,8 +23,17 @@ namespace media::platform::x11 {
 void WatchWindowLoss();
 
 void TrackWindow(SDL_Window* window);
-// Before SDL_DestroyWindow: the window is ours to destroy now.
-void ForgetWindow(SDL_Window* window);
+// Before SDL_DestroyWindow. SDL hides a window it destroys and waits for the
+// server's word that it was unmapped, which never comes for a window that no
+// longer exists: a window found gone here (one round trip) gets that word
+// put in the queue beforehand.
+void BeforeDestroy(SDL_Window* window);
+// After SDL_DestroyWindow (SDL's window id): the window is no longer ours.
+void ForgetWindow(uint32_t sdlWindowId);
+// Before SDL closes the display: the errors of requests still unanswered
+// (the destruction of a window that was gone) come while our handler is in
+// place; SDL puts Xlib's default handler back before it closes.
+void Settle();
 
 // A raw window-system event (SDL_SYSWMEVENT): the destruction of a tracked
 // window counts as its loss.
