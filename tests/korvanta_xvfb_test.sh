@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # korvanta in a real window on its own Xvfb: the window's place, size, title
 # and fixed size; a second copy refused with 255; the close button and
-# Escape-then-a-key (both tapped) each ending the program with 0; the log's
-# start-up and shutdown lines in order.
+# Escape-then-a-key (both tapped) and the window destroyed by another program
+# each ending the program with 0; the log's start-up and shutdown lines in
+# order; a click waking the window after the focus went away; of two copies
+# started together only one running; the X server's end
+# ending it with 1 (no hang, no fault at exit).
 set -uo pipefail
 
 build="${1:?usage: korvanta_xvfb_test.sh BUILD-DIR}"
@@ -187,6 +190,163 @@ else
   xdotool key --delay 0 b
   wait_exit "$third_pid" 30
   [ "$status" = 0 ] && pass "Escape then B, both tapped, end with 0" || fail "Escape then B tapped: status $status"
+fi
+
+# ---------------------------------------------------------------- a click gives the focus back
+# With no window manager, the focus taken away (here to the root window)
+# comes back by nothing but the program itself: a click in its window must
+# give the window the focus, as a click activates a window on the other
+# system, or the program stays held as inactive for good.
+focus="$work/focus"
+start_korvanta "$focus"
+focus_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the focus run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$focus" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  xdotool windowfocus "$(xwininfo -root | awk '/Window id:/ { print $4 }')" 2>/dev/null
+  # Time for the program to see the focus go: a click it took while still
+  # active would pass for a click that woke it.
+  sleep 1
+  xdotool mousemove --window "$window" 350 300 click 1
+  sleep 0.3
+  xdotool key --delay 0 b
+  for _ in $(seq 200); do
+    log_utf8 "$focus" 2>/dev/null | grep -q "^[0-9]*:初期化処理" && break
+    sleep 0.1
+  done
+  log_utf8 "$focus" | grep -q "^[0-9]*:初期化処理" && pass "a click in the window wakes it: B starts the battle" ||
+    fail "after the focus went away, a click in the window did not wake the program"
+  "$send_close" "$window"
+  wait_exit "$focus_pid" 60
+  [ "$status" = 0 ] || fail "focus run: status $status"
+fi
+
+# ---------------------------------------------------------------- window destroyed from outside
+# xdotool windowclose destroys the X window under the program (as xkill -id
+# and some window managers' "destroy" do). The program ends as after the
+# close button: its own shutdown, status 0, no X error.
+fourth="$work/fourth"
+start_korvanta "$fourth"
+fourth_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the destroyed-window run"
+else
+  # Destroyed once the frame loop runs (the data is loaded just before it).
+  for _ in $(seq 300); do
+    log_utf8 "$fourth" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  sleep 0.2
+  xdotool windowclose "$window" 2>/dev/null
+  wait_exit "$fourth_pid" 60
+  [ "$status" = 0 ] && pass "a window destroyed from outside ends the program with 0" ||
+    fail "window destroyed from outside: status $status"
+  if grep -q "X Error" "$fourth/stderr"; then
+    fail "window destroyed from outside: $(head -n 3 "$fourth/stderr")"
+  fi
+  expect_in_order "$fourth" \
+    "ウインドウを閉じようとしています" \
+    "ウインドウが破棄されようとしています" \
+    "ソフトを終了する準備が整いました" \
+    "入力関連の終了処理... 完了" \
+    "ＣＯＭを終了... 完了" \
+    "Alloc memory dump"
+fi
+
+# The same while the program waits for a key after Escape: no frame is
+# presented then, so the loss is seen in the events alone, and the
+# destruction of the window is still unanswered when the display closes.
+waiting="$work/waiting"
+start_korvanta "$waiting"
+waiting_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the destroyed-while-waiting run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$waiting" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  xdotool windowfocus "$window" 2>/dev/null
+  xdotool key --delay 0 Escape
+  sleep 0.5
+  xdotool windowclose "$window" 2>/dev/null
+  wait_exit "$waiting_pid" 60
+  [ "$status" = 0 ] && pass "a window destroyed during the key wait ends the program with 0" ||
+    fail "window destroyed during the key wait: status $status $(head -n 2 "$waiting/stderr")"
+fi
+
+# ---------------------------------------------------------------- two copies started together
+# Started in the same instant, both would pass the check for a running copy
+# before either had its window: exactly one may run. The hardware path loads
+# the GL library between the check and the window, as a slow machine would
+# take its time there.
+export KORVANTA_GRAPHICS=gl
+for round in 1 2 3; do
+  mkdir -p "$work/pair-$round-a" "$work/pair-$round-b"
+  start_korvanta "$work/pair-$round-a"
+  pair_a=$started
+  start_korvanta "$work/pair-$round-b"
+  pair_b=$started
+  # Until one of them has ended, or both show a window.
+  for _ in $(seq 600); do
+    kill -0 "$pair_a" 2>/dev/null && kill -0 "$pair_b" 2>/dev/null || break
+    [ "$(xdotool search --onlyvisible --name '^Korvanta$' 2>/dev/null | wc -l)" -ge 2 ] && break
+    sleep 0.1
+  done
+  if kill -0 "$pair_a" 2>/dev/null && kill -0 "$pair_b" 2>/dev/null; then
+    fail "copies started together, round $round: both run"
+  else
+    if kill -0 "$pair_a" 2>/dev/null; then
+      winner=$pair_a loser=$pair_b
+    else
+      winner=$pair_b loser=$pair_a
+    fi
+    wait_exit "$loser" 10
+    if [ "$status" = 255 ] && kill -0 "$winner" 2>/dev/null; then
+      pass "copies started together, round $round: one runs, the other ends with 255"
+    else
+      fail "copies started together, round $round: the second one's status is $status, the first one has ended too"
+    fi
+  fi
+  find_window >/dev/null  # the one that runs has its window up
+  for window in $(xdotool search --name '^Korvanta$' 2>/dev/null); do "$send_close" "$window"; done
+  wait_exit "$pair_a" 60
+  status_a=$status
+  wait_exit "$pair_b" 60
+  [ "$status_a" != running ] && [ "$status" != running ] || fail "copies started together, round $round: not ended by the close button"
+done
+unset KORVANTA_GRAPHICS
+
+# ---------------------------------------------------------------- the X server goes away
+# Last, since it ends our Xvfb. Xlib ends the program (status 1, as without a
+# display); its exit must neither wait for ever on the dead connection nor
+# touch what the exit has freed already.
+fifth="$work/fifth"
+start_korvanta "$fifth"
+fifth_pid=$started
+window="$(find_window)"
+if [ -z "$window" ]; then
+  fail "no window for the server-gone run"
+else
+  for _ in $(seq 300); do
+    log_utf8 "$fifth" 2>/dev/null | grep -q "部隊データ読み込み" && break
+    sleep 0.1
+  done
+  kill "$xvfb_pid"
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  wait_exit "$fifth_pid" 60
+  [ "$status" = 1 ] && pass "the X server gone: status 1" || fail "the X server gone: status $status"
+  if grep -q -E "Sanitizer|runtime error" "$fifth/stderr"; then
+    fail "the X server gone: $(grep -m 3 -E "Sanitizer|runtime error|#[0-9] " "$fifth/stderr")"
+  fi
 fi
 
 if [ "$failures" -ne 0 ]; then

@@ -35,11 +35,12 @@ TEST(PlatformClassNameKeys, OnlyAsciiLettersFoldAndShiftJisTrailBytesStay)
     EXPECT_EQ(ClassNameKey("\x83\x41Z"), std::string("\x83\x41z"));
 }
 
-// A child process that makes a window of the class, says so on a pipe, and
-// waits to be killed.
+// A child process that makes a window of the class (or, with checkOnly,
+// only passes the double-start check for it), says so on a pipe, and waits
+// to be killed.
 class ChildWithWindow {
 public:
-    ChildWithWindow(const std::string& desktop, const char* className)
+    ChildWithWindow(const std::string& desktop, const char* className, bool checkOnly = false)
     {
         int fds[2];
         if (pipe(fds) != 0)
@@ -51,9 +52,11 @@ public:
             options.desktopId = desktop;
             std::string error;
             char ok = 0;
-            if (SelectHeadlessBackend(options, &error) &&
-                RegisterClass(WindowClass{className, DefWindowProc, 0}) &&
-                CreateWindowEx(0, className, "child", WS_POPUP, 0, 0, 50, 50) != 0)
+            if (checkOnly)
+                ok = SelectHeadlessBackend(options, &error) && !FindWindowOrClaim(className);
+            else if (SelectHeadlessBackend(options, &error) &&
+                     RegisterClass(WindowClass{className, DefWindowProc, 0}) &&
+                     CreateWindowEx(0, className, "child", WS_POPUP, 0, 0, 50, 50) != 0)
                 ok = 1;
             (void)!write(fds[1], &ok, 1);
             for (;;)
@@ -113,6 +116,35 @@ TEST_F(PlatformClasses, AnotherProcessFindsTheWindowUntilItsOwnerIsKilled)
     EXPECT_TRUE(ClassClaimed("headless/" + DesktopId(), "Korvanta"));
     DestroyWindow(window);
     EXPECT_FALSE(ClassClaimed("headless/" + DesktopId(), "Korvanta"));
+}
+
+// Two programs started together: the first to pass the check holds the name
+// before its window exists, so the second one's check finds it.
+TEST_F(PlatformClasses, APassedCheckClaimsTheNameBeforeTheWindowExists)
+{
+    const std::string desktop = "headless/" + DesktopId();
+    ChildWithWindow first(DesktopId(), "Korvanta", true);
+    ASSERT_TRUE(first.Ready());
+    EXPECT_TRUE(FindWindow("Korvanta"));
+    EXPECT_TRUE(FindWindowOrClaim("korvanta"));
+    first.Kill();
+
+    // Passing the check again, and making the window, keep the claim.
+    EXPECT_FALSE(FindWindowOrClaim("Korvanta"));
+    EXPECT_FALSE(FindWindowOrClaim("Korvanta"));
+    EXPECT_TRUE(ClassClaimed(desktop, "Korvanta"));
+    ASSERT_TRUE(RegisterClass(WindowClass{"Korvanta", RecordingProcedure, 0}));
+    const WindowHandle window = CreateWindowEx(0, "Korvanta", "x", WS_POPUP, 0, 0, 10, 10);
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(FindWindowOrClaim("Korvanta"));
+    DestroyWindow(window);
+    EXPECT_FALSE(ClassClaimed(desktop, "Korvanta")) << "the window took the claim and gave it up";
+
+    // A claim that no window takes ends with the class.
+    EXPECT_FALSE(FindWindowOrClaim("Korvanta"));
+    EXPECT_TRUE(ClassClaimed(desktop, "Korvanta"));
+    EXPECT_TRUE(UnregisterClass("Korvanta"));
+    EXPECT_FALSE(ClassClaimed(desktop, "Korvanta"));
 }
 
 }  // namespace

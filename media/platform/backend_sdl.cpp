@@ -8,6 +8,7 @@
 #include "media/platform/backend.h"
 #include "media/platform/gl_context.h"
 #include "media/platform/joypads_sdl.h"
+#include "media/platform/x11_window_loss.h"
 
 #include <SDL.h>
 #include <sys/socket.h>
@@ -69,6 +70,7 @@ void Close()
 {
     sdl_joypads::Close();
     gl::CloseAll();
+    x11::Settle();
     if (Sdl().open)
         SDL_Quit();
     Sdl() = SdlState{};
@@ -123,6 +125,17 @@ int ButtonIndex(uint8_t sdlButton)
     }
 }
 
+// A click in a window without the keyboard focus gives it the focus, as the
+// other system activates a window that is clicked. A window manager does so
+// by itself; without one nothing else would, and a window that lost the
+// focus (its program held while inactive) could not be woken by the mouse.
+void FocusOnClick(uint32_t windowId)
+{
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    if (window && !(SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS))
+        SDL_SetWindowInputFocus(window);
+}
+
 void PumpEvents()
 {
     // The message loop peeks several times in a row (three times a frame
@@ -151,6 +164,8 @@ void PumpEvents()
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const int button = ButtonIndex(event.button.button);
+            if (event.type == SDL_MOUSEBUTTONDOWN)
+                FocusOnClick(event.button.windowID);
             if (button >= 0)
                 events::MouseButton(HandleFromId(event.button.windowID), button,
                                     event.type == SDL_MOUSEBUTTONDOWN, event.button.x, event.button.y);
@@ -173,10 +188,16 @@ void PumpEvents()
         case SDL_JOYDEVICEREMOVED:
             sdl_joypads::HandleEvent(event);
             break;
+        case SDL_SYSWMEVENT:
+            x11::HandleSystemEvent(event);
+            break;
         default:
             break;
         }
     }
+    // A window another program destroyed is closed as by its close button.
+    for (const uint32_t id : x11::TakeLostWindows())
+        events::CloseButton(HandleFromId(id));
 }
 
 void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std::string* error)
@@ -207,6 +228,7 @@ void* CreateWindow(WindowHandle handle, const NativeWindowRequest& request, std:
     native->window = window;
     SDL_SetWindowData(window, windowDataName, native);
     gl::RegisterWindow(handle, window, glCapable);
+    x11::TrackWindow(window);
     return native;
 }
 
@@ -214,7 +236,12 @@ void DestroyWindow(void* native)
 {
     auto* window = static_cast<SdlWindow*>(native);
     gl::ForgetWindow(window->handle);
-    SDL_DestroyWindow(window->window);
+    const uint32_t sdlId = SDL_GetWindowID(window->window);
+    if (!x11::DisplayLost()) {
+        x11::BeforeDestroy(window->window);
+        SDL_DestroyWindow(window->window);
+    }
+    x11::ForgetWindow(sdlId);
     delete window;
 }
 
@@ -563,6 +590,7 @@ bool OpenSdlBackend(std::string* error)
     s.open = true;
     if (driverName == "x11") {
         s.desktop = XDesktop(std::getenv("DISPLAY"));
+        x11::WatchWindowLoss();
     } else if (driverName == "wayland") {
         const char* display = std::getenv("WAYLAND_DISPLAY");
         s.desktop = "wayland/" + std::string(display && *display ? display : "wayland-0");

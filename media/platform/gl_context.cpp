@@ -29,9 +29,12 @@ struct GlState {
     bool simulatedLoss = false;
 };
 
+// Never destroyed: a process that exits with windows open (an X server gone
+// away) lets them go from the platform's state destructor, which may run
+// after this file's statics are gone.
 GlState& State()
 {
-    static GlState state;
+    static GlState& state = *new GlState;
     return state;
 }
 

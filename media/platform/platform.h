@@ -214,6 +214,13 @@ bool UnregisterClass(const char* name);
 // same user. A window's claim on its class name ends with the window, or with
 // its process however that ends.
 bool FindWindow(const char* className);
+// FindWindow, and when it finds none, the class name claimed at once for this
+// process's next window of the class, so that a second program making the
+// same check a moment later finds this one although its window does not
+// exist yet (checking and creating apart would let two programs started
+// together both pass). The claim passes to that window; while no window of
+// the class is made, it lasts until UnregisterClass or the process's end.
+bool FindWindowOrClaim(const char* className);
 
 // Creates a window whose client area is (x, y, width, height) after
 // AdjustWindowRectEx is undone: x, y, width and height are the outer window's,

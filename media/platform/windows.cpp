@@ -173,6 +173,8 @@ bool UnregisterClass(const char* name)
     for (auto it = s.classes.begin(); it != s.classes.end(); ++it) {
         if (it->key == key) {
             s.classes.erase(it);
+            // A claim of FindWindowOrClaim that no window took ends here.
+            s.claims.erase(key);
             return true;
         }
     }
@@ -189,6 +191,28 @@ bool FindWindow(const char* className)
         if (!record->destroying && ClassNameKey(record->className) == key)
             return true;
     return s.backend && ClassClaimed(s.desktop, className);
+}
+
+bool FindWindowOrClaim(const char* className)
+{
+    PlatformState& s = State();
+    if (!className)
+        return false;
+    const std::string key = ClassNameKey(className);
+    for (const auto& [handle, record] : s.windows)
+        if (!record->destroying && ClassNameKey(record->className) == key)
+            return true;
+    if (!s.backend)
+        return false;
+    ClaimEntry& claim = s.claims[key];
+    if (claim.claim.Held())
+        return false;  // claimed by an earlier check of ours
+    if (claim.claim.Acquire(s.desktop, className))
+        return false;
+    s.claims.erase(key);
+    // Bound by another process; or no socket could be made, where the plain
+    // look decides as before.
+    return ClassClaimed(s.desktop, className);
 }
 
 WindowHandle CreateWindowEx(uint32_t exStyle, const char* className, const char* title, uint32_t style, int32_t x,
@@ -230,7 +254,7 @@ WindowHandle CreateWindowEx(uint32_t exStyle, const char* className, const char*
 
     // While a window of the class exists, other processes on this desktop find it.
     ClaimEntry& claim = s.claims[key];
-    if (claim.windows++ == 0)
+    if (claim.windows++ == 0 && !claim.claim.Held())
         claim.claim.Acquire(s.desktop, className);
 
     if (Send(handle, WM_CREATE, 0, 0) == -1) {

@@ -435,7 +435,9 @@ int StartWindow()
     DeriveCharacterSet();
 
     LogAdd("ソフトの二重起動検査... ");
-    if (platform::FindWindow(systemState.windowClassName)) {
+    // The check claims the name when it passes: two copies started together
+    // cannot both pass it before either has its window.
+    if (platform::FindWindowOrClaim(systemState.windowClassName)) {
         systemState.quitRequested = 1;
         return LogAdd("二重起動されています、ソフトを終了します\n");
     }
