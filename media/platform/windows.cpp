@@ -181,15 +181,26 @@ bool UnregisterClass(const char* name)
     return false;
 }
 
+namespace {
+
+// A window of this process, not being destroyed, of the class with this key.
+bool OwnWindowOfClass(const PlatformState& s, const std::string& key)
+{
+    for (const auto& [handle, record] : s.windows)
+        if (!record->destroying && ClassNameKey(record->className) == key)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 bool FindWindow(const char* className)
 {
     PlatformState& s = State();
     if (!className)
         return false;
-    const std::string key = ClassNameKey(className);
-    for (const auto& [handle, record] : s.windows)
-        if (!record->destroying && ClassNameKey(record->className) == key)
-            return true;
+    if (OwnWindowOfClass(s, ClassNameKey(className)))
+        return true;
     return s.backend && ClassClaimed(s.desktop, className);
 }
 
@@ -199,9 +210,8 @@ bool FindWindowOrClaim(const char* className)
     if (!className)
         return false;
     const std::string key = ClassNameKey(className);
-    for (const auto& [handle, record] : s.windows)
-        if (!record->destroying && ClassNameKey(record->className) == key)
-            return true;
+    if (OwnWindowOfClass(s, key))
+        return true;
     if (!s.backend)
         return false;
     ClaimEntry& claim = s.claims[key];
