@@ -7,8 +7,9 @@
 # to 5-6-5 (high bits kept, widened back by bit replication).
 set -uo pipefail
 build="$(cd "$1" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 tool="$build/tools/korvanta-image"
-data="$(cd "${FOREIGN_IMAGES:-$(dirname "$0")/data/foreign_images}" && pwd)"
+data="$(cd "${FOREIGN_IMAGES:-$here/data/foreign_images}" && pwd)"
 convert=/usr/bin/convert  # ImageMagick itself
 [ -x "$convert" ] || convert=convert
 if [ ! -x "$tool" ]; then
@@ -40,13 +41,13 @@ while IFS=$'\t' read -r file mode _; do
 done <"$data/MANIFEST"
 wait
 
-python3 - "$data/MANIFEST" "$work" <<'PY'
+python3 - "$data/MANIFEST" "$work" "$here" <<'PY'
 import os
-import struct
 import sys
-import zlib
 
 manifest, work = sys.argv[1], sys.argv[2]
+sys.path.insert(0, sys.argv[3])
+from png_probe import read_png  # noqa: E402
 
 
 def read(name, mode="rb"):
@@ -59,36 +60,12 @@ def read(name, mode="rb"):
 
 def rgba_png(name):
     """(width, height, RGBA bytes) of korvanta-image's output: 8-bit RGBA, not interlaced."""
-    data = read(name)
-    if data is None:
+    if read(name) is None:
         return None
-    width, height = struct.unpack(">II", data[16:24])
-    pos, idat = 8, b""
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        if kind == b"IDAT":
-            idat += data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-    raw, row, out, prev = zlib.decompress(idat), width * 4, bytearray(), bytearray(width * 4)
-    for y in range(height):
-        kind, line = raw[y * (row + 1)], bytearray(raw[y * (row + 1) + 1:(y + 1) * (row + 1)])
-        for i in range(row):
-            a = line[i - 4] if i >= 4 else 0
-            b = prev[i]
-            c = prev[i - 4] if i >= 4 else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        out += line
-        prev = line
-    return width, height, bytes(out)
+    width, height, channels, rows = read_png(os.path.join(work, name))
+    if channels != 4:
+        raise SystemExit(f"{name}: korvanta-image wrote {channels} channels, not RGBA")
+    return width, height, b"".join(bytes(row) for row in rows)
 
 
 def narrowed(ours32):
