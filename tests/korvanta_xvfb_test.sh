@@ -83,6 +83,15 @@ wait_exit() {
 
 log_utf8() { iconv -f CP932 -t UTF-8 "$1/Log.txt" | tr -d '\r'; }
 
+# Waits (at most 30 s) for the program in folder $1 to reach its frame loop:
+# the data is loaded just before it.
+wait_frame_loop() {
+  for _ in $(seq 300); do
+    log_utf8 "$1" 2>/dev/null | grep -q "部隊データ読み込み" && return
+    sleep 0.1
+  done
+}
+
 # Checks that the fixed texts $2... appear in the log of folder $1 in this order.
 expect_in_order() {
   local dir=$1
@@ -204,10 +213,7 @@ window="$(find_window)"
 if [ -z "$window" ]; then
   fail "no window for the focus run"
 else
-  for _ in $(seq 300); do
-    log_utf8 "$focus" 2>/dev/null | grep -q "部隊データ読み込み" && break
-    sleep 0.1
-  done
+  wait_frame_loop "$focus"
   xdotool windowfocus "$(xwininfo -root | awk '/Window id:/ { print $4 }')" 2>/dev/null
   # Time for the program to see the focus go: a click it took while still
   # active would pass for a click that woke it.
@@ -238,10 +244,7 @@ if [ -z "$window" ]; then
   fail "no window for the destroyed-window run"
 else
   # Destroyed once the frame loop runs (the data is loaded just before it).
-  for _ in $(seq 300); do
-    log_utf8 "$fourth" 2>/dev/null | grep -q "部隊データ読み込み" && break
-    sleep 0.1
-  done
+  wait_frame_loop "$fourth"
   sleep 0.2
   xdotool windowclose "$window" 2>/dev/null
   wait_exit "$fourth_pid" 60
@@ -269,10 +272,7 @@ window="$(find_window)"
 if [ -z "$window" ]; then
   fail "no window for the destroyed-while-waiting run"
 else
-  for _ in $(seq 300); do
-    log_utf8 "$waiting" 2>/dev/null | grep -q "部隊データ読み込み" && break
-    sleep 0.1
-  done
+  wait_frame_loop "$waiting"
   xdotool windowfocus "$window" 2>/dev/null
   xdotool key --delay 0 Escape
   sleep 0.5
@@ -335,10 +335,7 @@ window="$(find_window)"
 if [ -z "$window" ]; then
   fail "no window for the server-gone run"
 else
-  for _ in $(seq 300); do
-    log_utf8 "$fifth" 2>/dev/null | grep -q "部隊データ読み込み" && break
-    sleep 0.1
-  done
+  wait_frame_loop "$fifth"
   kill "$xvfb_pid"
   wait "$xvfb_pid" 2>/dev/null
   xvfb_pid=""
